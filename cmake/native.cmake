@@ -1,0 +1,41 @@
+# Native build: unit tests of the portable core against in-process fakes of
+# the platform seam, and the benchmarks on request.
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+file(GLOB SUPPORT_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/support/*.cpp)
+add_library(tandem_testsupport STATIC ${SUPPORT_SOURCES})
+target_include_directories(tandem_testsupport PUBLIC ${PROJECT_SOURCE_DIR}/tests/support)
+target_link_libraries(tandem_testsupport PUBLIC tandem_core tplayer_model tandem_tools GTest::gtest)
+tandem_warnings(tandem_testsupport)
+
+# Tests that touch threads also run under ThreadSanitizer: label "threads",
+# built together by the target threaded_tests.
+set(THREADED_TESTS mixthreads_test)
+add_custom_target(threaded_tests)
+
+file(GLOB UNIT_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/unit/*_test.cpp)
+foreach(src ${UNIT_TESTS})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_link_libraries(${name} PRIVATE tandem_testsupport GTest::gtest_main)
+  tandem_warnings(${name})
+  set(labels unit)
+  if(name IN_LIST THREADED_TESTS)
+    list(APPEND labels threads)
+    add_dependencies(threaded_tests ${name})
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES LABELS "${labels}" TIMEOUT 300)
+endforeach()
+
+if(TANDEM_BENCH)
+  find_package(benchmark REQUIRED)
+  file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/bench/*_bench.cpp)
+  foreach(src ${BENCH_SOURCES})
+    get_filename_component(name ${src} NAME_WE)
+    add_executable(${name} ${src})
+    target_link_libraries(${name} PRIVATE tandem_testsupport benchmark::benchmark benchmark::benchmark_main)
+    tandem_warnings(${name})
+  endforeach()
+endif()

@@ -1,0 +1,58 @@
+# Windows build: tandem.exe, tplayer.exe and the tests that run under Wine.
+set(GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources (Debian package googletest)")
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+include(GoogleTest)
+
+set(WIN32_LIBS comctl32 comdlg32 shell32 gdi32 user32 advapi32 ole32)
+
+file(GLOB WINDOW_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/source/dlg*.cpp)
+if(EXISTS ${PROJECT_SOURCE_DIR}/source/winmain.cpp)
+  add_executable(tandem WIN32 ${WINDOW_SOURCES} source/winmain.cpp resources/tandem.rc)
+  target_include_directories(tandem PRIVATE ${PROJECT_SOURCE_DIR}/resources)
+  target_link_libraries(tandem PRIVATE tandem_core ${WIN32_LIBS})
+  tandem_warnings(tandem)
+endif()
+
+if(EXISTS ${PROJECT_SOURCE_DIR}/player/tplayer.cpp)
+  add_executable(tplayer WIN32 player/tplayer.cpp)
+  target_link_libraries(tplayer PRIVATE tplayer_model ${WIN32_LIBS})
+  tandem_warnings(tplayer)
+endif()
+
+# Unit tests that need no fakes of the seam run cross-built under Wine too:
+# the same readers, the real C library and file system of Windows.
+set(PORTABLE_TESTS mp3_test string2_test list_test db_test)
+foreach(name ${PORTABLE_TESTS})
+  set(src ${PROJECT_SOURCE_DIR}/tests/unit/${name}.cpp)
+  if(EXISTS ${src})
+    add_executable(win_${name} ${src})
+    target_link_libraries(win_${name} PRIVATE tandem_core tandem_tools gtest gtest_main)
+    tandem_warnings(win_${name})
+    gtest_discover_tests(win_${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                         TEST_PREFIX "win." PROPERTIES LABELS "win;unit" TIMEOUT 300)
+  endif()
+endforeach()
+
+# Windows-side tests: the player registry against real tplayer.exe windows and
+# the end-to-end suites that drive tandem.exe.
+file(GLOB E2E_SUPPORT CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/e2e/support/*.cpp)
+file(GLOB E2E_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/e2e/*_test.cpp)
+if(E2E_TESTS)
+  add_library(tandem_e2e STATIC ${E2E_SUPPORT})
+  target_include_directories(tandem_e2e PUBLIC ${PROJECT_SOURCE_DIR}/tests/e2e/support ${PROJECT_SOURCE_DIR}/resources)
+  target_link_libraries(tandem_e2e PUBLIC tandem_core tandem_tools gtest ${WIN32_LIBS})
+  target_compile_definitions(tandem_e2e PUBLIC
+    TANDEM_EXE="$<TARGET_FILE:tandem>" TPLAYER_EXE="$<TARGET_FILE:tplayer>")
+  tandem_warnings(tandem_e2e)
+  foreach(src ${E2E_TESTS})
+    get_filename_component(name ${src} NAME_WE)
+    add_executable(${name} ${src})
+    target_link_libraries(${name} PRIVATE tandem_e2e gtest_main)
+    add_dependencies(${name} tandem tplayer)
+    tandem_warnings(${name})
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                         PROPERTIES LABELS "win;e2e" TIMEOUT 600 RUN_SERIAL TRUE)
+  endforeach()
+endif()

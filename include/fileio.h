@@ -1,0 +1,54 @@
+// A small owning file handle for the portable core.
+//
+// Reads and writes are exact: a short read or write is a failure, never a
+// partly filled record. Integers are 32-bit little-endian. Writes go through
+// the C library's buffer, so a record of many fields costs no system call per
+// field. Once any operation has failed, Ok() stays false.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+class File {
+public:
+    File() = default;
+    ~File();
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+
+    // Opens an existing regular file for reading; directories and devices fail.
+    static File OpenRead(const char* path);
+    // Creates (or truncates) a file for writing.
+    static File OpenWrite(const char* path);
+
+    bool IsOpen() const { return fp_ != nullptr; }
+    bool Ok() const { return fp_ != nullptr && ok_; }
+
+    // Size in bytes at the time of the call; -1 when unknown.
+    std::int64_t Size();
+    bool Seek(std::int64_t offset);
+    bool SeekFromEnd(std::int64_t offset);
+
+    bool Read(void* data, std::size_t size);
+    // Reads up to size bytes; returns how many arrived.
+    std::size_t ReadSome(void* data, std::size_t size);
+    bool ReadU32(std::uint32_t& value);
+    bool ReadI32(std::int32_t& value);
+
+    bool Write(const void* data, std::size_t size);
+    bool WriteU32(std::uint32_t value);
+    bool WriteI32(std::int32_t value);
+
+    // Flushes and closes; true when every operation on the file succeeded.
+    bool Close();
+
+private:
+    explicit File(std::FILE* fp) : fp_(fp) {}
+    bool Fail();
+
+    std::FILE* fp_ = nullptr;
+    bool ok_ = true;
+};

@@ -1,0 +1,191 @@
+// The one seam between Tandem's portable core and the operating system.
+//
+// On Windows this is <windows.h> and the common controls. Everywhere else it
+// declares the same handful of Win32 names, which the test support library
+// implements in-process: windows are registered callbacks, the registry is a
+// map, message boxes answer from a queue.
+//
+// The core uses nothing of the operating system beyond what is listed in the
+// native branch below.
+#pragma once
+
+#ifdef _WIN32
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <commctrl.h>
+
+#else
+
+#include <cstdint>
+
+using BOOL = int;
+using UINT = unsigned int;
+using DWORD = std::uint32_t;
+using LONG = std::int32_t;
+using WORD = std::uint16_t;
+using BYTE = std::uint8_t;
+using WPARAM = std::uintptr_t;
+using LPARAM = std::intptr_t;
+using LRESULT = std::intptr_t;
+using HANDLE = void*;
+using HWND = struct HWND__*;
+using HKEY = struct HKEY__*;
+using HICON = struct HICON__*;
+using HBITMAP = struct HBITMAP__*;
+using HINSTANCE = struct HINSTANCE__*;
+using REGSAM = DWORD;
+using LPSTR = char*;
+using LPCSTR = const char*;
+using LPBYTE = BYTE*;
+using LPDWORD = DWORD*;
+
+#define TRUE 1
+#define FALSE 0
+
+#define HKEY_CLASSES_ROOT (reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000000u)))
+#define HKEY_CURRENT_USER (reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000001u)))
+
+constexpr LONG ERROR_SUCCESS = 0;
+constexpr LONG ERROR_FILE_NOT_FOUND = 2;
+constexpr LONG ERROR_MORE_DATA = 234;
+constexpr DWORD REG_SZ = 1;
+constexpr REGSAM KEY_QUERY_VALUE = 0x0001;
+
+constexpr UINT WM_CLOSE = 0x0010;
+constexpr UINT WM_SETTEXT = 0x000C;
+constexpr UINT WM_GETTEXT = 0x000D;
+constexpr UINT WM_SETICON = 0x0080;
+constexpr UINT WM_COMMAND = 0x0111;
+constexpr UINT WM_USER = 0x0400;
+
+constexpr UINT BM_GETCHECK = 0x00F0;
+constexpr UINT BM_SETCHECK = 0x00F1;
+constexpr UINT BM_SETSTYLE = 0x00F4;
+constexpr UINT BM_SETIMAGE = 0x00F7;
+constexpr UINT BST_UNCHECKED = 0;
+constexpr UINT BST_CHECKED = 1;
+constexpr UINT BST_INDETERMINATE = 2;
+
+constexpr UINT CB_ADDSTRING = 0x0143;
+constexpr UINT CB_GETCURSEL = 0x0147;
+constexpr UINT CB_GETLBTEXT = 0x0148;
+
+constexpr UINT LB_ADDSTRING = 0x0180;
+constexpr UINT LB_INSERTSTRING = 0x0181;
+constexpr UINT LB_DELETESTRING = 0x0182;
+constexpr UINT LB_SELITEMRANGE = 0x019B;
+constexpr UINT LB_RESETCONTENT = 0x0184;
+constexpr UINT LB_SETSEL = 0x0185;
+constexpr UINT LB_SETCURSEL = 0x0186;
+constexpr UINT LB_GETSEL = 0x0187;
+constexpr UINT LB_GETCURSEL = 0x0188;
+constexpr UINT LB_GETTEXT = 0x0189;
+constexpr UINT LB_GETTEXTLEN = 0x018A;
+constexpr UINT LB_GETTOPINDEX = 0x018E;
+constexpr UINT LB_GETSELCOUNT = 0x0190;
+constexpr UINT LB_SETCOLUMNWIDTH = 0x0195;
+constexpr UINT LB_SETTOPINDEX = 0x0197;
+constexpr UINT LB_SETCOUNT = 0x01A7;
+
+constexpr UINT STM_SETIMAGE = 0x0172;
+
+constexpr UINT TBM_GETPOS = WM_USER;
+constexpr UINT TBM_SETPOS = WM_USER + 5;
+constexpr UINT TBM_SETRANGEMIN = WM_USER + 7;
+constexpr UINT TBM_SETRANGEMAX = WM_USER + 8;
+constexpr UINT TBM_SETSEL = WM_USER + 10;
+constexpr UINT TBM_SETSELSTART = WM_USER + 11;
+constexpr UINT TBM_SETSELEND = WM_USER + 12;
+constexpr UINT TBM_SETPAGESIZE = WM_USER + 21;
+
+constexpr UINT LVM_FIRST = 0x1000;
+constexpr UINT LVM_DELETEITEM = LVM_FIRST + 8;
+constexpr UINT LVM_DELETEALLITEMS = LVM_FIRST + 9;
+constexpr UINT LVM_GETNEXTITEM = LVM_FIRST + 12;
+constexpr UINT LVM_SETITEMSTATE = LVM_FIRST + 43;
+constexpr UINT LVM_GETITEMSTATE = LVM_FIRST + 44;
+constexpr UINT LVM_SETITEMCOUNT = LVM_FIRST + 47;
+constexpr UINT LVNI_ALL = 0x0000;
+constexpr UINT LVNI_FOCUSED = 0x0001;
+constexpr UINT LVNI_SELECTED = 0x0002;
+constexpr UINT LVIS_FOCUSED = 0x0001;
+constexpr UINT LVIS_SELECTED = 0x0002;
+
+struct LVITEMA {
+    UINT mask;
+    int iItem;
+    int iSubItem;
+    UINT state;
+    UINT stateMask;
+    LPSTR pszText;
+    int cchTextMax;
+    int iImage;
+    LPARAM lParam;
+};
+
+constexpr UINT MB_OK = 0x00000000;
+constexpr UINT MB_RETRYCANCEL = 0x00000005;
+constexpr UINT MB_YESNO = 0x00000004;
+constexpr UINT MB_ICONERROR = 0x00000010;
+constexpr UINT MB_ICONWARNING = 0x00000030;
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDRETRY = 4;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+
+constexpr UINT DRIVE_UNKNOWN = 0;
+constexpr UINT DRIVE_NO_ROOT_DIR = 1;
+constexpr UINT DRIVE_REMOVABLE = 2;
+constexpr UINT DRIVE_FIXED = 3;
+constexpr UINT DRIVE_REMOTE = 4;
+constexpr UINT DRIVE_CDROM = 5;
+constexpr UINT DRIVE_RAMDISK = 6;
+
+constexpr UINT SW_MINIMIZE = 6;
+
+constexpr WORD LOWORD(std::uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
+constexpr WORD HIWORD(std::uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
+constexpr LPARAM MAKELPARAM(unsigned lo, unsigned hi)
+{
+    return static_cast<LPARAM>(static_cast<DWORD>((lo & 0xFFFF) | ((hi & 0xFFFF) << 16)));
+}
+constexpr WPARAM MAKEWPARAM(unsigned lo, unsigned hi)
+{
+    return static_cast<WPARAM>(static_cast<DWORD>((lo & 0xFFFF) | ((hi & 0xFFFF) << 16)));
+}
+
+// Windows and messages.
+LRESULT SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+BOOL EnableWindow(HWND hWnd, BOOL bEnable);
+HWND FindWindowExA(HWND hWndParent, HWND hWndChildAfter, LPCSTR lpszClass, LPCSTR lpszWindow);
+DWORD GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId);
+
+// Processes and time.
+UINT WinExec(LPCSTR lpCmdLine, UINT uCmdShow);
+LPSTR GetCommandLineA();
+void Sleep(DWORD dwMilliseconds);
+
+// Registry.
+LONG RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, HKEY* phkResult);
+LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, HKEY* phkResult);
+LONG RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, HKEY* phkResult);
+LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
+                      LPDWORD lpcbData);
+LONG RegSetValueA(HKEY hKey, LPCSTR lpSubKey, DWORD dwType, LPCSTR lpData, DWORD cbData);
+LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData, DWORD cbData);
+LONG RegCloseKey(HKEY hKey);
+
+// Private profile (ini) files.
+UINT GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, int nDefault, LPCSTR lpFileName);
+BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName);
+
+// User interaction and drives.
+int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
+DWORD GetLogicalDriveStringsA(DWORD nBufferLength, LPSTR lpBuffer);
+UINT GetDriveTypeA(LPCSTR lpRootPathName);
+
+#endif

@@ -1,0 +1,319 @@
+// Resource identifiers shared by tandem.rc and the window modules. A name
+// that several windows use has the same number in each.
+#pragma once
+
+// Dialog templates and menus.
+#define DLG_MAIN 101
+#define DLG_TP 414
+#define DLG_TT 947
+#define DLG_EFFECT 1200
+#define DLG_PLACE 1201
+#define DLG_TL 1401
+#define DLG_PL 1112
+#define DLG_EL 1500
+#define DLG_PLI 1600
+#define DLG_SELECT 1700
+#define DLG_NEWPL 1802
+#define DLG_WAIT 2800
+#define DLG_ABOUT 2901
+#define MENU_TL 1000
+#define MENU_PL 5000
+
+// Icons (32 x 32) and bitmaps.
+#define ICON_MAINPANEL 3000
+#define ICON_PLAYLIST 3001
+#define ICON_TRACKDBASE 3002
+#define ICON_TRACKPROP 3005
+#define ICON_TRACKTIME 3006
+#define ICON_PLITEM 3007
+#define ICON_ABOUT 3008
+#define BMP_LOGO 3101
+#define BMP_STOP 3103
+#define BMP_PAUSE 3104
+#define BMP_NEXT 3105
+#define BMP_HELP 3106
+#define BMP_PL 3107
+#define BMP_TL 3108
+#define BMP_SKIP 3109
+#define BMP_DOWN 3110
+#define BMP_UP 3111
+#define BMP_EDIT 3112
+#define BMP_LOAD 3113
+
+// Control panel (DLG_MAIN).
+#define TBVOLUMEPL1 198
+#define TBVOLUMEPL2 222
+#define TBVOLUMEBC1 113
+#define TBVOLUMEBC2 186
+#define TBVOLUMETEST 244
+#define TBVOLUMECOM 185
+#define STVOLUMEPL1 233
+#define STVOLUMEPL2 232
+#define STVOLUMEBC1 234
+#define STVOLUMEBC2 235
+#define STVOLUMETEST 253
+#define RBVOLABS 204
+#define RBVOLREL 226
+#define TBPANNINGPL1 224
+#define TBPANNINGPL2 203
+#define TBPANNINGBC1 225
+#define TBPANNINGBC2 217
+#define TBPANNINGTEST 246
+#define TBPANNINGCOM 205
+#define STPANNINGPL1 236
+#define STPANNINGPL2 214
+#define STPANNINGBC1 215
+#define STPANNINGBC2 219
+#define STPANNINGTEST 248
+#define RBPANABS 221
+#define RBPANREL 216
+#define CBSELECTPL1 109
+#define CBSELECTPL2 110
+#define CBSELECTBC1 111
+#define CBSELECTBC2 145
+#define CBSELECTTEST 252
+#define CBEFFECTLIST 208
+#define CBOBEATNO 256
+#define BTWAEQ 131
+#define BTWAPREFS 228
+#define BTWAAOT 227
+#define BTWAABOUT 229
+#define BTTNDMABOUT 197
+#define EDPLAYING 129
+#define EDNEXT 128
+#define EDELAPSED 136
+#define STREMAINING 134
+#define EDREMAINING 153
+#define EDTOTAL 177
+#define EDREMAININGTRACK 138
+#define EDSTATUS 162
+#define TBSONGPOS 169
+#define RBBEAT1 143
+#define RBBEAT2 144
+#define CBACTPL1 190
+#define CBACTPL2 191
+#define CBACTBC1 192
+#define CBACTBC2 193
+#define CBACTTST 251
+#define CBFADE 122
+#define CBINTRO 124
+#define CBREPEAT 139
+#define CBSHUFFLE 154
+#define CBUSEBEATS 163
+#define CB2CHAN 175
+#define CBEFFECT 239
+#define RBFADEMAN 254
+#define RBFADEOUT 166
+#define RBFADEIN 167
+#define RBFADEOVER 168
+#define CBOFADELEN 249
+#define CBODUOLEN 255
+#define BTPLAYNEXT 155
+#define BTSKIPNEXT 130
+#define BTTL 243
+#define BTSTOP 954
+#define BTPAUSE 157
+#define BTPLAYLIST 123
+#define BTHELP 170
+#define BTCONFIG 171
+#define BTEFFECTS 207
+#define CMSHOWSTATUS 6000
+
+// Track list window (DLG_TL) and its menu.
+#define LVTRACKLIST 1301
+#define GBINFO 1103
+#define STTOTALTRACKS 1306
+#define STCOMMENT 413
+#define STPLACE 422
+#define CBSHOWDELETED 1402
+#define BTMODIFY 1302
+#define BTDELETE 1304
+#define BTPLAY 1404
+#define BTNEW 1303
+#define BTUNDELETE 1403
+#define CMNEW 6017
+#define CMOPEN 6015
+#define CMSAVE 6016
+#define CMSAVEAS 6027
+#define CMIMPORTM3U 1240
+#define CMADDFILE 1180
+#define CMADDDIR 1190
+#define CMADDDBASE 6005
+
+// Playlist editor (DLG_PL) and its menu.
+#define LVPLAYLIST 1113
+#define STTOTAL 1104
+#define STLENGTH 417
+#define BTUP 1105
+#define BTDOWN 1106
+#define BTEDIT 1109
+#define BTACTIVATE 1111
+#define CMGETFOCUSED 1010
+#define CMGETSELECTED 1020
+#define CMGETALL 1030
+#define CMOPENDBASE 1140
+#define CMDELETEFOCUS 1050
+#define CMDELETEALL 1040
+#define CMDELETESELEC 1060
+#define CMCROP 1080
+#define CMSELECTALL 1110
+#define CMSELECTZERO 1120
+#define CMSELECTINVERT 1130
+#define CMSORTTITLE 1310
+#define CMSORTFNAME 1320
+#define CMSORTSTYLE 1330
+#define CMSORTREV 1340
+#define CMSORTRAND 1350
+#define CMNEWLIST 1160
+#define CMLOADLIST 1150
+#define CMERASELIST 1260
+#define CMMERGELIST 1220
+#define CMEXPORTM3U 1250
+#define CMCLEARLIST 1230
+
+// Playlist item editor (DLG_PLI).
+#define GBPLITITLE 1625
+#define STPLITITLE 1601
+#define EDTITLE 402
+#define STPLIDESC 1606
+#define EDDESC 1607
+#define GBPLIVOLUME 1608
+#define CBVOLUME 1642
+#define TBVOLUME 103
+#define STVOLUME 1609
+#define GBPLIPANNING 1602
+#define CBPANNING 1640
+#define TBPANNING 115
+#define STPANNING 1610
+#define GBPLIEFFECT 1611
+#define CBBACKGROUND 6004
+#define CBBACKGLIST 1612
+#define GBPLILENGTHS 1614
+#define CBLENGTHS 1641
+#define STPLIFADELEN 1615
+#define STPLIDUOLEN 1616
+#define GBPLIFADETYPE 1633
+#define CBFADETYPE 1632
+#define GBPLIOPTIONS 1619
+#define CBDUO 174
+#define CBBEATS 1624
+#define CBBACKGROUNDEFFECT 1622
+#define GBPLIBOUNDS 1639
+#define CBSONGBOUNDS 1637
+#define TBSONGBOUNDS 1638
+#define STPLISTART 936
+#define EDSTART 916
+#define STPLIPOS 934
+#define EDPOS 948
+#define STPLIEND 938
+#define EDEND 912
+#define STPLILEN 940
+#define EDLEN 1623
+#define BTSTART 1620
+#define BTEND 1621
+#define STPLIPOSITION 1626
+#define EDPLIPOS 1627
+#define BTPLIBEGIN 1630
+#define BTPLIFULL 1604
+#define BTPLIFINISH 1605
+#define BTPLISTOP 1634
+
+// Track information dialog (DLG_TP).
+#define EDFILENAME 404
+#define EDARTIST 405
+#define EDALBUM 421
+#define EDYEAR 409
+#define CBSTYLE 412
+#define EDCOMMENT 411
+#define EDPLACE 423
+#define BTBROWSE 424
+#define BTRELOAD 425
+#define GBTPINFO 415
+#define STLAYER 428
+#define STSIZE 416
+#define STCHANNELS 418
+#define STSAMPLERATE 419
+#define STBITRATE 420
+#define STFRAMES 427
+#define BTEDITTIME 426
+
+// Track times dialog (DLG_TT).
+#define GBTTMAIN 901
+#define GBTTINTRO 917
+#define GBTTRHYTHM 903
+#define GBTTINFO 942
+#define GBTTCONTROL 970
+#define GBTTBEAT 969
+#define TB0 904
+#define EDPOS0 953
+#define EDSTART0 952
+#define EDEND0 951
+#define EDLEN0 949
+#define BTST0 905
+#define BTEND0 906
+#define BTTEST0 907
+#define BTTESTFU0 963
+#define BTTESTFI0 961
+#define TB1 555
+#define EDPOS1 923
+#define EDSTART1 925
+#define EDEND1 927
+#define EDLEN1 929
+#define BTST1 918
+#define BTEND1 919
+#define BTTEST1 920
+#define BTTESTFU1 964
+#define BTTESTFI1 965
+#define TB2 902
+#define EDPOS2 935
+#define EDSTART2 937
+#define EDEND2 939
+#define EDLEN2 941
+#define BTST2 930
+#define BTEND2 931
+#define BTTEST2 932
+#define BTTESTFU2 967
+#define BTTESTFI2 968
+#define EDBEATS 959
+#define UDBEATS 960
+#define STARTTIT 945
+#define STALBUM 407
+
+// Place of songs (DLG_PLACE).
+#define STPLACEPROMPT 1202
+#define GBPLACEOPTIONS 1216
+#define CBREADSUBDIRS 1203
+#define STREADSUBDIRS 1213
+#define CBNOINFOS 1204
+#define STNOINFOS 1207
+
+// Please wait (DLG_WAIT).
+#define STMSG 2802
+#define STMSG2 2801
+
+// Background/effect list (DLG_EL).
+#define LBEFFECTS 1505
+#define GBELINFO 1502
+#define STELSONG1 1503
+#define STELSONG2 1504
+
+// List chooser (DLG_SELECT).
+#define STSELECTPROMPT 1601
+#define LBLIST 1505
+#define BTRENAME 1701
+
+// New playlist (DLG_NEWPL).
+#define STNEWPLNAME 1803
+#define EDNAME 1217
+#define STNEWPLHINT 1804
+#define CBDELETE 1801
+#define STNEWPLDELHINT 1805
+
+// About box (DLG_ABOUT).
+#define GBMAIN 2903
+#define BMLOGO 2905
+#define STVERSION 2906
+#define STWRITTEN 2907
+#define STLOGOBY 2908
+#define STTHANKS 2910
+#define STCOMPILED 2911

@@ -1,0 +1,93 @@
+// In-process stand-in for the operating system behind include/platform.h.
+//
+// "Windows" are callbacks registered under a class name; SendMessageA calls
+// the callback on the sender's thread, one message at a time per window, as a
+// Win32 window serialises what it receives. The registry is a map, message
+// boxes answer from a queue the test fills, drives and the command line are
+// set by the test. Reset() returns everything to a clean machine.
+#pragma once
+
+#include "platform.h"
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace fake {
+
+using WindowProc = std::function<LRESULT(UINT msg, WPARAM wParam, LPARAM lParam)>;
+
+// Clears windows, registry, message boxes, drives, launcher and command line.
+void Reset();
+
+// Registers a top-level window; FindWindowExA returns windows of one class
+// in the order they were created.
+HWND CreateWindow(const std::string& className, WindowProc proc, DWORD processId = 0);
+// A destroyed window answers 0 to every message and is no longer found.
+void DestroyWindow(HWND hwnd);
+bool IsWindow(HWND hwnd);
+bool IsEnabled(HWND hwnd);
+
+// Registry. Paths use backslashes, as Win32 writes them; the default value
+// of a key has the empty name.
+void RegistrySet(HKEY root, const std::string& path, const std::string& name, const std::string& value);
+bool RegistryGet(HKEY root, const std::string& path, const std::string& name, std::string* value);
+bool RegistryKeyExists(HKEY root, const std::string& path);
+
+// Message boxes: each call takes the next queued answer (IDOK when empty).
+struct MessageBoxCall {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT type;
+};
+void QueueMessageBoxAnswer(int answer);
+std::vector<MessageBoxCall> MessageBoxCalls();
+
+// Drives, as GetLogicalDriveStringsA lists them, with their types.
+void SetDrives(std::vector<std::pair<std::string, UINT>> drives);
+
+// WinExec: the launcher decides what starting a command means.
+using Launcher = std::function<UINT(const std::string& cmdLine, UINT show)>;
+void SetLauncher(Launcher launcher);
+std::vector<std::pair<std::string, UINT>> ExecCalls();
+
+void SetCommandLine(const std::string& cmdLine);
+
+// A control window that remembers what the program wrote into it.
+class Control {
+public:
+    explicit Control(const std::string& className = "Control");
+    ~Control();
+    Control(const Control&) = delete;
+    Control& operator=(const Control&) = delete;
+
+    HWND hwnd() const { return hwnd_; }
+    std::string Text() const;
+    int Check() const;
+    int Pos() const;
+    int RangeMin() const;
+    int RangeMax() const;
+    // How many times each kind of write arrived.
+    int TextWrites() const;
+    int PosWrites() const;
+    int CheckWrites() const;
+
+private:
+    LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam);
+
+    mutable std::mutex mutex_;
+    std::string text_;
+    int check_ = 0;
+    int pos_ = 0;
+    int rangeMin_ = 0;
+    int rangeMax_ = 0;
+    int textWrites_ = 0;
+    int posWrites_ = 0;
+    int checkWrites_ = 0;
+    HWND hwnd_ = nullptr;
+};
+
+}  // namespace fake
