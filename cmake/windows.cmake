@@ -56,3 +56,6 @@ if(E2E_TESTS)
                          PROPERTIES LABELS "win;e2e" TIMEOUT 600 RUN_SERIAL TRUE)
   endforeach()
 endif()
+
+# Resource templates and their test.
+include(${PROJECT_SOURCE_DIR}/cmake/resources.cmake OPTIONAL)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cstdio>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -292,6 +293,13 @@ BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStr
             out << key << '=' << value << "\r\n";
     }
     return out.good() ? TRUE : FALSE;
+}
+
+// rename() replaces the target in one step, as MoveFileExA with
+// MOVEFILE_REPLACE_EXISTING does.
+BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD)
+{
+    return std::rename(lpExistingFileName, lpNewFileName) == 0 ? TRUE : FALSE;
 }
 
 int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)

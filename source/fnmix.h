@@ -1,0 +1,72 @@
+// Mixer control operations: load a playlist item into a player, start, pause
+// and stop players, choose and queue the next item, start and finish a mix,
+// swap the two main players, set volumes and panning, forward the player
+// window buttons, and ask the user for a missing track.
+//
+// The control panel and the library windows call these on the user-interface
+// thread; the mixer thread calls MixNext and MixFadeDone. Every change a
+// window must show is reported to the destination window by a message.
+#pragma once
+
+#include "platform.h"
+
+struct PLI;
+struct SONG;
+
+// Notifications to the destination window (wParam, lParam as noted).
+constexpr UINT MIXMSG_STOPPED = WM_USER + 1;       // slot, 0
+constexpr UINT MIXMSG_NEXTPLI = WM_USER + 2;       // next PLI or null, 0
+constexpr UINT MIXMSG_CURRENTPLI = WM_USER + 3;    // current PLI or null, 0
+constexpr UINT MIXMSG_ACTPLAYER = WM_USER + 4;     // new active slot, 0
+constexpr UINT MIXMSG_CANTPLAY = WM_USER + 5;      // slot, 0
+constexpr UINT MIXMSG_VOLUME = WM_USER + 9;        // slot, volume 0..255; the receiver applies it
+constexpr UINT MIXMSG_FADETYPE = WM_USER + 11;     // fade type, 0
+constexpr UINT MIXMSG_FADE = WM_USER + 12;         // fade switch, 0
+constexpr UINT MIXMSG_FADELEN = WM_USER + 13;      // fade length ms, 0
+constexpr UINT MIXMSG_DUOLEN = WM_USER + 14;       // duo length ms, 0
+constexpr UINT MIXMSG_DUO = WM_USER + 15;          // duo switch, 0
+
+// Player-window control codes of MixControlIndWAmp.
+constexpr int WACMEQ = 0;
+constexpr int WACMAOT = 2;
+constexpr int WACMPREFS = 3;
+constexpr int WACMABOUT = 4;
+constexpr int WACMVOL = 5;
+constexpr int WACMPAN = 6;
+
+void MixSetDestWindow(HWND hwnd);
+// Sends synchronously to the destination window; dropped while there is none.
+LRESULT MixSendMsg(UINT Msg, WPARAM wParam, LPARAM lParam);
+
+void MixPlay(int Idx);
+void MixStop(int Idx, int Pause);
+void MixStopAll(int Pause);
+void MixKillAll();
+SONG* MixLoadSong(int Idx, SONG* Song, unsigned StartPos);
+int MixCheckSong(HWND hwndParent, int WAmpInst, SONG* Song);
+void MixPreparePLIPlay(int Idx, PLI* pli);
+int MixLoadPLI(HWND Sender, int Idx, PLI* pli);
+void MixSetNextPLI(HWND Sender, PLI* pli);
+PLI* MixGetNextPLI();
+void MixSkip(HWND Sender);
+void MixChangeNextPLI(HWND Sender);
+void MixChangeCurrentPLI();
+void MixChangePlayers();
+void MixNext(HWND Sender);
+void MixFadeStart();
+void MixFadeDone(HWND Sender);
+void MixSetVolume(int Idx, int Value);
+void MixSetPanning(int Idx, int Value);
+void MixSetFadeType(int FadeType);
+void MixRecalcBeat(PLI* pli);
+void MixControlIndWAmp(int Code, int Idx, int Value, HWND Sender);
+void MixControlWAmp(int Code, int Mask, int Value, HWND Sender);
+int MixDriveUsed(const char* Root);
+char MixGetFreeRemovableDrive();
+
+// The library calls this before it releases a playlist item (alone, with
+// its playlist, or with the whole database): when the mixer holds it as the
+// next item, the next item becomes null and the passive player is stopped;
+// as the current item, the current item becomes null and the playing track
+// plays on, no longer an item.
+void MixDropPLI(const PLI* pli);
