@@ -49,6 +49,12 @@ File File::OpenRead(const char* path)
     return File(fp);
 }
 
+bool File::Exists(const char* path)
+{
+    struct stat st {};
+    return path != nullptr && path[0] != '\0' && stat(path, &st) == 0;
+}
+
 File File::OpenWrite(const char* path)
 {
     if (path == nullptr || path[0] == '\0')
@@ -130,6 +136,21 @@ bool File::Write(const void* data, std::size_t size)
     if (size != 0 && std::fwrite(data, 1, size, fp_) != size)
         return Fail();
     return true;
+}
+
+bool File::WriteText(const char* text, std::size_t size)
+{
+    static constexpr char zeros[256] = {};
+    std::size_t n = 0;
+    while (n < size && text[n] != '\0')
+        ++n;
+    bool ok = Write(text, n);
+    for (std::size_t left = size - n; left > 0;) {
+        const std::size_t chunk = left < sizeof zeros ? left : sizeof zeros;
+        ok = Write(zeros, chunk) && ok;
+        left -= chunk;
+    }
+    return ok;
 }
 
 bool File::WriteU32(std::uint32_t value)

@@ -21,6 +21,8 @@ public:
 
     // Opens an existing regular file for reading; directories and devices fail.
     static File OpenRead(const char* path);
+    // Whether anything (file, folder) exists under path.
+    static bool Exists(const char* path);
     // Creates (or truncates) a file for writing.
     static File OpenWrite(const char* path);
 
@@ -39,6 +41,9 @@ public:
     bool ReadI32(std::int32_t& value);
 
     bool Write(const void* data, std::size_t size);
+    // A text field of size bytes: the text up to its terminator, then zeros,
+    // so nothing stale behind the terminator reaches the file.
+    bool WriteText(const char* text, std::size_t size);
     bool WriteU32(std::uint32_t value);
     bool WriteI32(std::int32_t value);
 

@@ -33,7 +33,6 @@ void StateReset()
 {
     MIXERSTATE& s = MixerState;
     s.cRecent[0] = '\0';
-    s.Threads.hFade = 0;
     s.Beat.iBeat = 0;
     s.Status.bPlayingIntro = 0;
     ZeroAll(s.Beat.lOffs, s.Beat.lLen, s.Beat.lLastPos, s.Beat.lFirstPos, s.ppliCurSong, s.ppliNextSong);

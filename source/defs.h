@@ -45,7 +45,6 @@ struct MIXERSTATE {
     struct {
         std::thread hInfo;
         std::thread hMixer;
-        unsigned hFade;
     } Threads;
     struct {
         std::atomic<std::uint32_t> lOffs;

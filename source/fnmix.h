@@ -19,6 +19,7 @@ constexpr UINT MIXMSG_NEXTPLI = WM_USER + 2;       // next PLI or null, 0
 constexpr UINT MIXMSG_CURRENTPLI = WM_USER + 3;    // current PLI or null, 0
 constexpr UINT MIXMSG_ACTPLAYER = WM_USER + 4;     // new active slot, 0
 constexpr UINT MIXMSG_CANTPLAY = WM_USER + 5;      // slot, 0
+constexpr UINT MIXMSG_CHANGE = WM_USER + 6;        // MIXCHANGE_..., 0: run that step on the receiver's thread
 constexpr UINT MIXMSG_VOLUME = WM_USER + 9;        // slot, volume 0..255; the receiver applies it
 constexpr UINT MIXMSG_FADETYPE = WM_USER + 11;     // fade type, 0
 constexpr UINT MIXMSG_FADE = WM_USER + 12;         // fade switch, 0
@@ -34,7 +35,14 @@ constexpr int WACMABOUT = 4;
 constexpr int WACMVOL = 5;
 constexpr int WACMPAN = 6;
 
+// A change of item reads and writes playlists, so it always runs on the
+// thread that owns the library (the destination window's): the mixer thread
+// hands MixNext and MixFadeDone over with MIXMSG_CHANGE and waits.
+constexpr int MIXCHANGE_NEXT = 0;
+constexpr int MIXCHANGE_DONE = 1;
+
 void MixSetDestWindow(HWND hwnd);
+HWND MixGetDestWindow();
 // Sends synchronously to the destination window; dropped while there is none.
 LRESULT MixSendMsg(UINT Msg, WPARAM wParam, LPARAM lParam);
 
@@ -53,6 +61,10 @@ void MixChangeNextPLI(HWND Sender);
 void MixChangeCurrentPLI();
 void MixChangePlayers();
 void MixNext(HWND Sender);
+// Worker side: runs the step through the destination window, or here when there is none.
+void MixChangeFromWorker(int Change);
+// Receiver side of MIXMSG_CHANGE.
+void MixOnChangeMsg(WPARAM Change);
 void MixFadeStart();
 void MixFadeDone(HWND Sender);
 void MixSetVolume(int Idx, int Value);

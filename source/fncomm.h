@@ -1,0 +1,35 @@
+// Filling a song from its file, and the small utilities every module shares:
+// message boxes, a text fallback, file and drive tests.
+#pragma once
+
+#include "platform.h"
+
+struct MP3TAG;
+struct MP3INFO;
+struct SONG;
+
+// Copies the file name and the tag's texts (cut at the tag's width, without
+// trailing white space) and genre into Song; empties the place.
+void MP3Tag2Song(const MP3TAG* Tag, const char* FileName, SONG* Song);
+// Copies version, layer, channel mode, rates, frames, frame size, file size and length.
+void MP3Info2Song(const MP3INFO* Info, SONG* Song);
+
+constexpr int RSI_TAG = 0;       // tag and MPEG facts read
+constexpr int RSI_NOTVALID = 1;  // no valid MPEG frame (or no file); the tag texts are in
+constexpr int RSI_NOTAG = 2;     // MPEG facts read, no tag
+// Reads tag and MPEG facts of FileName into Song. With Init the record is
+// reset first and its main part becomes the whole file; without, the
+// General flags and every mark stay.
+int ReadSongInfos(const char* FileName, SONG* Song, int Init);
+
+// First when it is a non-empty text, otherwise Second.
+const char* StrPrior(const char* First, const char* Second);
+// 1 when the file can be opened for reading.
+int FileExists(const char* FileName);
+// 1 when Root ("D:\") is a CD-ROM drive.
+int DriveRemovable(const char* Root);
+
+void ErrorMsg(HWND hwndOwner, const char* Msg);
+void WarningMsg(HWND hwndOwner, const char* Msg);
+// "Function isn't available!" for commands without a function.
+void MissingFunction();
