@@ -1,0 +1,28 @@
+// What the worker threads need from the windows. The window modules define
+// these (the control panel, the track times dialog, the playlist item
+// editor); the native test support defines stand-ins.
+#pragma once
+
+#include "platform.h"
+
+#include <atomic>
+
+// Control panel fields that the status display writes. They are set before
+// the panel becomes the mixer's destination window, and the display writes
+// them only once there is one.
+extern HWND hwndTBSONGPOS;
+extern HWND hwndEDELAPSED;
+extern HWND hwndSTREMAINING;
+extern HWND hwndEDREMAINING;
+extern HWND hwndEDSTATUS;
+extern HWND hwndRBBEAT1;
+extern HWND hwndRBBEAT2;
+
+// The open track times dialog and playlist item editor; null while closed.
+extern std::atomic<HWND> hwndTT;
+extern std::atomic<HWND> hwndPLI;
+
+void DlgMainSetTestPlayerState(int Playing);
+void DlgTTFreshTestPos(const char* Pos);
+void DlgTTBeatTest(unsigned Pos);
+void DlgPLIFreshTestPos(const char* PosS);

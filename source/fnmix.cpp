@@ -1,0 +1,421 @@
+#include "fnmix.h"
+
+#include "defs.h"
+#include "fncomm.h"
+#include "fndb.h"
+#include "fnlang.h"
+#include "fnmain.h"
+#include "fnpl.h"
+#include "fnpli.h"
+#include "fnsong.h"
+#include "random.h"
+#include "string2.h"
+#include "winamp.h"
+
+#include <atomic>
+#include <cctype>
+#include <cstdint>
+#include <ctime>
+
+namespace {
+
+std::atomic<HWND> hwndMixDestWnd{nullptr};
+
+// Last random number drawn for shuffle; -1 until the generator is seeded.
+std::int16_t RndValue = -1;
+
+// The effective end of a current item that was released while it played:
+// its track plays on and still mixes into the next item at that point.
+std::uint32_t DroppedCurEnd = 0;
+
+constexpr int MAXL_MISSINGMSG = 1024;  // holds title, path, place and the fixed text whole
+
+void SetBeatLights(const PLI* pli)
+{
+    const SONG* song = PLIGetSong(pli);
+    const std::uint32_t beats = song != nullptr && song->Bounds.iNoBeats > 0 ? song->Bounds.iNoBeats : 1;
+    MixerState.Beat.lOffs = PLIGetBeatOffs(pli);
+    MixerState.Beat.lLen = PLIGetBeatLen(pli) / beats;
+}
+
+std::uint32_t CurrentItemEnd()
+{
+    const PLI* cur = StateGetCurPLI();
+    return cur != nullptr ? PLIGetEnd(cur) : DroppedCurEnd;
+}
+
+// Reads the facts of a track added without reading them, keeping what the
+// user entered when adding it (its place) and giving it a main part.
+void ReadDeferredInfos(SONG* Song)
+{
+    char fileName[MAXL_PATH + 1];
+    char place[MAXL_PLACE + 1];
+    StrCopy(fileName, Song->Desc.cFileName);
+    StrCopy(place, Song->Desc.cPlace);
+    ReadSongInfos(fileName, Song, 0);
+    StrCopy(Song->Desc.cPlace, place);
+    if (Song->Bounds.timMain.lStart == 0 && Song->Bounds.timMain.lEnd == 0)
+        Song->Bounds.timMain.lEnd = Song->General.lLength;
+    Song->General.bInfoNotRead = 0;
+}
+
+void FormatMissingTrack(const SONG* Song, char* Msg, std::size_t Size)
+{
+    char title[MAXL_FULLTITLE + 1];
+    SongGetFullTitle(Song, title);
+    const char* fileName = SongGetFileName(Song);
+    if (Song->General.bOnRemovable)
+        StrFormat(Msg, Size, "Track not found: %s %c%c(Path: %s)%c%cMaybe you should insert %s into drive %c:.", title,
+                  13, 13, fileName, 13, 13, SongGetPlace(Song), MixGetFreeRemovableDrive());
+    else
+        StrFormat(Msg, Size, "Track not found: %s %c%c(Path: %s)%c%cMaybe it has been deleted or moved.", title, 13, 13,
+                  fileName, 13, 13);
+}
+
+// The passive player holds nothing: stopped with an empty playlist.
+void EmptyPassivePlayer() { MixLoadSong(StateGetPasPlayer(), nullptr, 0); }
+
+bool DriveOfFile(const SONG* Song, const char* Root)
+{
+    const char* file = SongGetFileName(Song);
+    return Song != nullptr && file[0] != '\0' && file[1] == ':' &&
+           std::toupper(static_cast<unsigned char>(file[0])) == std::toupper(static_cast<unsigned char>(Root[0]));
+}
+
+}  // namespace
+
+void MixSetDestWindow(HWND hwnd) { hwndMixDestWnd = hwnd; }
+
+HWND MixGetDestWindow() { return hwndMixDestWnd; }
+
+LRESULT MixSendMsg(UINT Msg, WPARAM wParam, LPARAM lParam)
+{
+    const HWND dest = hwndMixDestWnd;
+    return dest != nullptr ? SendMessageA(dest, Msg, wParam, lParam) : 0;
+}
+
+void MixPlay(int Idx)
+{
+    switch (WAmpCmIsPlaying(Idx)) {
+    case 0:
+        WAmpBtPlay(Idx);
+        break;
+    case 1:
+        break;
+    case 3:
+        WAmpBtPause(Idx);
+        break;
+    default:
+        MixSendMsg(MIXMSG_CANTPLAY, static_cast<WPARAM>(Idx), 0);
+        break;
+    }
+}
+
+void MixStop(int Idx, int Pause)
+{
+    if (!Pause)
+        WAmpBtStop(Idx);
+    else if (WAmpCmIsPlaying(Idx) == 1)
+        WAmpBtPause(Idx);
+    MixSendMsg(MIXMSG_STOPPED, static_cast<WPARAM>(Idx), 0);
+}
+
+void MixStopAll(int Pause)
+{
+    for (int i = 0; i < MAXI_WINAMP; ++i)
+        MixStop(i, Pause);
+}
+
+void MixKillAll()
+{
+    for (int i = 0; i < MAXI_WINAMP; ++i)
+        WAmpKill(i);
+}
+
+SONG* MixLoadSong(int Idx, SONG* Song, unsigned StartPos)
+{
+    WAmpCmSetVolume(Idx, 0);
+    WAmpBtPause(Idx);
+    WAmpBtStop(Idx);
+    WAmpCmDeletePlayList(Idx);
+    if (Song != nullptr) {
+        WAmpCmPlayFile(Idx, SongGetFileName(Song));
+        WAmpBtPlay(Idx);
+        WAmpBtPause(Idx);
+    }
+    WAmpCmSetVolume(Idx, StateGetVolume(Idx));
+    WAmpCmJump(Idx, StartPos);
+    return Song;
+}
+
+int MixCheckSong(HWND hwndParent, int, SONG* Song)
+{
+    if (Song == nullptr)
+        return 0;
+    while (!FileExists(SongGetFileName(Song))) {
+        char msg[MAXL_MISSINGMSG];
+        FormatMissingTrack(Song, msg, sizeof msg);
+        if (MessageBoxA(hwndParent, msg, strWarning, MB_ICONWARNING | MB_RETRYCANCEL) != IDRETRY)
+            return 0;
+    }
+    if (Song->General.bInfoNotRead)
+        ReadDeferredInfos(Song);
+    return 1;
+}
+
+void MixPreparePLIPlay(int Idx, PLI* pli)
+{
+    if (pli == nullptr)
+        return;
+    if (pli->Option.iFade != 2) {
+        StateSetFade(pli->Option.iFade != 0);
+        MixSendMsg(MIXMSG_FADE, static_cast<WPARAM>(StateGetFade()), 0);
+    }
+    if (pli->Option.iDuo != 2) {
+        StateSetDuo(pli->Option.iDuo != 0);
+        MixSendMsg(MIXMSG_DUO, static_cast<WPARAM>(StateGetDuo()), 0);
+    }
+    if (pli->UpdFlag.bVolume) {
+        const int volume = pli->Override.iVolume < 0 ? 0 : pli->Override.iVolume > 255 ? 255 : pli->Override.iVolume;
+        MixSetVolume(Idx, volume);
+        MixSendMsg(MIXMSG_VOLUME, static_cast<WPARAM>(Idx), volume);
+    }
+    if (pli->UpdFlag.bFade) {
+        StateSetFadeType(pli->Override.iFadeType);
+        MixSendMsg(MIXMSG_FADETYPE, static_cast<WPARAM>(pli->Override.iFadeType), 0);
+    }
+    if (pli->UpdFlag.bLengths) {
+        StateSetFadeLen(pli->Override.lFadeLen);
+        StateSetDuoLen(pli->Override.lDuoLen);
+        MixSendMsg(MIXMSG_FADELEN, pli->Override.lFadeLen, 0);
+        MixSendMsg(MIXMSG_DUOLEN, pli->Override.lDuoLen, 0);
+    }
+    MixRecalcBeat(StateGetNextPLI());
+}
+
+int MixLoadPLI(HWND Sender, int Idx, PLI* pli)
+{
+    if (pli == nullptr || !MixCheckSong(Sender, Idx, PLIGetSong(pli)))
+        return 0;
+    MixLoadSong(Idx, PLIGetSong(pli), PLIGetStart(pli));
+    MixPreparePLIPlay(Idx, pli);
+    return 1;
+}
+
+void MixSetNextPLI(HWND Sender, PLI* pli)
+{
+    StateSetNextPLI(pli);
+    if (pli != nullptr && !MixLoadPLI(Sender, StateGetPasPlayer(), pli)) {
+        // The track is missing and the user gave up: queue nothing rather than
+        // let the next change play what the passive player held before. The
+        // playlist stays on the missing item, so SKIP and Load go on from it.
+        StateSetNextPLI(nullptr);
+        EmptyPassivePlayer();
+        DBSetCurrentPLI(MainGetDB(), pli);
+        MixRecalcBeat(nullptr);
+        MixSendMsg(MIXMSG_NEXTPLI, 0, 0);
+        return;
+    }
+    MixRecalcBeat(pli);
+    DBSetCurrentPLI(MainGetDB(), pli);
+    MixSendMsg(MIXMSG_NEXTPLI, reinterpret_cast<WPARAM>(pli), 0);
+}
+
+PLI* MixGetNextPLI()
+{
+    if (RndValue == -1) {
+        RndSeed = static_cast<std::uint16_t>(std::clock() & 0xFFFF);
+        if (RndSeed == 0)
+            RndSeed = 1;  // a zero seed would stay zero for ever
+    }
+    PL* pl = MainGetCurrentPL();
+    const int count = PLGetCount(pl);
+    if (StateGetShuffle() && count > 0) {
+        // The generator never yields 0, so draw 1..count and step down one:
+        // every item can come, and the draw ends within one period.
+        do
+            RndValue = static_cast<std::int16_t>(RndGet());
+        while (RndValue < 1 || RndValue > count);
+        return PLGetPLI(pl, RndValue - 1);
+    }
+    LISTITEM* key = nullptr;
+    PLI* next = PLFindCurrentPLI(pl, &key) != nullptr ? PLFindNextPLI(pl, &key) : nullptr;
+    if (next == nullptr && StateGetRepeat())
+        next = PLGetFirstPLI(pl);
+    return next;
+}
+
+void MixSkip(HWND Sender) { MixSetNextPLI(Sender, MixGetNextPLI()); }
+
+void MixChangeNextPLI(HWND Sender) { MixSkip(Sender); }
+
+void MixChangeCurrentPLI()
+{
+    PLI* cur = StateGetNextPLI();
+    StateSetCurPLI(cur);
+    DroppedCurEnd = 0;
+    StateSetLen(PLIGetLength(cur));
+    SetBeatLights(cur);
+    MixSendMsg(MIXMSG_CURRENTPLI, reinterpret_cast<WPARAM>(cur), 0);
+}
+
+void MixChangePlayers()
+{
+    const int act = StateGetActPlayer();
+    StateSetActPlayer(StateGetPasPlayer());
+    StateSetPasPlayer(act);
+    MixSendMsg(MIXMSG_ACTPLAYER, static_cast<WPARAM>(StateGetActPlayer()), 0);
+}
+
+void MixNext(HWND Sender)
+{
+    if (StateGetNextPLI() == nullptr) {
+        MixFadeDone(Sender);
+        return;
+    }
+    const int pas = StateGetPasPlayer();
+    if (StateGetFade() && (StateGetFadeType() & FADE_IN_BIT))
+        WAmpCmSetVolume(pas, 0);
+    MixPlay(pas);
+    if (StateGetFade() || StateGetDuo())
+        MixFadeStart();
+    else
+        MixFadeDone(Sender);
+}
+
+void MixChangeFromWorker(int Change)
+{
+    if (MixGetDestWindow() != nullptr)
+        MixSendMsg(MIXMSG_CHANGE, static_cast<WPARAM>(Change), 0);
+    else
+        MixOnChangeMsg(static_cast<WPARAM>(Change));
+}
+
+void MixOnChangeMsg(WPARAM Change)
+{
+    if (Change == MIXCHANGE_NEXT)
+        MixNext(MixGetDestWindow());
+    else if (Change == MIXCHANGE_DONE)
+        MixFadeDone(MixGetDestWindow());
+}
+
+void MixFadeStart() { StateSetFading(1); }
+
+void MixFadeDone(HWND Sender)
+{
+    StateSetMixEnabled(0);
+    MixStop(StateGetActPlayer(), 1);
+    MixChangeCurrentPLI();
+    MixChangePlayers();
+    MixChangeNextPLI(Sender);
+    StateSetFading(0);
+    StateSetMixEnabled(1);
+}
+
+void MixSetVolume(int Idx, int Value)
+{
+    WAmpCmSetVolume(Idx, Value);
+    StateSetVolume(Idx, Value);
+}
+
+void MixSetPanning(int Idx, int Value)
+{
+    WAmpCmSetPanning(Idx, Value);
+    StateSetPanning(Idx, Value);
+}
+
+void MixSetFadeType(int FadeType) { StateSetFadeType(FadeType); }
+
+void MixRecalcBeat(PLI* pli)
+{
+    std::uint32_t last = CurrentItemEnd();
+    if (StateGetFade()) {
+        const int type = StateGetFadeType();
+        if (type == FADE_OVER)
+            last -= 2 * StateGetFadeLen();
+        else if (type == FADE_OUT || type == FADE_IN)
+            last -= StateGetFadeLen();
+    }
+    if (StateGetDuo())
+        last -= StateGetDuoLen();
+    StateSetBeatFirst(PLIGetStart(pli));
+    StateSetBeatLast(last);
+}
+
+void MixControlIndWAmp(int Code, int Idx, int Value, HWND)
+{
+    switch (Code) {
+    case WACMEQ:
+        WAmpCmEQWindow(Idx);
+        break;
+    case WACMAOT:
+        WAmpCmAlwaysOnTop(Idx);
+        break;
+    case WACMPREFS:
+        WAmpCmPrefs(Idx);
+        break;
+    case WACMABOUT:
+        WAmpCmAbout(Idx);
+        break;
+    case WACMVOL:
+        WAmpCmSetVolume(Idx, Value);
+        break;
+    case WACMPAN:
+        WAmpCmSetPanning(Idx, Value);
+        break;
+    default:
+        break;
+    }
+}
+
+void MixControlWAmp(int Code, int Mask, int Value, HWND Sender)
+{
+    if (Mask == 0) {
+        MixControlIndWAmp(Code, StateGetActPlayer(), Value, Sender);
+        return;
+    }
+    auto bits = static_cast<unsigned>(Mask);
+    for (int i = 0; bits != 0; ++i, bits >>= 1)
+        if (bits & 1)
+            MixControlIndWAmp(Code, i, Value, Sender);
+}
+
+int MixDriveUsed(const char* Root)
+{
+    if (Root == nullptr || Root[0] == '\0')
+        return 0;
+    return DriveOfFile(PLIGetSong(StateGetCurPLI()), Root) || DriveOfFile(PLIGetSong(StateGetNextPLI()), Root);
+}
+
+char MixGetFreeRemovableDrive()
+{
+    constexpr DWORD kRootsSize = 130;
+    char roots[kRootsSize + 2] = {};
+    const DWORD length = GetLogicalDriveStringsA(kRootsSize, roots);
+    if (length == 0 || length > kRootsSize)
+        return 0;
+    for (const char* root = roots; *root != '\0'; root += std::char_traits<char>::length(root) + 1)
+        if (DriveRemovable(root) && !MixDriveUsed(root))
+            return static_cast<char>(std::toupper(static_cast<unsigned char>(root[0])));
+    return 0;
+}
+
+void MixDropPLI(const PLI* pli)
+{
+    if (pli == nullptr)
+        return;
+    if (StateGetNextPLI() == pli) {
+        StateSetNextPLI(nullptr);
+        // While a mix runs the next item is already playing in: it plays on.
+        if (!StateGetFading())
+            EmptyPassivePlayer();
+        MixRecalcBeat(nullptr);
+        MixSendMsg(MIXMSG_NEXTPLI, 0, 0);
+    }
+    if (StateGetCurPLI() == pli) {
+        DroppedCurEnd = PLIGetEnd(pli);
+        StateSetCurPLI(nullptr);
+        MixerState.Beat.lLen = 0;
+        MixSendMsg(MIXMSG_CURRENTPLI, 0, 0);
+    }
+}
