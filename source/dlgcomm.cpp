@@ -1,0 +1,93 @@
+#include "dlgcomm.h"
+
+#include "string2.h"
+#include "wm.h"
+
+#include <commdlg.h>
+#include <shlobj.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr DWORD kOpenFlags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+constexpr DWORD kSaveFlags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
+
+OPENFILENAMEA FileDialog(HWND Owner, const char* Title, const char* Filters, char* FileName, int maxFileName)
+{
+    FileName[0] = '\0';
+    OPENFILENAMEA ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = Owner;
+    ofn.hInstance = hInst;
+    ofn.lpstrFilter = Filters;
+    ofn.nFilterIndex = 0;
+    ofn.lpstrFile = FileName;
+    ofn.nMaxFile = static_cast<DWORD>(maxFileName);
+    ofn.lpstrTitle = Title;
+    return ofn;
+}
+
+}  // namespace
+
+int GetOpenFileName2(HWND Owner, const char* Title, const char* Filters, char* FileName, int maxFileName, DWORD Flags,
+                     int* OnlyOne)
+{
+    OPENFILENAMEA ofn = FileDialog(Owner, Title, Filters, FileName, maxFileName);
+    ofn.Flags = Flags | kOpenFlags;
+    const int result = GetOpenFileNameA(&ofn);
+    *OnlyOne = result && ofn.nFileOffset < std::strlen(FileName) ? 1 : 0;
+    return result;
+}
+
+int GetSaveFileName2(HWND Owner, const char* Title, const char* Filters, char* FileName, const char* DefExt,
+                     int maxFileName, DWORD Flags)
+{
+    char fileTitle[MAX_PATH];
+    OPENFILENAMEA ofn = FileDialog(Owner, Title, Filters, FileName, maxFileName);
+    ofn.lpstrFileTitle = fileTitle;
+    ofn.nMaxFileTitle = sizeof fileTitle;
+    ofn.lpstrDefExt = DefExt;
+    ofn.Flags = Flags | kSaveFlags;
+    return GetSaveFileNameA(&ofn);
+}
+
+void ComboFillInt(HWND hwnd, int Min, int Max, int Step)
+{
+    if (Step <= 0)
+        return;
+    for (long long value = Min; value <= Max; value += Step) {
+        char text[12];
+        CBAddString(hwnd, StrFormat(text, sizeof text, "%d", static_cast<int>(value)));
+    }
+}
+
+void ButtonSetImage(HWND hwnd, int ID)
+{
+    HANDLE image = LoadImageA(hInst, MAKEINTRESOURCEA(ID), IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS | LR_LOADTRANSPARENT);
+    BMSetImage(hwnd, IMAGE_BITMAP, image);
+}
+
+int SelectDirectory(HWND hwndOwner, char* Directory)
+{
+    char displayName[MAX_PATH];
+    BROWSEINFOA info{};
+    info.hwndOwner = hwndOwner;
+    info.pszDisplayName = displayName;
+    info.lpszTitle = "Select a folder:";
+    info.ulFlags = BIF_RETURNONLYFSDIRS;
+    LPITEMIDLIST items = SHBrowseForFolderA(&info);
+    if (items == nullptr)
+        return 0;
+    if (!SHGetPathFromIDListA(items, Directory))
+        Directory[0] = '\0';
+    CoTaskMemFree(items);
+    return 1;
+}
+
+void DlgSetIcon(HWND hwnd, int ID)
+{
+    HICON icon = LoadIconA(hInst, MAKEINTRESOURCEA(ID));
+    if (icon != nullptr)
+        WMSetIcon(hwnd, ICON_BIG, icon);
+}

@@ -1,0 +1,26 @@
+// Functions the dialogs share: the common file dialogs with fixed flags,
+// number lists in combo boxes, bitmaps on buttons, the folder browser and
+// window icons. Windows only.
+#pragma once
+
+#include "platform.h"
+
+// The module instance every resource is loaded from (set by WinMain).
+extern HINSTANCE hInst;
+
+// The open-file dialog; FileName receives the choice (maxFileName characters).
+// *OnlyOne is 1 when one complete path came back, 0 for a multiple selection
+// (folder, NUL, names each ended by NUL, final NUL) or a cancel. Nonzero when
+// the user confirmed.
+int GetOpenFileName2(HWND Owner, const char* Title, const char* Filters, char* FileName, int maxFileName, DWORD Flags,
+                     int* OnlyOne);
+// The save-file dialog; the platform asks before an existing file is overwritten.
+int GetSaveFileName2(HWND Owner, const char* Title, const char* Filters, char* FileName, const char* DefExt,
+                     int maxFileName, DWORD Flags);
+// Appends Min, Min + Step, ... up to Max as decimal texts (Step > 0).
+void ComboFillInt(HWND hwnd, int Min, int Max, int Step);
+void ButtonSetImage(HWND hwnd, int ID);
+// Lets the user pick a folder; Directory holds MAX_PATH characters. Nonzero on a choice.
+int SelectDirectory(HWND hwndOwner, char* Directory);
+// The window's big icon from icon resource ID.
+void DlgSetIcon(HWND hwnd, int ID);

@@ -1,0 +1,16 @@
+// The playlist editor (DLG_PL): the items of the current playlist and the
+// commands that build, order and queue them. Modeless, at most one.
+// Windows only.
+#pragma once
+
+#include "platform.h"
+
+struct PLI;
+
+extern HWND hwndPL;  // null while the editor is closed
+
+void PLEdit();
+// Refills the table from the current playlist (after the library changed under it).
+void DlgPLFillTable();
+// Focuses pli's row when the editor is open and pli stands in the current playlist.
+void DlgPLSetFocusedPLI(PLI* pli);

@@ -1,0 +1,8 @@
+// The track information dialog (DLG_TP): a modal dialog over a working copy
+// of one track. Windows only.
+#pragma once
+
+struct SONG;
+
+// 1 when the dialog ended with OK (the track then holds the edited copy).
+int TPEdit(SONG* Data);
