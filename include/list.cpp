@@ -19,7 +19,7 @@ struct Content {
 std::vector<Content> Contents(const LIST* List)
 {
     std::vector<Content> contents;
-    contents.reserve(static_cast<std::size_t>(List->TotalItems));
+    contents.reserve(static_cast<std::size_t>(std::max(List->TotalItems, 0)));
     for (const LISTITEM* item = List->First; item != nullptr; item = item->Next)
         contents.push_back({item->ID, item->Hidden, item->Data});
     return contents;
@@ -35,44 +35,49 @@ void PutContents(LIST* List, const std::vector<Content>& contents)
     }
 }
 
-// Finds an item as the removal workers do; *Prev receives its predecessor.
-LISTITEM* FindForRemoval(LIST* List, const void* Key, int Mode, LISTITEM** Prev)
+// Finds an item as the removal workers do (by record, position or ID),
+// unlinks it and returns its node; null when nothing matches.
+LISTITEM* Detach(LIST* List, const void* Key, int Mode)
 {
-    *Prev = nullptr;
     if (List == nullptr)
         return nullptr;
-    int idx = 0;
-    const auto wantedIdx = static_cast<int>(reinterpret_cast<std::intptr_t>(Key));
-    if (Mode == LIM_IDX && (wantedIdx < 0 || wantedIdx >= List->Items))
+    const auto wanted = static_cast<int>(reinterpret_cast<std::intptr_t>(Key));
+    if (Mode == LIM_IDX && (wanted < 0 || wanted >= List->Items))
         return nullptr;
-    for (LISTITEM* item = List->First; item != nullptr; *Prev = item, item = item->Next, ++idx) {
-        const bool match = Mode == LIM_IDX ? idx == wantedIdx : Mode == LIM_ID ? item->ID == wantedIdx : item->Data == Key;
-        if (match)
-            return item;
+    LISTITEM* prev = nullptr;
+    LISTITEM* item = List->First;
+    for (int idx = 0; item != nullptr; prev = item, item = item->Next, ++idx) {
+        if (Mode == LIM_IDX ? idx == wanted : Mode == LIM_ID ? item->ID == wanted : item->Data == Key)
+            break;
     }
-    *Prev = nullptr;
-    return nullptr;
-}
-
-void Unlink(LIST* List, LISTITEM* Item, LISTITEM* Prev)
-{
-    if (Prev == nullptr)
-        List->First = Item->Next;
+    if (item == nullptr)
+        return nullptr;
+    if (prev == nullptr)
+        List->First = item->Next;
     else
-        Prev->Next = Item->Next;
-    if (List->Last == Item)
-        List->Last = Prev;
-    if (List->Current == Item)
+        prev->Next = item->Next;
+    if (List->Last == item)
+        List->Last = prev;
+    if (List->Current == item)
         List->Current = nullptr;
     --List->TotalItems;
-    if (!Item->Hidden)
+    if (!item->Hidden)
         --List->Items;
-    if (List->Items == 0)
+    if (List->Items == 0 || List->First == nullptr)
         List->Current = nullptr;
-    if (List->First == nullptr) {
-        List->Last = nullptr;
-        List->Current = nullptr;
+    item->Next = nullptr;
+    return item;
+}
+
+// A visible node for Data with the list's next free ID; null when out of memory.
+LISTITEM* NewItem(LIST* List, void* Data)
+{
+    LISTITEM* item = ListCreateListItem();
+    if (item != nullptr) {
+        item->ID = static_cast<std::int32_t>(List->NextFreeID++);
+        item->Data = Data;
     }
+    return item;
 }
 
 void* KeyOf(int Value) { return reinterpret_cast<void*>(static_cast<std::intptr_t>(Value)); }
@@ -107,9 +112,9 @@ int ListAddItem(LIST* List, void* Data)
 {
     if (List == nullptr)
         return -1;
-    LISTITEM* item = ListCreateListItem();
-    item->ID = static_cast<std::int32_t>(List->NextFreeID++);
-    item->Data = Data;
+    LISTITEM* item = NewItem(List, Data);
+    if (item == nullptr)
+        return -1;
     ListAddListItem(List, item);
     return item->ID;
 }
@@ -133,10 +138,9 @@ void ListInsertItem(LIST* List, void* Data, int Idx)
 {
     if (List == nullptr)
         return;
-    LISTITEM* item = ListCreateListItem();
-    item->ID = static_cast<std::int32_t>(List->NextFreeID++);
-    item->Data = Data;
-    ListInsertListItem(List, item, Idx);
+    LISTITEM* item = NewItem(List, Data);
+    if (item != nullptr)
+        ListInsertListItem(List, item, Idx);
 }
 
 void ListInsertListItem(LIST* List, LISTITEM* Item, int Idx)
@@ -307,7 +311,7 @@ void* ListFindItemByIdx(LIST* List, int Idx, LISTITEM** Key)
 
 void* ListFindItemByAlg(LIST* List, LISTFINDPROC CompProc, void* Value, int Option, LISTITEM** Key)
 {
-    if (List == nullptr) {
+    if (List == nullptr || CompProc == nullptr) {
         *Key = nullptr;
         return nullptr;
     }
@@ -348,11 +352,9 @@ int ListDSetCurrentItem(LIST* List, LISTITEM* Item)
 
 void* ListDeleteItem_(LIST* List, const void* Data, int DelType)
 {
-    LISTITEM* prev = nullptr;
-    LISTITEM* item = FindForRemoval(List, Data, DelType, &prev);
+    LISTITEM* item = Detach(List, Data, DelType);
     if (item == nullptr)
         return nullptr;
-    Unlink(List, item, prev);
     void* record = item->Data;
     std::free(item);
     return record;
@@ -371,10 +373,11 @@ void* ListDDeleteItem(LIST* List, const LISTITEM* Item)
 
 int ListFreeItem_(LIST* List, const void* Item, LISTFREEPROC FreeProc, int DelMode)
 {
-    LISTITEM* prev = nullptr;
-    if (FindForRemoval(List, Item, DelMode, &prev) == nullptr)
+    LISTITEM* item = Detach(List, Item, DelMode);
+    if (item == nullptr)
         return 0;
-    void* record = ListDeleteItem_(List, Item, DelMode);
+    void* record = item->Data;
+    std::free(item);
     if (FreeProc != nullptr)
         FreeProc(record);
     std::free(record);
@@ -416,6 +419,8 @@ int ListFree(LIST* List, LISTFREEPROC FreeProc)
 
 void ListExchangeListItems(LISTITEM* Item1, LISTITEM* Item2)
 {
+    if (Item1 == nullptr || Item2 == nullptr)
+        return;
     std::swap(Item1->ID, Item2->ID);
     std::swap(Item1->Hidden, Item2->Hidden);
     std::swap(Item1->Data, Item2->Data);
@@ -425,12 +430,9 @@ void ListMoveItemByIdx(LIST* List, int Idx, int DestIdx)
 {
     if (List == nullptr || Idx == DestIdx)
         return;
-    LISTITEM* prev = nullptr;
-    LISTITEM* item = FindForRemoval(List, KeyOf(Idx), LIM_IDX, &prev);
-    if (item == nullptr)
-        return;
-    Unlink(List, item, prev);
-    ListInsertListItem(List, item, DestIdx);
+    LISTITEM* item = Detach(List, KeyOf(Idx), LIM_IDX);
+    if (item != nullptr)
+        ListInsertListItem(List, item, DestIdx);
 }
 
 void ListBubbleSort(LIST* List, LISTCOMPPROC Comp, int Opt)
@@ -458,7 +460,7 @@ void ListShuffle(LIST* List, unsigned (*Random)(unsigned n))
         return;
     std::vector<Content> contents = Contents(List);
     for (std::size_t i = contents.size(); i > 1; --i)
-        std::swap(contents[i - 1], contents[Random(static_cast<unsigned>(i))]);
+        std::swap(contents[i - 1], contents[Random(static_cast<unsigned>(i)) % i]);
     PutContents(List, contents);
 }
 
@@ -480,6 +482,8 @@ int ListStore(LIST* List, File& File, LISTSTOREPROC ItemStoreProc, void* Param)
 
 int ListItemStore(LISTITEM* Item, File& File, LISTSTOREPROC StoreProc, void* Param)
 {
+    if (Item == nullptr)
+        return 0;
     bool ok = File.WriteI32(Item->ID);
     ok = File.WriteI32(Item->Hidden) && ok;
     if (StoreProc != nullptr)
@@ -501,28 +505,30 @@ int ListRestore(LIST* List, File& File, LISTRESTOREPROC ItemRestoreProc, void* P
         return 0;
     desc[MAXL_LISTDESC] = '\0';
     StrCopy(List->Desc, desc);
+    bool ok = true;
     std::uint32_t beyondIDs = 0;
     for (std::int32_t i = 0; i < total; ++i) {
         LISTITEM* item = ListCreateListItem();
-        if (!ListItemRestore(item, File, ItemRestoreProc, Param)) {
+        ok = item != nullptr && ListItemRestore(item, File, ItemRestoreProc, Param);
+        if (!ok) {
             std::free(item);
-            return 0;
+            break;
         }
         if (item->ID >= 0)
             beyondIDs = std::max(beyondIDs, static_cast<std::uint32_t>(item->ID) + 1);
         ListAddListItem(List, item);
     }
-    // A damaged file must not make later items share an ID with a restored one.
+    // A damaged block must not let later items share an ID with a restored one.
     List->NextFreeID = std::max(nextFreeID, beyondIDs);
     if (currentID != -1)
         ListSetCurrentItemByID(List, currentID);
-    return 1;
+    return ok ? 1 : 0;
 }
 
 int ListItemRestore(LISTITEM* Item, File& File, LISTRESTOREPROC RestoreProc, void* Param)
 {
     std::int32_t hidden = 0;
-    if (!File.ReadI32(Item->ID) || !File.ReadI32(hidden))
+    if (Item == nullptr || !File.ReadI32(Item->ID) || !File.ReadI32(hidden))
         return 0;
     Item->Hidden = hidden != 0;
     Item->Data = nullptr;

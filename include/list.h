@@ -114,7 +114,8 @@ int ListFree(LIST* List, LISTFREEPROC FreeProc);
 void ListExchangeListItems(LISTITEM* Item1, LISTITEM* Item2);
 void ListMoveItemByIdx(LIST* List, int Idx, int DestIdx);
 // Stable ascending order by Comp, in O(n log n): the order repeated
-// neighbour exchanges while Comp > 0 would give.
+// neighbour exchanges while Comp > 0 would give. Comp must be a consistent
+// ordering (a random order is ListShuffle's job).
 void ListBubbleSort(LIST* List, LISTCOMPPROC Comp, int Opt);
 // The records in reverse order.
 void ListReverse(LIST* List);
@@ -123,7 +124,8 @@ void ListShuffle(LIST* List, unsigned (*Random)(unsigned n));
 
 // Persistence; 1 when every write/read and every callback succeeded.
 // A damaged or truncated block ends the restore at the first failure: only
-// whole records are appended, and the result is 0.
+// whole records are appended, and the result is 0. NextFreeID becomes the
+// stored value, raised past every restored ID if a damaged block says less.
 int ListStore(LIST* List, File& File, LISTSTOREPROC ItemStoreProc, void* Param);
 int ListItemStore(LISTITEM* Item, File& File, LISTSTOREPROC StoreProc, void* Param);
 int ListRestore(LIST* List, File& File, LISTRESTOREPROC ItemRestoreProc, void* Param);

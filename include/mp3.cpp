@@ -3,9 +3,9 @@
 #include "fileio.h"
 #include "string2.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 constexpr const char* MP3Style[MP3MAXSTYLE + 1] = {
     "Blues", "Classic Rock", "Country", "Dance", "Disco", "Funk", "Grunge", "Hip-Hop", "Jazz", "Metal", "New Age",
@@ -57,10 +57,10 @@ static_assert([] {
     return true;
 }());
 
+// A zero inside the field ends the text; whatever follows it is ignored.
 char* TagText(const char* Field, std::size_t Width, char* Out)
 {
-    std::memcpy(Out, Field, Width);
-    Out[Width] = '\0';
+    StrCopy(Out, Width + 1, std::string_view(Field, Width));
     return strtrimr(Out);
 }
 

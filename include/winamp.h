@@ -86,21 +86,34 @@ extern WAMPINSTLIST WAmpInstList;
 extern char WAmpPath[MAXL_WAMPPATH];
 extern char SkinName[MAXL_WAMPPATH];
 
+// Registers Wnd under the next number; returns the new count.
 int WAmpInstAdd(HWND Wnd);
+// Null for a number outside 0 .. Instances - 1.
 WAMPINST* WAmpInstGet(int NO);
+// Frees every registration; returns how many there were.
 int WAmpInstFreeAll();
 int WAmpGetInstances();
-// Registers every "WinAmp v1.x" window not registered yet; returns the total.
+// Registers every "WinAmp v1.x" window not registered yet, in search order,
+// so that no two numbers share a player; returns the total.
 int WAmpCheck();
+// Reads the open command of the player's file class into WAmpPath, cuts off
+// its document placeholder and starts it Instances times, minimised. Starts
+// nothing (WAmpPath empty) when the keys are missing or the command does not
+// fit WAmpPath whole.
 void WAmpRun(int Instances);
+// Closes the window of registration Idx; the registration stays. Returns Instances.
 int WAmpKill(int Idx);
 int WAmpGetProfileInt(const char* Section, const char* Key, int Default);
 int WAmpWriteProfileString(const char* Section, const char* Key, const char* Value);
 
 // ---- senders ----
 
+// WM_USER with wParam Data and lParam Command; the player's answer, or -1
+// without sending for a number without window.
 int WAmpCall(int NO, unsigned Data, int Command);
+// One WAmpCall per byte (sign-extended to 32 bits), then one with 0.
 void WAmpCallStr(int NO, const char* Data, int Command);
+// WM_COMMAND with wParam Command; nothing for a number without window.
 void WAmpCall2(int NO, int Command);
 
 // ---- WM_USER commands ----
@@ -126,8 +139,11 @@ int WAmpCmGetNCh(int NO);
 int WAmpCmGetEQ(int NO, int Item);
 int WAmpCmSetEQ(int NO, int Item);
 void WAmpCmSetSkin(int NO, const char* Name);
+// Returns SkinName, which a player in another process cannot fill.
 char* WAmpCmGetSkin(int NO);
 void WAmpCmExecPlugIn(int NO, const char* PlugIn);
+// The player answers with an address in its own process, which is never
+// read here: both send the command and return null.
 const char* WAmpCmGetPlayListFile(int NO, int Item);
 const char* WAmpCmGetPlayListTitle(int NO, int Item);
 

@@ -1,6 +1,8 @@
 // mp3gen: writes a silent MPEG audio file for tests and the demo.
 #include "mp3gen.h"
 
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,33 +15,84 @@ int Usage()
     std::fprintf(stderr,
                  "usage: mp3gen OUT.mp3 [--seconds S | --ms MS] [--bitrate K] [--rate HZ] [--version 1|2|2.5]\n"
                  "              [--layer 1|2|3] [--mode stereo|joint|dual|mono] [--title T] [--artist A]\n"
-                 "              [--album B] [--year Y] [--comment C] [--genre N] [--riff]\n");
+                 "              [--album B] [--year Y] [--comment C] [--genre 0..255] [--riff]\n");
     return 2;
 }
 
-bool Mode(const char* name, int& mode)
+bool Choice(const char* name, const char* const* names, int count, int first, int& value)
 {
-    constexpr const char* modes[] = {"stereo", "joint", "dual", "mono"};
-    for (int i = 0; i < 4; ++i)
-        if (std::strcmp(name, modes[i]) == 0) {
-            mode = i;
+    for (int i = 0; i < count; ++i)
+        if (std::strcmp(name, names[i]) == 0) {
+            value = first + i;
             return true;
         }
     return false;
 }
 
-bool Version(const char* name, int& version)
+// A whole decimal number up to Max, nothing else.
+template <typename T>
+bool Number(const char* text, unsigned long Max, T& value)
 {
-    if (std::strcmp(name, "2.5") == 0)
-        version = 3;
-    else if (std::strcmp(name, "1") == 0 || std::strcmp(name, "2") == 0)
-        version = std::atoi(name);
-    else
+    if (text[0] < '0' || text[0] > '9')
         return false;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long n = std::strtoul(text, &end, 10);
+    if (errno != 0 || *end != '\0' || n > Max)
+        return false;
+    value = static_cast<T>(n);
     return true;
 }
 
-unsigned Number(const char* text) { return static_cast<unsigned>(std::strtoul(text, nullptr, 10)); }
+bool Seconds(const char* text, unsigned& ms)
+{
+    char* end = nullptr;
+    const double s = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !std::isfinite(s) || s < 0 || s * 1000 > 4294967295.0)
+        return false;
+    ms = static_cast<unsigned>(std::lround(s * 1000));
+    return true;
+}
+
+bool Text(const char* value, std::string& field, bool& tag)
+{
+    field = value;
+    tag = true;
+    return true;
+}
+
+bool Option(const std::string& flag, const char* value, MP3GENOPTIONS& o)
+{
+    static constexpr const char* versions[] = {"1", "2", "2.5"};
+    static constexpr const char* modes[] = {"stereo", "joint", "dual", "mono"};
+    if (flag == "--seconds")
+        return Seconds(value, o.lDurationMs);
+    if (flag == "--ms")
+        return Number(value, 0xFFFFFFFFul, o.lDurationMs);
+    if (flag == "--bitrate")
+        return Number(value, 448, o.lBitRate);
+    if (flag == "--rate")
+        return Number(value, 48000, o.lSampleRate);
+    if (flag == "--version")
+        return Choice(value, versions, 3, 1, o.iVersion);
+    if (flag == "--layer")
+        return Number(value, 3, o.iLayer);
+    if (flag == "--mode")
+        return Choice(value, modes, 4, 0, o.iChannelMode);
+    if (flag == "--genre")
+        return Number(value, 255, o.iStyle) && (o.bTag = true);
+    if (flag == "--title")
+        return Text(value, o.cTitle, o.bTag);
+    if (flag == "--artist")
+        return Text(value, o.cArtist, o.bTag);
+    if (flag == "--album")
+        return Text(value, o.cAlbum, o.bTag);
+    if (flag == "--year")
+        return Text(value, o.cYear, o.bTag);
+    if (flag == "--comment")
+        return Text(value, o.cComment, o.bTag);
+    return false;
+}
 
 }  // namespace
 
@@ -50,43 +103,9 @@ int main(int argc, char** argv)
     MP3GENOPTIONS o;
     for (int i = 2; i < argc; ++i) {
         const std::string flag = argv[i];
-        if (flag == "--riff") {
+        if (flag == "--riff")
             o.bRiff = true;
-            continue;
-        }
-        if (i + 1 >= argc)
-            return Usage();
-        const char* value = argv[++i];
-        bool ok = true;
-        if (flag == "--seconds")
-            o.lDurationMs = static_cast<unsigned>(std::atof(value) * 1000);
-        else if (flag == "--ms")
-            o.lDurationMs = Number(value);
-        else if (flag == "--bitrate")
-            o.lBitRate = Number(value);
-        else if (flag == "--rate")
-            o.lSampleRate = Number(value);
-        else if (flag == "--version")
-            ok = Version(value, o.iVersion);
-        else if (flag == "--layer")
-            o.iLayer = std::atoi(value);
-        else if (flag == "--mode")
-            ok = Mode(value, o.iChannelMode);
-        else if (flag == "--genre")
-            o.iStyle = std::atoi(value), o.bTag = true;
-        else if (flag == "--title")
-            o.cTitle = value, o.bTag = true;
-        else if (flag == "--artist")
-            o.cArtist = value, o.bTag = true;
-        else if (flag == "--album")
-            o.cAlbum = value, o.bTag = true;
-        else if (flag == "--year")
-            o.cYear = value, o.bTag = true;
-        else if (flag == "--comment")
-            o.cComment = value, o.bTag = true;
-        else
-            ok = false;
-        if (!ok)
+        else if (i + 1 >= argc || !Option(flag, argv[++i], o))
             return Usage();
     }
     if (!Mp3GenWrite(argv[1], o)) {

@@ -1,0 +1,253 @@
+#include "winamp.h"
+
+#include <cstring>
+#include <new>
+
+WAMPINSTLIST WAmpInstList{};
+char WAmpPath[MAXL_WAMPPATH];
+char SkinName[MAXL_WAMPPATH];
+
+namespace {
+
+// The open command of the player's file class, one key below the other.
+constexpr const char* kOpenCommandKeys[] = {"Winamp.File", "shell", "open", "command"};
+// The quoted document placeholder and its blank at the end of the open command.
+constexpr std::size_t kDocumentPlaceholderLength = 5;
+
+HWND InstWindow(int NO)
+{
+    const WAMPINST* inst = WAmpInstGet(NO);
+    return inst != nullptr ? inst->Window : nullptr;
+}
+
+// wParam is the full width here, so that WAmpCmGetSkin can pass an address.
+int Send(int NO, WPARAM Data, int Command)
+{
+    const HWND wnd = InstWindow(NO);
+    if (wnd == nullptr)
+        return -1;
+    return static_cast<int>(SendMessageA(wnd, WM_USER, Data, static_cast<LPARAM>(Command)));
+}
+
+bool IsRegistered(HWND Wnd)
+{
+    for (const WAMPINST* inst = WAmpInstList.First; inst != nullptr; inst = inst->Next)
+        if (inst->Window == Wnd)
+            return true;
+    return false;
+}
+
+// Reads the open command into WAmpPath; false (and WAmpPath empty) when a
+// key or the value is missing or the value does not fit whole.
+bool ReadOpenCommand()
+{
+    WAmpPath[0] = '\0';
+    HKEY key = HKEY_CLASSES_ROOT;
+    for (const char* sub : kOpenCommandKeys) {
+        HKEY next = nullptr;
+        const LONG opened = RegOpenKeyA(key, sub, &next);
+        if (key != HKEY_CLASSES_ROOT)
+            RegCloseKey(key);
+        if (opened != ERROR_SUCCESS)
+            return false;
+        key = next;
+    }
+    DWORD size = sizeof WAmpPath;
+    const LONG read = RegQueryValueExA(key, "", nullptr, nullptr, reinterpret_cast<LPBYTE>(WAmpPath), &size);
+    RegCloseKey(key);
+    // A value without its terminator is terminated here, unless it fills the
+    // whole buffer: a cut command line would start some other program.
+    if (read != ERROR_SUCCESS || size > sizeof WAmpPath || (size == sizeof WAmpPath && WAmpPath[size - 1] != '\0')) {
+        WAmpPath[0] = '\0';
+        return false;
+    }
+    WAmpPath[size < sizeof WAmpPath ? size : sizeof WAmpPath - 1] = '\0';
+    return true;
+}
+
+}  // namespace
+
+// ---- registry of player windows ----
+
+int WAmpInstAdd(HWND Wnd)
+{
+    auto* inst = new (std::nothrow) WAMPINST{};
+    if (inst == nullptr)
+        return WAmpInstList.Instances;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(Wnd, &processId);
+    inst->Window = Wnd;
+    inst->ProcessID = processId;
+    inst->NO = WAmpInstList.Instances;
+    if (WAmpInstList.First == nullptr)
+        WAmpInstList.First = inst;
+    else
+        WAmpInstList.Last->Next = inst;
+    WAmpInstList.Last = inst;
+    return ++WAmpInstList.Instances;
+}
+
+WAMPINST* WAmpInstGet(int NO)
+{
+    if (NO < 0 || NO >= WAmpInstList.Instances)
+        return nullptr;
+    WAMPINST* inst = WAmpInstList.Current.load(std::memory_order_relaxed);
+    if (inst == nullptr || inst->NO > NO)
+        inst = WAmpInstList.First;
+    while (inst != nullptr && inst->NO != NO)
+        inst = inst->Next;
+    if (inst != nullptr)
+        WAmpInstList.Current.store(inst, std::memory_order_relaxed);
+    return inst;
+}
+
+int WAmpInstFreeAll()
+{
+    int freed = 0;
+    for (WAMPINST* inst = WAmpInstList.First; inst != nullptr; ++freed) {
+        WAMPINST* next = inst->Next;
+        delete inst;
+        inst = next;
+    }
+    WAmpInstList.First = nullptr;
+    WAmpInstList.Last = nullptr;
+    WAmpInstList.Current.store(nullptr, std::memory_order_relaxed);
+    WAmpInstList.Instances = 0;
+    return freed;
+}
+
+int WAmpGetInstances() { return WAmpInstList.Instances; }
+
+int WAmpCheck()
+{
+    for (HWND wnd = FindWindowExA(nullptr, nullptr, WAMP_WINDOWCLASS, nullptr); wnd != nullptr;
+         wnd = FindWindowExA(nullptr, wnd, WAMP_WINDOWCLASS, nullptr))
+        if (!IsRegistered(wnd))
+            WAmpInstAdd(wnd);
+    WAmpInstList.Current.store(WAmpInstList.First, std::memory_order_relaxed);
+    return WAmpInstList.Instances;
+}
+
+void WAmpRun(int Instances)
+{
+    if (!ReadOpenCommand())
+        return;
+    const std::size_t length = std::strlen(WAmpPath);
+    if (length >= kDocumentPlaceholderLength)
+        WAmpPath[length - kDocumentPlaceholderLength] = '\0';
+    if (WAmpPath[0] == '\0')
+        return;
+    for (int i = 0; i < Instances; ++i)
+        WinExec(WAmpPath, SW_MINIMIZE);
+}
+
+int WAmpKill(int Idx)
+{
+    if (const HWND wnd = InstWindow(Idx))
+        SendMessageA(wnd, WM_CLOSE, 0, 0);
+    return WAmpInstList.Instances;
+}
+
+int WAmpGetProfileInt(const char* Section, const char* Key, int Default)
+{
+    return static_cast<int>(GetPrivateProfileIntA(Section, Key, Default, WAmpPath));
+}
+
+int WAmpWriteProfileString(const char* Section, const char* Key, const char* Value)
+{
+    return WritePrivateProfileStringA(Section, Key, Value, WAmpPath);
+}
+
+// ---- senders ----
+
+int WAmpCall(int NO, unsigned Data, int Command) { return Send(NO, Data, Command); }
+
+void WAmpCallStr(int NO, const char* Data, int Command)
+{
+    for (const char* c = Data != nullptr ? Data : ""; *c != '\0'; ++c)
+        WAmpCall(NO, static_cast<unsigned>(static_cast<int>(static_cast<signed char>(*c))), Command);
+    WAmpCall(NO, 0, Command);
+}
+
+void WAmpCall2(int NO, int Command)
+{
+    if (const HWND wnd = InstWindow(NO))
+        SendMessageA(wnd, WM_COMMAND, static_cast<WPARAM>(Command), 0);
+}
+
+// ---- WM_USER commands ----
+
+unsigned WAmpCmGetVersion(int NO) { return static_cast<unsigned>(WAmpCall(NO, 0, IPC_GETVERSION)); }
+void WAmpCmPlayFile(int NO, const char* Name) { WAmpCallStr(NO, Name, IPC_PLAYFILE); }
+void WAmpCmDeletePlayList(int NO) { WAmpCall(NO, 0, IPC_DELETE); }
+void WAmpCmStartPlay(int NO) { WAmpCall(NO, 0, IPC_STARTPLAY); }
+void WAmpCmChangeDir(int NO, const char* Dir) { WAmpCallStr(NO, Dir, IPC_CHDIR); }
+int WAmpCmIsPlaying(int NO) { return WAmpCall(NO, 0, IPC_ISPLAYING); }
+unsigned WAmpCmGetSongPos(int NO) { return static_cast<unsigned>(WAmpCall(NO, 0, IPC_GETOUTPUTTIME)); }
+unsigned WAmpCmGetSongLen(int NO) { return static_cast<unsigned>(WAmpCall(NO, 1, IPC_GETOUTPUTTIME)); }
+int WAmpCmJump(int NO, unsigned msec) { return WAmpCall(NO, msec, IPC_JUMPTOTIME); }
+void WAmpCmWritePlayList(int NO) { WAmpCall(NO, 0, IPC_WRITEPLAYLIST); }
+void WAmpCmSetPlayListPos(int NO, int Pos) { WAmpCall(NO, static_cast<unsigned>(Pos), IPC_SETPLAYLISTPOS); }
+void WAmpCmSetVolume(int NO, int Value) { WAmpCall(NO, static_cast<unsigned>(Value), IPC_SETVOLUME); }
+void WAmpCmSetPanning(int NO, int Value) { WAmpCall(NO, static_cast<unsigned>(Value), IPC_SETPANNING); }
+int WAmpCmGetPlayListLength(int NO) { return WAmpCall(NO, 0, IPC_GETLISTLENGTH); }
+int WAmpCmGetPlayListPos(int NO) { return WAmpCall(NO, 0, IPC_GETLISTPOS); }
+int WAmpCmGetSRate(int NO) { return WAmpCall(NO, 0, IPC_GETINFO); }
+int WAmpCmGetBRate(int NO) { return WAmpCall(NO, 1, IPC_GETINFO); }
+int WAmpCmGetNCh(int NO) { return WAmpCall(NO, 2, IPC_GETINFO); }
+int WAmpCmGetEQ(int NO, int Item) { return WAmpCall(NO, static_cast<unsigned>(Item), IPC_GETEQDATA); }
+int WAmpCmSetEQ(int NO, int Item) { return WAmpCall(NO, static_cast<unsigned>(Item), IPC_SETEQDATA); }
+void WAmpCmSetSkin(int NO, const char* Name) { WAmpCallStr(NO, Name, IPC_SETSKIN); }
+
+// The player lives in another process and cannot write into SkinName; the
+// buffer keeps what it held.
+char* WAmpCmGetSkin(int NO)
+{
+    Send(NO, reinterpret_cast<WPARAM>(SkinName), IPC_GETSKIN);
+    return SkinName;
+}
+
+void WAmpCmExecPlugIn(int NO, const char* PlugIn) { WAmpCallStr(NO, PlugIn, IPC_EXECPLUG); }
+
+// The answer is an address in the player's own process, which must never be
+// read here: the command is sent and no text is returned.
+const char* WAmpCmGetPlayListFile(int NO, int Item)
+{
+    WAmpCall(NO, static_cast<unsigned>(Item), IPC_GETPLAYLISTFILE);
+    return nullptr;
+}
+
+const char* WAmpCmGetPlayListTitle(int NO, int Item)
+{
+    WAmpCall(NO, static_cast<unsigned>(Item), IPC_GETPLAYLISTTITLE);
+    return nullptr;
+}
+
+// ---- WM_COMMAND commands ----
+
+void WAmpCmPrefs(int NO) { WAmpCall2(NO, WINAMP_OPTIONS_PREFS); }
+void WAmpCmAlwaysOnTop(int NO) { WAmpCall2(NO, WINAMP_OPTIONS_AOT); }
+void WAmpCmLoadFile(int NO) { WAmpCall2(NO, WINAMP_FILE_PLAY); }
+void WAmpCmEQWindow(int NO) { WAmpCall2(NO, WINAMP_OPTIONS_EQ); }
+void WAmpCmPlayListWindow(int NO) { WAmpCall2(NO, WINAMP_OPTIONS_PLEDIT); }
+void WAmpCmAbout(int NO) { WAmpCall2(NO, WINAMP_HELP_ABOUT); }
+void WAmpCmVolumeUp(int NO) { WAmpCall2(NO, WINAMP_VOLUMEUP); }
+void WAmpCmVolumeDown(int NO) { WAmpCall2(NO, WINAMP_VOLUMEDOWN); }
+void WAmpCmForward5s(int NO) { WAmpCall2(NO, WINAMP_FFWD5S); }
+void WAmpCmRewind5s(int NO) { WAmpCall2(NO, WINAMP_REW5S); }
+
+void WAmpBtPrev(int NO) { WAmpCall2(NO, WINAMP_BUTTON1); }
+void WAmpBtPlay(int NO) { WAmpCall2(NO, WINAMP_BUTTON2); }
+void WAmpBtPause(int NO) { WAmpCall2(NO, WINAMP_BUTTON3); }
+void WAmpBtStop(int NO) { WAmpCall2(NO, WINAMP_BUTTON4); }
+void WAmpBtNext(int NO) { WAmpCall2(NO, WINAMP_BUTTON5); }
+void WAmpBtShPrev(int NO) { WAmpCall2(NO, WINAMP_BUTTON1_SHIFT); }
+void WAmpBtShPlay(int NO) { WAmpCall2(NO, WINAMP_BUTTON2_SHIFT); }
+void WAmpBtShPause(int NO) { WAmpCall2(NO, WINAMP_BUTTON3_SHIFT); }
+void WAmpBtShStop(int NO) { WAmpCall2(NO, WINAMP_BUTTON4_SHIFT); }
+void WAmpBtShNext(int NO) { WAmpCall2(NO, WINAMP_BUTTON5_SHIFT); }
+void WAmpBtCtrlPrev(int NO) { WAmpCall2(NO, WINAMP_BUTTON1_CTRL); }
+void WAmpBtCtrlPlay(int NO) { WAmpCall2(NO, WINAMP_BUTTON2_CTRL); }
+void WAmpBtCtrlPause(int NO) { WAmpCall2(NO, WINAMP_BUTTON3_CTRL); }
+void WAmpBtCtrlStop(int NO) { WAmpCall2(NO, WINAMP_BUTTON4_CTRL); }
+void WAmpBtCtrlNext(int NO) { WAmpCall2(NO, WINAMP_BUTTON5_CTRL); }

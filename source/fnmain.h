@@ -1,0 +1,26 @@
+// Start-up and shutdown of the program, and the one database record.
+// (The entry point itself is the window program's, source/winmain.cpp.)
+#pragma once
+
+struct DB;
+struct LIST;
+struct PL;
+struct PLI;
+
+extern DB Database;
+
+DB* MainGetDB();
+LIST* MainGetPLL();
+PL* MainGetCurrentPL();
+PLI* MainGetCurrentPLI();
+
+// Registers the file class, reads "Recent" into the database path and sets
+// the mixer defaults.
+void InitConfig();
+
+// Finds the running players, starts as many more as make MAXI_WINAMP,
+// registers the new ones and stops every slot's player. Slots beyond the
+// players that own a window by then have no player.
+void InitWAmpInstances();
+// Leaves the players running and registered.
+void DoneWAmpInstances();

@@ -1,0 +1,115 @@
+// Windows-side helpers of the end-to-end tests, which run under Wine beside
+// the real programs: scratch folders, paths between the Linux host and Wine,
+// processes, top-level windows, player journals and the registry.
+//
+// Paths handed to the programs are Windows paths ("Z:\work\..."). Every
+// process a test starts, and every player, is stopped by e2e::Test's
+// teardown; registry values and environment variables it set are restored.
+#pragma once
+
+#include "platform.h"
+#include "playermodel.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace e2e {
+
+// ---- paths ----
+
+// "/a/b" -> "Z:\a\b" (as Wine maps it); a Windows path comes back unchanged.
+std::string ToWindowsPath(const std::string& path);
+// "Z:\a\b" -> "/a/b"; other drives as Wine maps them; empty when unknown.
+std::string ToLinuxPath(const std::string& path);
+std::string JoinPath(const std::string& dir, const std::string& name);
+// The Windows path of the tplayer.exe built with the tests.
+std::string TplayerExe();
+// A new, empty folder <temp>\tandem-e2e\<name> (emptied when it exists).
+std::string ScratchDir(const std::string& name);
+bool FileExists(const std::string& path);
+
+// ---- time ----
+
+// Monotonic milliseconds on the clock the players use.
+std::uint64_t NowMs();
+// Polls condition every pollMs until it holds or timeoutMs passed.
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs, int pollMs = 10);
+
+// ---- processes ----
+
+struct Process {
+    HANDLE handle = nullptr;
+    DWORD pid = 0;
+};
+using Environment = std::vector<std::pair<std::string, std::string>>;
+
+// Starts exe with the arguments (quoted where needed) and these variables
+// added to the test's environment. The process is remembered for StopAll.
+bool Start(const std::string& exe, const std::vector<std::string>& args, const Environment& env, Process* process);
+// Asks the process's windows to close, then ends it after timeoutMs.
+void Stop(Process& process, int timeoutMs = 3000);
+// Stops every process Start started.
+void StopAll();
+// Stops the processes owning top-level windows of the class (players
+// started through WinExec); returns how many there were.
+int StopWindowsOfClass(const char* className, int timeoutMs = 3000);
+bool ProcessEnded(DWORD pid);
+
+// ---- windows ----
+
+// Top-level windows of the class (any when null) and caption (any when null), in Z order.
+std::vector<HWND> TopLevelWindows(const char* className, const char* caption = nullptr);
+// The first matching window, or null after timeoutMs.
+HWND WaitForWindow(const char* className, const char* caption, int timeoutMs);
+// Waits until at least count windows match; returns those there are then.
+std::vector<HWND> WaitForWindows(const char* className, std::size_t count, int timeoutMs);
+DWORD WindowProcess(HWND hwnd);
+
+// ---- player journals ----
+
+// The journal pattern for TPLAYER_JOURNAL in dir, and a player's file in it.
+std::string JournalPattern(const std::string& dir);
+std::string JournalFile(const std::string& dir, DWORD pid);
+// Every journal line of the file; empty when it cannot be read. Lines that
+// do not parse are skipped.
+std::vector<PlayerJournalEntry> ReadJournal(const std::string& file);
+
+// ---- registry ----
+
+bool RegistrySetString(HKEY root, const std::string& path, const std::string& name, const std::string& value);
+// False when the key or the value is missing.
+bool RegistryGetString(HKEY root, const std::string& path, const std::string& name, std::string* value);
+bool RegistryDeleteValue(HKEY root, const std::string& path, const std::string& name);
+
+// ---- the fixture ----
+
+class Test : public ::testing::Test {
+protected:
+    // Makes the scratch folder named after the test.
+    void SetUp() override;
+    // Stops every started process and every player, then restores the
+    // registry values and environment variables set through this fixture.
+    void TearDown() override;
+
+    void SetRegistry(HKEY root, const std::string& path, const std::string& name, const std::string& value);
+    void SetEnv(const std::string& name, const std::string& value);
+
+    std::string scratch;
+
+private:
+    struct SavedValue {
+        HKEY root;
+        std::string path, name, value;
+        bool existed;
+    };
+    std::vector<SavedValue> savedRegistry_;
+    std::vector<std::pair<std::string, std::optional<std::string>>> savedEnv_;
+};
+
+}  // namespace e2e
