@@ -9,8 +9,8 @@ target_include_directories(tandem_testsupport PUBLIC ${PROJECT_SOURCE_DIR}/tests
 target_link_libraries(tandem_testsupport PUBLIC tandem_core tplayer_model tandem_tools GTest::gtest)
 tandem_warnings(tandem_testsupport)
 
-# Tests that touch threads also run under ThreadSanitizer: label "threads",
-# built together by the target threaded_tests.
+# Tests that touch threads carry the label "threads" (not "unit") and also run
+# under ThreadSanitizer; the target threaded_tests builds them together.
 set(THREADED_TESTS mixthreads_test)
 add_custom_target(threaded_tests)
 
@@ -20,13 +20,14 @@ foreach(src ${UNIT_TESTS})
   add_executable(${name} ${src})
   target_link_libraries(${name} PRIVATE tandem_testsupport GTest::gtest_main)
   tandem_warnings(${name})
-  set(labels unit)
+  # One label only: gtest_discover_tests flattens a list of labels into separate properties.
+  set(label unit)
   if(name IN_LIST THREADED_TESTS)
-    list(APPEND labels threads)
+    set(label threads)
     add_dependencies(threaded_tests ${name})
   endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES LABELS "${labels}" TIMEOUT 300)
+                       PROPERTIES LABELS ${label} TIMEOUT 300)
 endforeach()
 
 if(TANDEM_BENCH)

@@ -31,7 +31,7 @@ foreach(name ${PORTABLE_TESTS})
     target_link_libraries(win_${name} PRIVATE tandem_core tandem_tools gtest gtest_main)
     tandem_warnings(win_${name})
     gtest_discover_tests(win_${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-                         TEST_PREFIX "win." PROPERTIES LABELS "win;unit" TIMEOUT 300)
+                         TEST_PREFIX "win." PROPERTIES LABELS unit TIMEOUT 300)
   endif()
 endforeach()
 

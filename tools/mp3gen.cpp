@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -139,7 +140,11 @@ void Put32(Bytes& out, std::uint32_t v)
     Put16(out, v >> 16);
 }
 
-void PutId(Bytes& out, const char* id) { out.insert(out.end(), id, id + 4); }
+void PutId(Bytes& out, std::string_view id)
+{
+    for (char c : id.substr(0, 4))
+        out.push_back(static_cast<unsigned char>(c));
+}
 
 // The format chunk's body: MPEGLAYER3WAVEFORMAT (tag 0x55) for layer 3,
 // MPEG1WAVEFORMAT (tag 0x50) for layers 1 and 2.

@@ -20,6 +20,9 @@ start_display() {
     sleep 0.1
   done
   wineserver -p 2>/dev/null || true
+  # The first program of a session starts Wine's services; let them start
+  # here, detached from any pipe, so no test run waits on their output.
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
   trap stop_display EXIT
 }
 

@@ -113,8 +113,9 @@ TEST_F(Mixer, TheOutgoingPlayerIsPausedBeforeItsLevelIsRestored)
     rig.Run(1500, 100);
     ASSERT_EQ(StateGetActPlayer(), 0);
     // The last volume command restores the slot's level: by then it must be paused.
+    const std::vector<PlayerJournalEntry> log = rig.players.Slot(1)->Log();
     const PlayerJournalEntry* restore = nullptr;
-    for (const PlayerJournalEntry& e : rig.players.Slot(1)->Log())
+    for (const PlayerJournalEntry& e : log)
         if (e.message == PlayerMessage::User && e.code == IPC_SETVOLUME)
             restore = &e;
     ASSERT_NE(restore, nullptr);
