@@ -24,6 +24,11 @@ TEST(String2, TimeFormatsMinutesMillisecondsAndHours)
     EXPECT_STREQ(strtimefrmt(3725000, out, 0, 0), "62:05") << "without hours the minutes grow";
     EXPECT_STREQ(strtimefrmt(3725000, out, 0, 1), "1:2:05");
     EXPECT_STREQ(strtimefrmt(59999, out, 1, 1), "0:59:999") << "no hour field below one hour";
+    EXPECT_STREQ(strtimefrmt(59999, out, 0, 0), "0:59") << "truncated, not rounded";
+    EXPECT_STREQ(strtimefrmt(3600000, out, 0, 1), "1:0:00");
+    EXPECT_STREQ(strtimefrmt(3600000, out, 0, 0), "60:00");
+    EXPECT_STREQ(strtimefrmt(-1500, out, 0, 0), "0:-1") << "each field keeps the sign of the division";
+    EXPECT_STREQ(strtimefrmt(-61500, out, 1, 0), "-1:-1:-500");
     strtimefrmt(2147483647, out, 1, 1);
     EXPECT_LT(std::strlen(out), sizeof out);
     strtimefrmt(-2147483647 - 1, out, 1, 0);
