@@ -1,9 +1,9 @@
 // Arbitrary bytes as a database file: restoring never crashes or leaks, and
 // whatever was restored stores again and reads back.
+#include "fileio.h"
 #include "fndb.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
@@ -21,11 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     static const std::string input = ScratchPath(".tdb");
     static const std::string copy = ScratchPath("-copy.tdb");
-    std::FILE* f = std::fopen(input.c_str(), "wb");
-    if (f == nullptr)
-        return 0;
-    const bool written = std::fwrite(data, 1, size, f) == size;
-    if (std::fclose(f) != 0 || !written)
+    File file = File::OpenWrite(input.c_str());
+    if (!file.Write(data, size) || !file.Close())
         return 0;
     DB db{};
     DBInit(&db);

@@ -1,9 +1,9 @@
 // Arbitrary bytes as an MP3 file for both metadata readers. The readers work
 // on file names, so each input is written to a scratch file first.
+#include "fileio.h"
 #include "mp3.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <unistd.h>
 
@@ -19,11 +19,8 @@ const std::string& ScratchPath()
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    std::FILE* f = std::fopen(ScratchPath().c_str(), "wb");
-    if (f == nullptr)
-        return 0;
-    const bool written = std::fwrite(data, 1, size, f) == size;
-    if (std::fclose(f) != 0 || !written)
+    File file = File::OpenWrite(ScratchPath().c_str());
+    if (!file.Write(data, size) || !file.Close())
         return 0;
     MP3TAG tag;
     const int hasTag = MP3TagRead(ScratchPath().c_str(), &tag);

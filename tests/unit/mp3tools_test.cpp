@@ -1,12 +1,10 @@
 // Our readers against mp3info on files that lame made; skipped when either
 // tool is missing. Native only: the tools run on the build machine.
 #include "mp3.h"
-
-#include <gtest/gtest.h>
+#include "mp3files.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,33 +16,33 @@ bool HaveTool(const char* name)
     return std::system(("command -v " + std::string(name) + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-void WriteSilentWave(const std::string& path, int channels, int seconds)
+// value as width little-endian bytes
+void AppendLE(Bytes& out, std::uint32_t value, int width)
+{
+    for (int i = 0; i < width; ++i)
+        out.push_back(static_cast<unsigned char>(value >> (8 * i)));
+}
+
+// 16-bit PCM at 44.1 kHz, all zeros.
+Bytes SilentWave(int channels, int seconds)
 {
     const std::uint32_t rate = 44100;
     const std::uint32_t data = rate * seconds * channels * 2;
-    auto put32 = [](std::ofstream& f, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            f.put(static_cast<char>(v >> (8 * i)));
-    };
-    auto put16 = [](std::ofstream& f, unsigned v) {
-        f.put(static_cast<char>(v));
-        f.put(static_cast<char>(v >> 8));
-    };
-    std::ofstream f(path, std::ios::binary);
-    f.write("RIFF", 4);
-    put32(f, 36 + data);
-    f.write("WAVEfmt ", 8);
-    put32(f, 16);
-    put16(f, 1);
-    put16(f, channels);
-    put32(f, rate);
-    put32(f, rate * channels * 2);
-    put16(f, channels * 2);
-    put16(f, 16);
-    f.write("data", 4);
-    put32(f, data);
-    const std::vector<char> silence(data, 0);
-    f.write(silence.data(), static_cast<std::streamsize>(silence.size()));
+    Bytes wave;
+    Append(wave, std::string("RIFF"));
+    AppendLE(wave, 36 + data, 4);
+    Append(wave, std::string("WAVEfmt "));
+    AppendLE(wave, 16, 4);
+    AppendLE(wave, 1, 2);
+    AppendLE(wave, channels, 2);
+    AppendLE(wave, rate, 4);
+    AppendLE(wave, rate * channels * 2, 4);
+    AppendLE(wave, channels * 2, 2);
+    AppendLE(wave, 16, 2);
+    Append(wave, std::string("data"));
+    AppendLE(wave, data, 4);
+    wave.resize(wave.size() + data, 0);
+    return wave;
 }
 
 std::string Output(const std::string& command)
@@ -75,11 +73,12 @@ struct LameCase {
 
 }  // namespace
 
-TEST(Mp3Tools, ReadersAgreeWithMp3InfoOnLameFiles)
+class Mp3Tools : public Mp3Files {};
+
+TEST_F(Mp3Tools, ReadersAgreeWithMp3InfoOnLameFiles)
 {
     if (!HaveTool("lame") || !HaveTool("mp3info"))
         GTEST_SKIP() << "lame or mp3info is not installed";
-    const std::string dir = testing::TempDir();
     const LameCase cases[] = {
         {"-b 128 -m m", 1},
         {"-b 192 -m s", 2},
@@ -90,32 +89,25 @@ TEST(Mp3Tools, ReadersAgreeWithMp3InfoOnLameFiles)
     };
     for (const LameCase& c : cases) {
         SCOPED_TRACE(c.options);
-        const std::string wav = dir + "tandem_lame_in.wav";
-        const std::string mp3 = dir + "tandem_lame_out.mp3";
-        WriteSilentWave(wav, c.channels, 7);
+        const std::string wav = Write("in.wav", SilentWave(c.channels, 7));
+        const std::string mp3 = Path("out.mp3");
         ASSERT_EQ(std::system(("lame --quiet -t " + std::string(c.options) + " '" + wav + "' '" + mp3 + "'").c_str()), 0);
-        std::istringstream facts(Output("mp3info -p '%v|%L|%r|%q|%o|%S|%u' '" + mp3 + "'"));
-        double version = 0;
-        std::string layer, bitrate, khz, mode, seconds, frames;
-        facts >> version;
-        facts.ignore(1);
-        std::getline(facts, layer, '|');
-        std::getline(facts, bitrate, '|');
-        std::getline(facts, khz, '|');
-        std::getline(facts, mode, '|');
-        std::getline(facts, seconds, '|');
-        std::getline(facts, frames);
+        // version|layer|kbit/s|kHz|mode|seconds|frames
+        std::istringstream line(Output("mp3info -p '%v|%L|%r|%q|%o|%S|%u' '" + mp3 + "'"));
+        std::vector<std::string> facts;
+        for (std::string field; std::getline(line, field, '|');)
+            facts.push_back(field);
+        ASSERT_EQ(facts.size(), 7u);
+        const double version = std::stod(facts[0]);
         MP3INFO info;
         ASSERT_EQ(MP3InfoRead(mp3.c_str(), &info, 0), 1);
         EXPECT_EQ(info.iVersion, version == 1.0 ? 1 : version == 2.0 ? 2 : 3);
-        EXPECT_EQ(info.iLayer, layer == "III" ? 3 : layer == "II" ? 2 : 1);
-        EXPECT_EQ(info.lBitRate, std::stoul(bitrate));
-        EXPECT_EQ(info.lSampleRate / 1000, std::stoul(khz));
-        EXPECT_EQ(info.iChannelMode, ModeIndex(mode));
-        EXPECT_NEAR(info.lLength / 1000.0, std::stod(seconds), 1.0);
+        EXPECT_EQ(info.iLayer, facts[1] == "III" ? 3 : facts[1] == "II" ? 2 : 1);
+        EXPECT_EQ(info.lBitRate, std::stoul(facts[2]));
+        EXPECT_EQ(info.lSampleRate / 1000, std::stoul(facts[3]));
+        EXPECT_EQ(info.iChannelMode, ModeIndex(facts[4]));
+        EXPECT_NEAR(info.lLength / 1000.0, std::stod(facts[5]), 1.0);
         // The frame count is estimated from the first frame's size, padding included.
-        EXPECT_NEAR(static_cast<double>(info.lFrames), std::stod(frames), 1.0 + 0.015 * std::stod(frames));
-        std::remove(wav.c_str());
-        std::remove(mp3.c_str());
+        EXPECT_NEAR(static_cast<double>(info.lFrames), std::stod(facts[6]), 1.0 + 0.015 * std::stod(facts[6]));
     }
 }
