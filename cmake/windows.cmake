@@ -23,7 +23,7 @@ endif()
 
 # Unit tests that need no fakes of the seam run cross-built under Wine too:
 # the same readers, the real C library and file system of Windows.
-set(PORTABLE_TESTS mp3_test string2_test list_test db_test)
+set(PORTABLE_TESTS mp3_test string2_test list_test db_test library_test)
 foreach(name ${PORTABLE_TESTS})
   set(src ${PROJECT_SOURCE_DIR}/tests/unit/${name}.cpp)
   if(EXISTS ${src})

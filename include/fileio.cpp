@@ -2,11 +2,13 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace {
 
-constexpr std::size_t kWriteBuffer = 64 * 1024;
+constexpr std::size_t kBuffer = 64 * 1024;
 
 bool IsRegularFile(std::FILE* fp)
 {
@@ -16,21 +18,32 @@ bool IsRegularFile(std::FILE* fp)
 
 }  // namespace
 
-File::~File()
+File::File(std::FILE* fp, bool writing) : fp_(fp), writing_(writing), buf_(new unsigned char[kBuffer]) {}
+
+File::~File() { Release(); }
+
+// Without Close() pending writes still reach the file, but nobody learns whether they did.
+void File::Release()
 {
-    if (fp_ != nullptr)
-        std::fclose(fp_);
+    if (fp_ == nullptr)
+        return;
+    Flush();
+    std::fclose(fp_);
+    fp_ = nullptr;
 }
 
-File::File(File&& other) noexcept : fp_(std::exchange(other.fp_, nullptr)), ok_(other.ok_) {}
+File::File(File&& other) noexcept { *this = std::move(other); }
 
 File& File::operator=(File&& other) noexcept
 {
     if (this != &other) {
-        if (fp_ != nullptr)
-            std::fclose(fp_);
+        Release();
         fp_ = std::exchange(other.fp_, nullptr);
         ok_ = other.ok_;
+        writing_ = other.writing_;
+        buf_ = std::move(other.buf_);
+        pos_ = std::exchange(other.pos_, 0);
+        end_ = std::exchange(other.end_, 0);
     }
     return *this;
 }
@@ -46,7 +59,7 @@ File File::OpenRead(const char* path)
         std::fclose(fp);
         return File();
     }
-    return File(fp);
+    return File(fp, false);
 }
 
 bool File::Exists(const char* path)
@@ -62,8 +75,7 @@ File File::OpenWrite(const char* path)
     std::FILE* fp = std::fopen(path, "wb");
     if (fp == nullptr)
         return File();
-    std::setvbuf(fp, nullptr, _IOFBF, kWriteBuffer);
-    return File(fp);
+    return File(fp, true);
 }
 
 bool File::Fail()
@@ -72,35 +84,63 @@ bool File::Fail()
     return false;
 }
 
+// Writing: hands the buffer to the file. Reading: drops what was read ahead.
+bool File::Flush()
+{
+    const std::size_t pending = end_ - pos_;
+    pos_ = end_ = 0;
+    if (!writing_)
+        return true;
+    if (pending != 0 && std::fwrite(buf_.get(), 1, pending, fp_) != pending)
+        return Fail();
+    return true;
+}
+
 std::int64_t File::Size()
 {
     if (fp_ == nullptr)
         return -1;
     struct stat st {};
-    if (fstat(fileno(fp_), &st) != 0)
+    if ((writing_ && (!Flush() || std::fflush(fp_) != 0)) || fstat(fileno(fp_), &st) != 0)
         return -1;
     return static_cast<std::int64_t>(st.st_size);
 }
 
 bool File::Seek(std::int64_t offset)
 {
-    if (fp_ == nullptr || offset < 0 || fseeko(fp_, static_cast<off_t>(offset), SEEK_SET) != 0)
+    if (fp_ == nullptr || !Flush() || offset < 0 || fseeko(fp_, static_cast<off_t>(offset), SEEK_SET) != 0)
         return Fail();
     return true;
 }
 
 bool File::SeekFromEnd(std::int64_t offset)
 {
-    if (fp_ == nullptr || fseeko(fp_, static_cast<off_t>(offset), SEEK_END) != 0)
+    if (fp_ == nullptr || !Flush() || fseeko(fp_, static_cast<off_t>(offset), SEEK_END) != 0)
         return Fail();
     return true;
 }
 
 std::size_t File::ReadSome(void* data, std::size_t size)
 {
-    if (fp_ == nullptr || size == 0)
+    if (fp_ == nullptr || writing_)
         return 0;
-    return std::fread(data, 1, size, fp_);
+    auto* out = static_cast<unsigned char*>(data);
+    std::size_t got = 0;
+    while (got < size) {
+        if (pos_ == end_) {
+            if (size - got >= kBuffer)  // a big read goes straight to its place
+                return got + std::fread(out + got, 1, size - got, fp_);
+            pos_ = 0;
+            end_ = std::fread(buf_.get(), 1, kBuffer, fp_);
+            if (end_ == 0)
+                break;
+        }
+        const std::size_t n = std::min(size - got, end_ - pos_);
+        std::memcpy(out + got, buf_.get() + pos_, n);
+        pos_ += n;
+        got += n;
+    }
+    return got;
 }
 
 bool File::Read(void* data, std::size_t size)
@@ -131,10 +171,16 @@ bool File::ReadI32(std::int32_t& value)
 
 bool File::Write(const void* data, std::size_t size)
 {
-    if (fp_ == nullptr)
+    if (fp_ == nullptr || !writing_)
         return Fail();
-    if (size != 0 && std::fwrite(data, 1, size, fp_) != size)
-        return Fail();
+    if (size == 0)
+        return true;
+    if (size > kBuffer - end_ && !Flush())
+        return false;
+    if (size >= kBuffer)
+        return std::fwrite(data, 1, size, fp_) == size || Fail();
+    std::memcpy(buf_.get() + end_, data, size);
+    end_ += size;
     return true;
 }
 
@@ -166,7 +212,7 @@ bool File::Close()
 {
     if (fp_ == nullptr)
         return false;
-    const bool flushed = std::fflush(fp_) == 0;
+    const bool flushed = Flush() && std::fflush(fp_) == 0;
     const bool closed = std::fclose(fp_) == 0;
     fp_ = nullptr;
     return ok_ && flushed && closed;

@@ -1,14 +1,16 @@
 // A small owning file handle for the portable core.
 //
 // Reads and writes are exact: a short read or write is a failure, never a
-// partly filled record. Integers are 32-bit little-endian. Writes go through
-// the C library's buffer, so a record of many fields costs no system call per
-// field. Once any operation has failed, Ok() stays false.
+// partly filled record. Integers are 32-bit little-endian. Reads and writes go
+// through a buffer of the handle's own, so a record of many fields costs
+// neither a system call nor a C library call per field. Once any operation
+// has failed, Ok() stays false.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 
 class File {
 public:
@@ -51,9 +53,16 @@ public:
     bool Close();
 
 private:
-    explicit File(std::FILE* fp) : fp_(fp) {}
+    File(std::FILE* fp, bool writing);
     bool Fail();
+    bool Flush();
+    void Release();
 
     std::FILE* fp_ = nullptr;
     bool ok_ = true;
+    bool writing_ = false;
+    // Writing: buf_[0, end_) waits for the file. Reading: buf_[pos_, end_) came from it.
+    std::unique_ptr<unsigned char[]> buf_;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
 };
