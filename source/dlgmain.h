@@ -27,3 +27,16 @@ void DlgMainSetEDTOTAL(unsigned Time);
 void DlgMainSetEDREMAINING(unsigned Pos);
 void DlgMainSetSTREMAINING(const char* Title);
 void DlgMainFreshTotal();
+// Window setup and the handlers behind the window procedure.
+void DlgMainGetHWNDs();
+void DlgMainInit();
+void DlgMainInitButtons();
+void DlgMainMMProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+void DlgMainHScroll(WPARAM wParam, LPARAM lParam);
+void DlgMainVScroll(WPARAM wParam, LPARAM lParam);
+void DlgMainEditChangeComboBox(WPARAM wParam, LPARAM lParam);
+void DlgMainSelChangeComboBox(WPARAM wParam, LPARAM lParam);
+void DlgMainToggleCommonPlayer(HWND hwnd);
+void DlgMainSkipNext();
+void DlgMainNext();
+void DlgMainPause();

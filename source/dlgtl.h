@@ -21,3 +21,9 @@ SONG* DlgTLGetNextSong(int* StartNo, int Mask);
 int DlgTLGetFocusedIdx();
 // The focused row's track; null without a focused row or while closed.
 SONG* DlgTLGetFocusedSong();
+
+// The row text of column Idx (0..9) for Song; null for another index.
+const char* DlgTLListColumnField(const SONG* Song, int Idx);
+// The table's sort order: lParamSort is the column, plus 256 for descending.
+// Column "H" gives -1 for every pair.
+int CALLBACK TLCompareAlphabetic(LPARAM lParam1, LPARAM lParam2, LPARAM lParamSort);

@@ -2,7 +2,11 @@
 // of one track. Windows only.
 #pragma once
 
+#include "platform.h"
+
 struct SONG;
+
+extern HWND hwndTP;  // the open dialog (the times dialog's owner); null while closed
 
 // 1 when the dialog ended with OK (the track then holds the edited copy).
 int TPEdit(SONG* Data);

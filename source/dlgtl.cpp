@@ -1,0 +1,724 @@
+#include "dlgtl.h"
+
+#include "defs.h"
+#include "dlgcomm.h"
+#include "dlgmain.h"
+#include "dlgpl.h"
+#include "dlgplace.h"
+#include "dlgtp.h"
+#include "dlgwait.h"
+#include "fncomm.h"
+#include "fndb.h"
+#include "fnlang.h"
+#include "fnmain.h"
+#include "fnmix.h"
+#include "fnsong.h"
+#include "fntl.h"
+#include "resource.h"
+#include "string2.h"
+#include "winamp.h"
+#include "wm.h"
+
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+HWND hwndTL;
+
+namespace {
+
+constexpr int DLGTL_LISTCOLUMNS = 10;
+constexpr int COLUMN_HIDDEN = 7;
+constexpr int SORT_DESCENDING = 256;
+constexpr int MAXL_MULTISELECT = 32768;
+constexpr int MAXL_FOLDER = 1024;
+constexpr int MAXL_PROGRESS = 200;
+constexpr int MAXL_TOTALLINE = 100;
+constexpr int MAXL_MESSAGE = 400;
+
+// The sort key of the latest sort; kept for the whole run.
+int LastColumn = -1;
+
+constexpr const char* cDlgTLColumnTitle[DLGTL_LISTCOLUMNS] = {
+    "Artist", "Title", "Album", "Comment", "Place", "Style", "Year", "H", "D", "Filename",
+};
+constexpr int iDlgTLColumnWidth[DLGTL_LISTCOLUMNS] = {100, 150, 100, 100, 50, 75, 40, 20, 20, 200};
+// The column whose text decides between rows equal in the sorted column.
+constexpr int SecondaryKey[DLGTL_LISTCOLUMNS] = {1, 0, 1, 3, 0, 0, 0, 0, 0, 0};
+
+constexpr int Statics[] = {STTOTALTRACKS, STCOMMENT, STPLACE};
+constexpr int Buttons[] = {BTMODIFY, BTDELETE, BTPLAY, BTNEW, BTUNDELETE, BTSTOP};
+
+struct PLACEMENT {
+    int Id;
+    int X, Y, Width, Height;
+};
+
+std::array<PLACEMENT, 13> DlgTLLayout(int W, int H)
+{
+    std::array<PLACEMENT, 13> layout{{
+        {LVTRACKLIST, 5, 5, W - 10, H - 130},
+        {GBINFO, 5, H - 125, W - 10, 120},
+        {CBSHOWDELETED, W - 120, H - 115, 110, 15},
+        {IDOK, W - 80, H - 40, 65, 25},
+    }};
+    std::size_t n = 4;
+    for (int i = 0; i < 3; ++i)
+        layout[n++] = {Statics[i], 15, H - 115 + 16 * i, i == 0 ? W - 140 : W - 30, 15};
+    for (int i = 0; i < 6; ++i)
+        layout[n++] = {Buttons[i], 15 + 65 * (i % 3), H - 65 + 25 * (i / 3), 64, 24};
+    return layout;
+}
+
+// ---- list view messages the wm layer has no wrapper for ----
+
+void LVInsertColumn(HWND List, int Idx, const char* Title, int Width)
+{
+    LVCOLUMNA column{};
+    column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    column.fmt = LVCFMT_LEFT;
+    column.cx = Width;
+    column.pszText = const_cast<char*>(Title);
+    column.iSubItem = Idx;
+    SendMessageA(List, LVM_INSERTCOLUMNA, static_cast<WPARAM>(Idx), reinterpret_cast<LPARAM>(&column));
+}
+
+int LVInsertRow(HWND List, int Row, const char* Text, const SONG* Song)
+{
+    LVITEMA item{};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = Row;
+    item.pszText = const_cast<char*>(Text);
+    item.lParam = reinterpret_cast<LPARAM>(Song);
+    return static_cast<int>(SendMessageA(List, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+void LVSetCell(HWND List, int Row, int Column, const char* Text)
+{
+    LVITEMA item{};
+    item.iSubItem = Column;
+    item.pszText = const_cast<char*>(Text);
+    SendMessageA(List, LVM_SETITEMTEXTA, static_cast<WPARAM>(Row), reinterpret_cast<LPARAM>(&item));
+}
+
+void LVSetRowParam(HWND List, int Row, const SONG* Song)
+{
+    LVITEMA item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = Row;
+    item.lParam = reinterpret_cast<LPARAM>(Song);
+    SendMessageA(List, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+SONG* LVGetRowParam(HWND List, int Row)
+{
+    LVITEMA item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = Row;
+    if (Row < 0 || !SendMessageA(List, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
+        return nullptr;
+    return reinterpret_cast<SONG*>(item.lParam);
+}
+
+void LVRedrawRow(HWND List, int Row) { SendMessageA(List, LVM_REDRAWITEMS, static_cast<WPARAM>(Row), Row); }
+
+// Without this each inserted row repaints the view, which makes a big fill take minutes.
+void LVSetRedraw(HWND List, int Redraw)
+{
+    SendMessageA(List, WM_SETREDRAW, static_cast<WPARAM>(Redraw), 0);
+    if (Redraw)
+        InvalidateRect(List, nullptr, TRUE);
+}
+
+// ---- rows ----
+
+HWND TrackList() { return GetDlgItem(hwndTL, LVTRACKLIST); }
+
+DB* TheDB() { return MainGetDB(); }
+
+LIST* TheTL() { return DBGetTL(MainGetDB()); }
+
+bool RowShown(const SONG* Song) { return TheDB()->bShowHidden || !Song->General.bHidden; }
+
+int CountHidden()
+{
+    int hidden = 0;
+    LISTITEM* key = nullptr;
+    for (SONG* song = TLFindFirstSong(TheTL(), &key); song != nullptr; song = TLFindNextSong(TheTL(), &key))
+        hidden += song->General.bHidden ? 1 : 0;
+    return hidden;
+}
+
+void DlgTLAddRow(int NO, SONG* Song)
+{
+    const HWND list = TrackList();
+    const int row = LVInsertRow(list, NO, DlgTLListColumnField(Song, 0), Song);
+    for (int column = 1; column < DLGTL_LISTCOLUMNS; ++column)
+        LVSetCell(list, row, column, DlgTLListColumnField(Song, column));
+}
+
+void DlgTLSetRow(int NO, SONG* Song)
+{
+    const HWND list = TrackList();
+    for (int column = 0; column < DLGTL_LISTCOLUMNS; ++column)
+        LVSetCell(list, NO, column, DlgTLListColumnField(Song, column));
+    LVSetRowParam(list, NO, Song);
+}
+
+void DlgTLSortTracks(int Column)
+{
+    const int key = Column == LastColumn ? Column + SORT_DESCENDING : Column;
+    SendMessageA(TrackList(), LVM_SORTITEMS, static_cast<WPARAM>(key), reinterpret_cast<LPARAM>(TLCompareAlphabetic));
+    LastColumn = key;
+}
+
+// ---- adding tracks ----
+
+struct FOLDERID {
+    DWORD Serial, IndexHigh, IndexLow;
+};
+
+struct ADDSTATE {
+    PLACEDATA Place;
+    char Root[4];  // the drive root whose type is in RootRemovable
+    int RootRemovable;
+    int Skipped;  // files whose path is longer than a track's file name
+    int Unread;   // folders that could not be searched
+    int Links;    // folder links leading back into the walk
+    char Path[MAXL_FOLDER + 1];
+    std::vector<FOLDERID> Chain;  // the folders being walked, outermost first
+};
+
+// Writes Text at Path[Pos]; false when it does not fit whole.
+bool PathPut(ADDSTATE& State, std::size_t Pos, const char* Text)
+{
+    return Pos < sizeof State.Path && StrCopy(State.Path + Pos, sizeof State.Path - Pos, Text);
+}
+
+template <std::size_t N>
+bool StrAppend(char (&Dest)[N], const char* Text)
+{
+    const std::size_t n = std::strlen(Dest);
+    return StrCopy(Dest + n, N - n, Text);
+}
+
+bool EndsInBackslash(const char* Path)
+{
+    const std::size_t n = std::strlen(Path);
+    return n > 0 && Path[n - 1] == '\\';
+}
+
+// Adding a folder takes every file; the drive's type is asked once per drive.
+int RootRemovable(const char* FileName, ADDSTATE& State)
+{
+    char root[sizeof State.Root];
+    StrCopy(root, FileName);
+    if (State.Root[0] == '\0' || std::strcmp(root, State.Root) != 0) {
+        StrCopy(State.Root, root);
+        State.RootRemovable = DriveRemovable(root);
+    }
+    return State.RootRemovable;
+}
+
+// The mixer and the status display send to the control panel and wait;
+// they are served while a long add keeps this thread busy, other input is not.
+void ServeWorkers()
+{
+    MSG msg;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
+void DlgTLAdd1File(const char* FileName, ADDSTATE& State)
+{
+    if (std::strlen(FileName) > MAXL_SONGPATH) {
+        ++State.Skipped;
+        return;
+    }
+    auto* song = static_cast<SONG*>(std::calloc(1, sizeof(SONG)));
+    if (song == nullptr)
+        return;
+    if (!State.Place.bDontReadInfos) {
+        ReadSongInfos(FileName, song, 1);
+    } else {
+        StrCopy(song->Desc.cFileName, FileName);
+        song->Desc.iStyle = STYLE_NONE;
+        song->General.bInfoNotRead = 1;
+    }
+    StrCopy(song->Desc.cPlace, State.Place.cPlace);
+    song->General.bOnRemovable = RootRemovable(FileName, State);
+    TLAddSong(TheTL(), song);
+    ServeWorkers();
+}
+
+void DlgTLReportSkipped(const ADDSTATE& State)
+{
+    if (State.Skipped == 0 && State.Unread == 0 && State.Links == 0)
+        return;
+    char msg[MAXL_MESSAGE] = "";
+    std::size_t n = 0;
+    if (State.Skipped > 0)
+        n = std::strlen(StrFormat(msg, sizeof msg, "%d file(s) were not added: their path is longer than %d characters.\n",
+                                  State.Skipped, MAXL_SONGPATH));
+    if (State.Unread > 0)
+        n += std::strlen(StrFormat(msg + n, sizeof msg - n, "%d folder(s) could not be read.\n", State.Unread));
+    if (State.Links > 0)
+        StrFormat(msg + n, sizeof msg - n, "%d folder link(s) leading back into the walk were not followed.\n",
+                  State.Links);
+    WarningMsg(hwndTL, strtrimr(msg));
+}
+
+// The folder's identity, so that a link back to a folder being walked is
+// recognised whatever path leads to it.
+bool FolderIdentity(const char* Folder, FOLDERID* Id)
+{
+    const HANDLE h = CreateFileA(Folder, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool ok = GetFileInformationByHandle(h, &info) != 0;
+    CloseHandle(h);
+    if (ok)
+        *Id = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    return ok;
+}
+
+bool InChain(const ADDSTATE& State, const FOLDERID& Id)
+{
+    for (const FOLDERID& f : State.Chain)
+        if (f.Serial == Id.Serial && f.IndexHigh == Id.IndexHigh && f.IndexLow == Id.IndexLow)
+            return true;
+    return false;
+}
+
+void DlgTLWalkFolder(ADDSTATE& State);
+
+void DlgTLAddDirFile(ADDSTATE& State)
+{
+    char text[MAXL_PROGRESS];
+    DlgWaitMsg(2, StrFormat(text, sizeof text, "Adding %s...", State.Path));
+    DlgTLAdd1File(State.Path, State);
+}
+
+// State.Path holds the folder, ended by a backslash. A folder whose identity
+// cannot be read is walked unless it is a link.
+void DlgTLEnterFolder(DWORD Attributes, ADDSTATE& State)
+{
+    FOLDERID id{};
+    const bool known = FolderIdentity(State.Path, &id);
+    if (known ? InChain(State, id) : (Attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        ++State.Links;
+        return;
+    }
+    if (known)
+        State.Chain.push_back(id);
+    DlgTLWalkFolder(State);
+    if (known)
+        State.Chain.pop_back();
+}
+
+// Walks the search of the folder State.Path[0..DirLen) depth first, in the
+// file system's order; the search is closed at the end.
+void DlgTLAddDirectoryNext(HANDLE Search, WIN32_FIND_DATAA* fd, std::size_t DirLen, ADDSTATE& State)
+{
+    do {
+        const bool fits = PathPut(State, DirLen, fd->cFileName);
+        if ((fd->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            if (fd->cFileName[0] != '.' && State.Place.bRecursive) {
+                if (fits && StrAppend(State.Path, "\\"))
+                    DlgTLEnterFolder(fd->dwFileAttributes, State);
+                else
+                    ++State.Unread;
+            }
+        } else if (fits) {
+            DlgTLAddDirFile(State);
+        } else {
+            ++State.Skipped;
+        }
+        State.Path[DirLen] = '\0';
+    } while (FindNextFileA(Search, fd));
+    FindClose(Search);
+}
+
+// Searches with the full path: the process's current folder is never changed.
+void DlgTLWalkFolder(ADDSTATE& State)
+{
+    const std::size_t dirLen = std::strlen(State.Path);
+    WIN32_FIND_DATAA fd;
+    const HANDLE search = PathPut(State, dirLen, "*.*") ? FindFirstFileA(State.Path, &fd) : INVALID_HANDLE_VALUE;
+    const DWORD error = search == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    State.Path[dirLen] = '\0';
+    if (search != INVALID_HANDLE_VALUE)
+        DlgTLAddDirectoryNext(search, &fd, dirLen, State);
+    else if (error != ERROR_FILE_NOT_FOUND)  // an empty drive root has no entry at all
+        ++State.Unread;
+}
+
+// Runs the place dialog; bDisableRecursive as given.
+bool DlgTLAskPlace(ADDSTATE& State, int DisableRecursive)
+{
+    State.Place = PLACEDATA{};
+    State.Place.bDisableRecursive = DisableRecursive;
+    return PlaceEdit(&State.Place) != 0;
+}
+
+// The names of a multiple selection follow the folder, each ended by a NUL,
+// the list by an empty name.
+void DlgTLAddChosenFiles(const char* Files, int OnlyOne, ADDSTATE& State)
+{
+    if (OnlyOne) {
+        DlgTLAdd1File(Files, State);
+        return;
+    }
+    char prefix[MAXL_SONGPATH + 1];
+    bool prefixFits = StrCopy(prefix, Files);
+    if (prefixFits && !EndsInBackslash(prefix))
+        prefixFits = StrAppend(prefix, "\\");
+    for (const char* name = Files + std::strlen(Files) + 1; *name != '\0'; name += std::strlen(name) + 1) {
+        char path[MAXL_SONGPATH + 1];
+        if (prefixFits && StrCopy(path, prefix) && StrAppend(path, name))
+            DlgTLAdd1File(path, State);
+        else
+            ++State.Skipped;
+    }
+}
+
+void DlgTLAddFiles()
+{
+    static char files[MAXL_MULTISELECT];
+    int onlyOne = 0;
+    if (!GetOpenFileName2(hwndTL, strTitleAddFiles, strFilterTracks, files, sizeof files, OFN_ALLOWMULTISELECT,
+                          &onlyOne)) {
+        if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL)
+            ErrorMsg(hwndTL, "Too many files were chosen at once. Choose fewer files, or add their folder.");
+        return;
+    }
+    ADDSTATE State{};
+    if (!DlgTLAskPlace(State, 1))
+        return;
+    EnableWindow(hwndTL, FALSE);
+    DlgTLAddChosenFiles(files, onlyOne, State);
+    EnableWindow(hwndTL, TRUE);
+    DlgTLFillTable();
+    DlgTLReportSkipped(State);
+}
+
+void DlgTLAddDirectory()
+{
+    char folder[MAXL_FOLDER + 1];
+    if (!SelectDirectory(hwndTL, folder) || folder[0] == '\0')
+        return;
+    ADDSTATE State{};
+    if (!DlgTLAskPlace(State, 0))
+        return;
+    DlgWaitShow(hwndTL, "Reading contents of directories and adding them to list of tracks", "");
+    EnableWindow(hwndTL, FALSE);
+    if (StrCopy(State.Path, folder) && (EndsInBackslash(State.Path) || StrAppend(State.Path, "\\"))) {
+        FOLDERID id{};
+        if (FolderIdentity(State.Path, &id))
+            State.Chain.push_back(id);
+        DlgTLWalkFolder(State);
+    } else {
+        ++State.Unread;
+    }
+    EnableWindow(hwndTL, TRUE);
+    DlgTLFillTable();
+    DlgWaitHide();
+    DlgTLReportSkipped(State);
+}
+
+// ---- commands on the focused row ----
+
+void DlgTLHideSelected()
+{
+    SONG* song = DlgTLGetFocusedSong();
+    if (song == nullptr) {
+        ErrorMsg(hwndTL, "No focused item!");
+        return;
+    }
+    if (song->General.bHidden) {
+        ErrorMsg(hwndTL, "Item already hidden!");
+        return;
+    }
+    if (MessageBoxA(hwndTL, "Are you sure you want to hide selected items?", strWarning, MB_YESNO | MB_ICONWARNING) !=
+        IDYES)
+        return;
+    song->General.bHidden = 1;
+    DlgTLFillTable();
+}
+
+void DlgTLUnHideSelected()
+{
+    SONG* song = DlgTLGetFocusedSong();
+    if (song == nullptr || !song->General.bHidden)
+        return;
+    song->General.bHidden = 0;
+    DlgTLFillTable();
+}
+
+void DlgTLModifySelected()
+{
+    const int row = DlgTLGetFocusedIdx();
+    SONG* song = DlgTLGetItem(row);
+    if (song == nullptr || !TPEdit(song))
+        return;
+    DlgTLSetRow(row, song);
+    LVRedrawRow(TrackList(), row);
+}
+
+void DlgTLNew()
+{
+    SONG* song = SongCreate();
+    if (song == nullptr)
+        return;
+    song->MPegInfo.iVersion = 1;
+    if (!TPEdit(song)) {
+        std::free(song);
+        return;
+    }
+    TLAddSong(TheTL(), song);
+    DlgTLFillTable();
+}
+
+void DlgTLPlayFocused()
+{
+    SONG* song = DlgTLGetFocusedSong();
+    if (song == nullptr) {
+        ErrorMsg(hwndTL, "No focused item!");
+        return;
+    }
+    if (MixLoadSong(StateGetTest(), song, SongGetStart(song)) != nullptr)
+        MixPlay(StateGetTest());
+}
+
+void DlgTLToggleShowHidden()
+{
+    TheDB()->bShowHidden = BMGetCheck(GetDlgItem(hwndTL, CBSHOWDELETED)) == BST_CHECKED ? 1 : 0;
+    if (CountHidden() > 0)
+        DlgTLFillTable();
+}
+
+// ---- database commands ----
+
+// A dialog over the control panel or the playlist editor (the item editor,
+// the list chooser, a message of the mixer) may hold tracks or items; the
+// library is not released under it.
+bool DlgTLLibraryBusy()
+{
+    const bool busy = (hwndMain != nullptr && !IsWindowEnabled(hwndMain)) ||
+                      (hwndPL != nullptr && !IsWindowEnabled(hwndPL));
+    if (busy)
+        ErrorMsg(hwndTL, "Close the open dialogs of the control panel and the playlist editor first.");
+    return busy;
+}
+
+// The mixer has let go of every item (DBFree and DBRestore drop them first).
+void DlgTLLibraryReplaced()
+{
+    DlgTLFillTable();
+    if (hwndPL != nullptr)
+        DlgPLFillTable();
+}
+
+void DlgTLNewDBase()
+{
+    if (DlgTLLibraryBusy())
+        return;
+    DBFree(TheDB());
+    DlgTLLibraryReplaced();
+}
+
+void DlgTLOpenDBase()
+{
+    if (DlgTLLibraryBusy())
+        return;
+    char name[MAXL_DBPATH];
+    int onlyOne = 0;
+    if (!GetOpenFileName2(hwndTL, strTitleOpenDB, strFilterDB, name, sizeof name, 0, &onlyOne))
+        return;
+    DBSetPath(TheDB(), name);
+    DBRestore(TheDB());
+    DlgTLLibraryReplaced();
+}
+
+// Saving has no message of its own; a write that fails is reported, so the
+// user does not take an unsaved library for saved.
+void DlgTLSaveDBase(int SaveAs)
+{
+    DB* db = TheDB();
+    if (SaveAs || DBGetPath(db)[0] == '\0') {
+        char name[MAXL_DBPATH];
+        if (!GetSaveFileName2(hwndTL, strTitleSaveDB, strFilterDB, name, strExtDBase, sizeof name, 0))
+            return;
+        DBSetPath(db, name);
+    }
+    if (!DBStore(db)) {
+        char msg[MAXL_MESSAGE];
+        ErrorMsg(hwndTL, StrFormat(msg, sizeof msg, "The database could not be written to\n%s", DBGetPath(db)));
+    }
+}
+
+// ---- the window ----
+
+void DlgTLInit(HWND hwnd)
+{
+    hwndTL = hwnd;
+    DlgSetIcon(hwnd, ICON_TRACKDBASE);
+    for (int i = 0; i < DLGTL_LISTCOLUMNS; ++i)
+        LVInsertColumn(TrackList(), i, cDlgTLColumnTitle[i], iDlgTLColumnWidth[i]);
+    DlgTLFillTable();
+    BMSetCheck(GetDlgItem(hwnd, CBSHOWDELETED), TheDB()->bShowHidden ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void DlgTLResize(WPARAM wParam, LPARAM lParam)
+{
+    if (wParam == SIZE_MINIMIZED)
+        return;
+    for (const PLACEMENT& p : DlgTLLayout(LOWORD(lParam), HIWORD(lParam)))
+        MoveWindow(GetDlgItem(hwndTL, p.Id), p.X, p.Y, p.Width, p.Height, TRUE);
+}
+
+void DlgTLNotify(const NMHDR* Header)
+{
+    if (Header->idFrom == LVTRACKLIST && Header->code == LVN_COLUMNCLICK)
+        DlgTLSortTracks(reinterpret_cast<const NMLISTVIEW*>(Header)->iSubItem);
+}
+
+void DlgTLEnd(HWND hwnd)
+{
+    hwndTL = nullptr;
+    DestroyWindow(hwnd);
+}
+
+void DlgTLImportM3U() {}
+
+void DlgTLCommand(WPARAM wParam)
+{
+    switch (LOWORD(wParam)) {
+    case BTSTOP: WAmpBtStop(StateGetTest()); break;
+    case BTMODIFY: DlgTLModifySelected(); break;
+    case BTNEW: DlgTLNew(); break;
+    case BTDELETE: DlgTLHideSelected(); break;
+    case BTUNDELETE: DlgTLUnHideSelected(); break;
+    case BTPLAY: DlgTLPlayFocused(); break;
+    case CBSHOWDELETED: DlgTLToggleShowHidden(); break;
+    case CMNEW: DlgTLNewDBase(); break;
+    case CMOPEN: DlgTLOpenDBase(); break;
+    case CMSAVE: DlgTLSaveDBase(0); break;
+    case CMSAVEAS: DlgTLSaveDBase(1); break;
+    case CMIMPORTM3U: DlgTLImportM3U(); break;
+    case CMADDFILE: DlgTLAddFiles(); break;
+    case CMADDDIR: DlgTLAddDirectory(); break;
+    default: break;
+    }
+}
+
+INT_PTR CALLBACK DlgTLWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_INITDIALOG: DlgTLInit(hwnd); return 0;
+    case WM_SIZE: DlgTLResize(wParam, lParam); return 0;
+    case WM_NOTIFY: DlgTLNotify(reinterpret_cast<const NMHDR*>(lParam)); return 0;
+    case WM_CLOSE: DlgTLEnd(hwnd); return 1;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK) {
+            DlgTLEnd(hwnd);
+            return 1;
+        }
+        DlgTLCommand(wParam);
+        return 0;
+    default: return 0;
+    }
+}
+
+}  // namespace
+
+const char* DlgTLListColumnField(const SONG* Song, int Idx)
+{
+    switch (Idx) {
+    case 0: return SongGetArtist(Song);
+    case 1: return SongGetTitle(Song);
+    case 2: return SongGetAlbum(Song);
+    case 3: return SongGetComment(Song);
+    case 4: return SongGetPlace(Song);
+    case 5: return SongGetStyleS(Song);
+    case 6: return SongGetYear(Song);
+    case 7: return Song != nullptr && Song->General.bHidden ? "+" : "";
+    case 8: return Song != nullptr && Song->General.bOnRemovable ? "R" : "F";
+    case 9: return SongGetFileName(Song);
+    default: return nullptr;
+    }
+}
+
+int CALLBACK TLCompareAlphabetic(LPARAM lParam1, LPARAM lParam2, LPARAM lParamSort)
+{
+    const bool descending = lParamSort >= SORT_DESCENDING;
+    const int column = static_cast<int>(lParamSort % SORT_DESCENDING);
+    const auto* song1 = reinterpret_cast<const SONG*>(lParam1);
+    const auto* song2 = reinterpret_cast<const SONG*>(lParam2);
+    if (song1 == nullptr || song2 == nullptr || column < 0 || column >= DLGTL_LISTCOLUMNS)
+        return 0;
+    if (column == COLUMN_HIDDEN)
+        return -1;
+    int result = std::strcmp(DlgTLListColumnField(song1, column), DlgTLListColumnField(song2, column));
+    if (result == 0)
+        result = std::strcmp(DlgTLListColumnField(song1, SecondaryKey[column]),
+                             DlgTLListColumnField(song2, SecondaryKey[column]));
+    const int sign = (result > 0) - (result < 0);
+    return descending ? -sign : sign;
+}
+
+void TLEdit()
+{
+    if (hwndTL != nullptr) {
+        if (IsIconic(hwndTL))
+            ShowWindow(hwndTL, SW_RESTORE);
+        BringWindowToTop(hwndTL);
+        return;
+    }
+    CreateDialogParamA(hInst, MAKEINTRESOURCEA(DLG_TL), hwndMain, DlgTLWndProc, 0);
+}
+
+void DlgTLFillTable()
+{
+    if (hwndTL == nullptr)
+        return;
+    const HWND list = TrackList();
+    LIST* tl = TheTL();
+    const int hidden = CountHidden();
+    const int total = TLGetTotal(tl);
+    LVSetRedraw(list, 0);
+    LVMDeleteAllItems(list);
+    LVMSetItemCount(list, TheDB()->bShowHidden ? total : total - hidden);
+    int row = 0;
+    LISTITEM* key = nullptr;
+    for (SONG* song = TLFindFirstSong(tl, &key); song != nullptr; song = TLFindNextSong(tl, &key))
+        if (RowShown(song))
+            DlgTLAddRow(row++, song);
+    LVSetRedraw(list, 1);
+    char line[MAXL_TOTALLINE];
+    WMSetText(GetDlgItem(hwndTL, STTOTALTRACKS),
+              StrFormat(line, sizeof line, "Total track(s): %d  Hidden track(s): %d", total, hidden));
+}
+
+SONG* DlgTLGetItem(int NO) { return hwndTL != nullptr ? LVGetRowParam(TrackList(), NO) : nullptr; }
+
+int DlgTLGetNextIdx(int* StartNo, int Mask)
+{
+    *StartNo = hwndTL != nullptr ? LVMGetNextItem(TrackList(), *StartNo, Mask) : -1;
+    return *StartNo;
+}
+
+SONG* DlgTLGetNextSong(int* StartNo, int Mask)
+{
+    return DlgTLGetNextIdx(StartNo, Mask) >= 0 ? DlgTLGetItem(*StartNo) : nullptr;
+}
+
+int DlgTLGetFocusedIdx()
+{
+    int start = -1;
+    return DlgTLGetNextIdx(&start, LVNI_FOCUSED);
+}
+
+SONG* DlgTLGetFocusedSong() { return DlgTLGetItem(DlgTLGetFocusedIdx()); }

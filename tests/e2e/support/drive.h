@@ -1,0 +1,108 @@
+// Driving another process's windows as a user would: buttons, menu
+// commands, texts, trackbars, check boxes, list views (read through memory
+// in the target process), message boxes and the common file dialogs.
+//
+// Controls are named by their dialog and control id. Every call that may
+// make the target open a modal window (a message box, a file dialog) must
+// be the posted variant: a sent message would not return until that window
+// closed.
+#pragma once
+
+#include "platform.h"
+
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// The class of dialogs, message boxes and the common dialogs.
+inline constexpr char kDialogClass[] = "#32770";
+
+// ---- controls ----
+
+// The dialog's child with the id; null when there is none.
+HWND Control(HWND dialog, int id);
+// The first descendant of the class (and the id, unless -1) in depth-first order; null when none.
+HWND FindDescendant(HWND parent, const char* className, int id = -1);
+bool IsControlEnabled(HWND dialog, int id);
+// The window and its descendants, one line each: class, id, text, and
+// whether hidden or disabled; for the message of a failed expectation.
+std::string WindowTree(HWND window);
+
+// Presses the button: BM_CLICK, which the button turns into BN_CLICKED to
+// its parent. Returns once the parent handled it; false for no such control.
+bool Click(HWND dialog, int id);
+// The same, returning at once (for buttons that open a modal window).
+bool ClickPosted(HWND dialog, int id);
+// A menu or accelerator command: WM_COMMAND with the id, as the menu sends it.
+void SendCommand(HWND window, int id);
+void PostCommand(HWND window, int id);
+
+// ---- texts ----
+
+// WM_GETTEXT of any window, in any process.
+std::string WindowText(HWND window);
+std::string ControlText(HWND dialog, int id);
+// WM_SETTEXT; an edit control tells its parent EN_CHANGE as after typing.
+bool SetControlText(HWND dialog, int id, const std::string& text);
+// The edit field of a drop-down combo box, set as typing would set it
+// (the combo box tells its parent CBN_EDITCHANGE).
+bool SetComboText(HWND dialog, int id, const std::string& text);
+// The entries of a combo box or list box.
+std::vector<std::string> ComboItems(HWND dialog, int id);
+std::vector<std::string> ListBoxItems(HWND dialog, int id);
+// Polls the window's text until it equals expected or timeoutMs passed;
+// returns the text last read, so a failing comparison shows it.
+std::string WaitForText(HWND window, const std::string& expected, int timeoutMs);
+
+// ---- trackbars, check boxes and radio buttons ----
+
+int TrackbarPos(HWND dialog, int id);
+// Moves the thumb and tells the parent as a finished drag does: WM_HSCROLL
+// (WM_VSCROLL for a vertical trackbar) with TB_THUMBPOSITION, then TB_ENDTRACK.
+bool SetTrackbarPos(HWND dialog, int id, int pos);
+// BST_UNCHECKED, BST_CHECKED or BST_INDETERMINATE; -1 for no such control.
+int CheckState(HWND dialog, int id);
+
+// ---- list views ----
+
+int ListViewCount(HWND listView);
+// The header's column count; 0 in the views without columns.
+int ListViewColumns(HWND listView);
+// One cell (column 0 is the item's own text); empty when it cannot be read.
+std::string ListViewText(HWND listView, int row, int column);
+// Every row with columns cells each (all header columns when columns < 0).
+std::vector<std::vector<std::string>> ListViewRows(HWND listView, int columns = -1);
+// The LVIS_ bits of mask that the row has (LVIS_SELECTED, LVIS_FOCUSED, ...).
+UINT ListViewState(HWND listView, int row, UINT mask = LVIS_SELECTED | LVIS_FOCUSED);
+// The selected rows in order.
+std::vector<int> ListViewSelection(HWND listView);
+// Makes row the one selected and focused row, as a click on it does; the
+// list view tells its parent LVN_ITEMCHANGED.
+bool ListViewSelect(HWND listView, int row);
+
+// ---- message boxes and file dialogs ----
+
+// The message box with the caption (any, when null), or null after
+// timeoutMs. The dialog a box stands over is disabled and never matches.
+HWND FindMessageBox(const char* caption, int timeoutMs);
+// The box's message (its first static control with text).
+std::string MessageBoxText(HWND box);
+// Presses the box's button IDOK, IDCANCEL, IDRETRY, IDYES, IDNO, ...; true once the box is gone.
+bool AnswerMessageBox(HWND box, int buttonId, int timeoutMs = 5000);
+
+// The open or save dialog with the caption, or null after timeoutMs.
+HWND FindFileDialog(const char* caption, int timeoutMs);
+// Types the name into the dialog's file name field (a path, a folder, or a pattern).
+bool SetFileDialogName(HWND dialog, const std::string& name);
+// Types the name and presses Open/Save; true once the dialog closed (a
+// folder opens in the dialog instead, and a refused name brings a message box).
+bool SubmitFileDialog(HWND dialog, const std::string& name, int timeoutMs = 5000);
+
+// ---- the record ----
+
+// Writes the whole screen to the file as a BMP image; false when it could
+// not be taken or written.
+bool Screenshot(const std::string& file);
+
+}  // namespace e2e

@@ -1,0 +1,121 @@
+#include "tandem.h"
+
+#include "mp3gen.h"
+#include "winamp.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace e2e {
+
+namespace {
+
+constexpr char kOpenKey[] = "Winamp.File\\shell\\open\\command";
+
+}  // namespace
+
+void WriteTrack(const std::string& path, const Tag& tag)
+{
+    MP3GENOPTIONS options;
+    options.lDurationMs = tag.ms;
+    options.bTag = true;
+    options.cArtist = tag.artist;
+    options.cTitle = tag.title;
+    options.iStyle = tag.genre;
+    ASSERT_TRUE(Mp3GenWrite(path.c_str(), options)) << path;
+}
+
+std::string ReadBytes(const std::string& path)
+{
+    std::ifstream in(ToLinuxPath(path), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string MakeDir(const std::string& path)
+{
+    CreateDirectoryA(path.c_str(), nullptr);
+    return path;
+}
+
+void TandemTest::SetUp()
+{
+    Test::SetUp();
+    StopWindowsOfClass(WAMP_WINDOWCLASS);
+    SetRegistry(HKEY_CLASSES_ROOT, kOpenKey, "", "\"" + TplayerExe() + "\" \"%1\"");
+    SetEnv("TPLAYER_JOURNAL", JournalPattern(scratch));
+    database = JoinPath(scratch, "library.tdb");
+    SetRegistry(HKEY_CURRENT_USER, kSettingsKey, "Recent", database);
+    music = MakeDir(JoinPath(scratch, "music"));
+}
+
+void TandemTest::TearDown()
+{
+    if (running)
+        Quit();
+    StopWindowsOfClass(WAMP_WINDOWCLASS);
+    Test::TearDown();
+}
+
+void TandemTest::StartTandem()
+{
+    ASSERT_TRUE(Start(ToWindowsPath(TANDEM_EXE), {}, {}, &tandem));
+    running = true;
+    panel = WaitForWindow(kDialogClass, kPanelCaption, kStartTimeoutMs);
+    ASSERT_NE(panel, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(panel) != FALSE; }, kStartTimeoutMs));
+    ASSERT_EQ(WaitForWindows(WAMP_WINDOWCLASS, 5, kStartTimeoutMs).size(), 5u);
+}
+
+void TandemTest::Quit()
+{
+    PostMessageA(panel, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitUntil([&] { return ProcessEnded(tandem.pid); }, kStartTimeoutMs));
+    running = false;
+}
+
+HWND TandemTest::WaitForDialog(bool (*test)(HWND), int timeoutMs)
+{
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (const HWND window : TopLevelWindows(kDialogClass))
+                if (WindowProcess(window) == tandem.pid && IsWindowVisible(window) && IsWindowEnabled(window) &&
+                    test(window))
+                    found = window;
+            return found != nullptr;
+        },
+        timeoutMs, 20);
+    return found;
+}
+
+HWND TandemTest::WaitForCaption(const char* caption) { return WaitForWindow(kDialogClass, caption, kWindowTimeoutMs); }
+
+HWND TandemTest::ExpectMessageBox(const char* caption, const std::string& text, int answer)
+{
+    const HWND box = FindMessageBox(caption, kWindowTimeoutMs);
+    EXPECT_NE(box, nullptr) << text;
+    if (box == nullptr)
+        return nullptr;
+    EXPECT_EQ(MessageBoxText(box), text);
+    EXPECT_TRUE(AnswerMessageBox(box, answer));
+    return box;
+}
+
+std::vector<PlayerJournalEntry> TandemTest::JournalOfPlayerWith(const std::string& file)
+{
+    for (const HWND window : TopLevelWindows(WAMP_WINDOWCLASS)) {
+        auto journal = ReadJournal(JournalFile(scratch, WindowProcess(window)));
+        for (const auto& entry : journal)
+            if (entry.code == IPC_PLAYFILE && entry.hasText && entry.text == file)
+                return journal;
+    }
+    return {};
+}
+
+void TandemTest::WriteMusic(const std::vector<std::pair<std::string, Tag>>& files)
+{
+    for (const auto& [name, tag] : files)
+        WriteTrack(MusicFile(name), tag);
+}
+
+}  // namespace e2e
