@@ -326,6 +326,23 @@ void MixSetPanning(int Idx, int Value)
 
 void MixSetFadeType(int FadeType) { StateSetFadeType(FadeType); }
 
+namespace {
+
+// A player stops by itself at the end of its file, and a change starts only
+// while the outgoing player plays: a mix-start position at the very end of
+// the file would never be passed, and the playlist would stop unattended.
+std::uint32_t BeforeFileEnd(std::uint32_t Last)
+{
+    const SONG* song = PLIGetSong(StateGetCurPLI());
+    const std::uint32_t length = song != nullptr ? song->General.lLength : 0;
+    if (length <= MIX_FILE_END_MARGIN_MS)
+        return Last;
+    const std::uint32_t latest = length - MIX_FILE_END_MARGIN_MS;
+    return static_cast<std::int32_t>(Last) > static_cast<std::int32_t>(latest) ? latest : Last;
+}
+
+}  // namespace
+
 void MixRecalcBeat(PLI* pli)
 {
     std::uint32_t last = CurrentItemEnd();
@@ -339,7 +356,7 @@ void MixRecalcBeat(PLI* pli)
     if (StateGetDuo())
         last -= StateGetDuoLen();
     StateSetBeatFirst(PLIGetStart(pli));
-    StateSetBeatLast(last);
+    StateSetBeatLast(BeforeFileEnd(last));
 }
 
 void MixControlIndWAmp(int Code, int Idx, int Value, HWND)

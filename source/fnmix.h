@@ -10,10 +10,16 @@
 
 #include "platform.h"
 
+#include <cstdint>
+
 struct PLI;
 struct SONG;
 
 // Notifications to the destination window (wParam, lParam as noted).
+// How long before the end of its file a track hands over at the latest: its
+// player must still be playing when the mixer next reads its position.
+constexpr std::uint32_t MIX_FILE_END_MARGIN_MS = 50;
+
 constexpr UINT MIXMSG_STOPPED = WM_USER + 1;       // slot, 0
 constexpr UINT MIXMSG_NEXTPLI = WM_USER + 2;       // next PLI or null, 0
 constexpr UINT MIXMSG_CURRENTPLI = WM_USER + 3;    // current PLI or null, 0
@@ -70,6 +76,8 @@ void MixFadeDone(HWND Sender);
 void MixSetVolume(int Idx, int Value);
 void MixSetPanning(int Idx, int Value);
 void MixSetFadeType(int FadeType);
+// Places the mix start one mix length before the current item's end, and
+// never later than MIX_FILE_END_MARGIN_MS before the end of its file.
 void MixRecalcBeat(PLI* pli);
 void MixControlIndWAmp(int Code, int Idx, int Value, HWND Sender);
 void MixControlWAmp(int Code, int Mask, int Value, HWND Sender);

@@ -60,8 +60,13 @@ TEST_F(Mixer, MixStartsOneMixLengthBeforeTheCurrentEnd)
     EXPECT_EQ(StateGetBeatLast(), 197000u);
     SetFades(1, FADE_MAN, 3000, 1, 5000);
     EXPECT_EQ(StateGetBeatLast(), 195000u);
+    // A hard cut at the end of the file comes just before it, while the player still plays.
     SetFades(0, FADE_OVER, 3000, 0, 5000);
-    EXPECT_EQ(StateGetBeatLast(), 200000u);
+    EXPECT_EQ(StateGetBeatLast(), 200000u - MIX_FILE_END_MARGIN_MS);
+    PLI* early = rig.AddItem("early.mp3", 200000, 0, 150000);
+    rig.StartWith(early);
+    SetFades(0, FADE_OVER, 3000, 0, 5000);
+    EXPECT_EQ(StateGetBeatLast(), 150000u);
 }
 
 // The fade over with duo: the incoming item starts at 10000 in slot 0, the

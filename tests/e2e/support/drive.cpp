@@ -258,7 +258,14 @@ bool SetComboText(HWND dialog, int id, const std::string& text)
 {
     const HWND combo = Control(dialog, id);
     const HWND edit = combo != nullptr ? FindDescendant(combo, "Edit") : nullptr;
-    return edit != nullptr && Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())) != 0;
+    if (edit == nullptr)
+        return false;
+    // Typed key by key: a WM_SETTEXT alone brings the parent no CBN_EDITCHANGE.
+    Send(edit, EM_SETSEL, 0, -1);
+    Send(edit, WM_CHAR, VK_BACK, 0);
+    for (const char c : text)
+        Send(edit, WM_CHAR, static_cast<unsigned char>(c), 0);
+    return WindowText(edit) == text;
 }
 
 std::vector<std::string> ComboItems(HWND dialog, int id)
@@ -373,6 +380,13 @@ bool ListViewSelect(HWND listView, int row)
     return true;
 }
 
+bool ListViewSetState(HWND listView, int row, UINT state, UINT mask)
+{
+    RemoteMemory memory(listView, sizeof(LVITEMA));
+    return memory.Ok() && row >= -1 && row < ListViewCount(listView) &&
+           SetItemState(memory, listView, row, state, mask);
+}
+
 // ---- message boxes and file dialogs ----
 
 HWND FindMessageBox(const char* caption, int timeoutMs)
@@ -402,6 +416,13 @@ bool SetFileDialogName(HWND dialog, const std::string& name)
     const HWND field = FileNameControl(dialog);
     const HWND edit = field != nullptr && ClassOf(field) != "Edit" ? FindDescendant(field, "Edit") : field;
     return edit != nullptr && Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str())) != 0;
+}
+
+std::string FileDialogName(HWND dialog)
+{
+    const HWND field = FileNameControl(dialog);
+    const HWND edit = field != nullptr && ClassOf(field) != "Edit" ? FindDescendant(field, "Edit") : field;
+    return edit != nullptr ? WindowText(edit) : "";
 }
 
 bool SubmitFileDialog(HWND dialog, const std::string& name, int timeoutMs)

@@ -88,7 +88,36 @@ HWND TandemTest::WaitForDialog(bool (*test)(HWND), int timeoutMs)
     return found;
 }
 
-HWND TandemTest::WaitForCaption(const char* caption) { return WaitForWindow(kDialogClass, caption, kWindowTimeoutMs); }
+HWND TandemTest::WaitForCaption(const char* caption)
+{
+    // A dialog exists under its caption before it is laid out and shown.
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (const HWND window : TopLevelWindows(kDialogClass, caption))
+                if (IsWindowVisible(window))
+                    found = window;
+            return found != nullptr;
+        },
+        kWindowTimeoutMs, 20);
+    return found;
+}
+
+HWND TandemTest::WaitForShown(const char* caption, int timeoutMs)
+{
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (const HWND window : TopLevelWindows(kDialogClass, caption))
+                if (WindowProcess(window) == tandem.pid && IsWindowVisible(window) && IsWindowEnabled(window)) {
+                    found = window;
+                    return true;
+                }
+            return false;
+        },
+        timeoutMs, 20);
+    return found;
+}
 
 HWND TandemTest::ExpectMessageBox(const char* caption, const std::string& text, int answer)
 {

@@ -40,7 +40,11 @@ protected:
 
     // A visible, enabled dialog of the program that passes test; null after timeoutMs.
     HWND WaitForDialog(bool (*test)(HWND), int timeoutMs = kWindowTimeoutMs);
+    // The visible dialog with the caption; null after the window timeout.
     HWND WaitForCaption(const char* caption);
+    // The program's dialog with the caption once it is shown and enabled, so
+    // that its initialisation is over; null after timeoutMs.
+    HWND WaitForShown(const char* caption, int timeoutMs = kWindowTimeoutMs);
     // The box with the caption must say text; it is answered with answer.
     HWND ExpectMessageBox(const char* caption, const std::string& text, int answer);
 
