@@ -66,6 +66,14 @@ if(E2E_TESTS)
   target_link_libraries(wampcall_roundtrip PRIVATE tandem_e2e)
   add_dependencies(wampcall_roundtrip tplayer)
   tandem_warnings(wampcall_roundtrip)
+
+  # The demo's hands on the control panel (scripts/demo).
+  if(TARGET tandem)
+    add_executable(demodrive ${PROJECT_SOURCE_DIR}/tools/demo/demodrive.cpp)
+    target_link_libraries(demodrive PRIVATE tandem_e2e)
+    add_dependencies(demodrive tandem tplayer)
+    tandem_warnings(demodrive)
+  endif()
 endif()
 
 # Resource templates and their test.
