@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <unordered_map>
+#include <vector>
 
 class File;
 struct PL;
@@ -39,8 +40,20 @@ public:
     SONG* SongOf(int ID) const;        // null for an unknown ID
 
 private:
-    std::unordered_map<const SONG*, int> ids_;
-    std::unordered_map<int, SONG*> songs_;
+    struct SLOT {
+        const SONG* Song;
+        int ID;
+    };
+    std::size_t Home(const SONG* Song) const;
+
+    // IDs by song: open addressing with linear probing, one cache line per
+    // look-up; the table is a power of two at least twice the track count.
+    std::vector<SLOT> ids_;
+    int shift_ = 64;
+    // IDs of a list run from 0 up, so most are found by position; the rest
+    // (only in a damaged file) by hashing, keeping the vector bounded.
+    std::vector<SONG*> dense_;
+    std::unordered_map<int, SONG*> sparse_;
 };
 
 // Sets the descriptions and creates the playlist "default" as the current one.
