@@ -39,6 +39,7 @@ constexpr int DLGPLSM_ZERO = 2;
 constexpr int MAXL_INFOLINE = 100;
 constexpr int MAXL_CAPTION = MAXL_PLNAME + MAXL_PLITITLE + 30;
 constexpr int MAXL_EXPORTNAME = 1024;
+constexpr char EXPORT_EXT[] = ".M3U";
 constexpr int MAXL_TIMETEXT = 20;
 constexpr int ROWSTATE_MARKED = LVIS_SELECTED | LVIS_FOCUSED;
 
@@ -458,8 +459,40 @@ void FileNameFromListName(const char* Name, char* FileName, std::size_t Size)
             *c = '_';
 }
 
+bool HasExtension(const char* FileName)
+{
+    const char* base = std::strrchr(FileName, '\\');
+    return std::strchr(base != nullptr ? base + 1 : FileName, '.') != nullptr;
+}
+
+// False when the name and the extension do not fit the buffer; the name stays.
+bool AppendExtension(char* FileName, std::size_t Size)
+{
+    const std::size_t length = std::strlen(FileName);
+    if (StrCopy(FileName + length, Size - length, EXPORT_EXT))
+        return true;
+    FileName[length] = '\0';
+    return false;
+}
+
+// The dialog's overwrite prompt saw only the name as typed.
+bool DlgPLConfirmReplace(const char* FileName)
+{
+    char msg[MAXL_EXPORTNAME + 60];
+    StrFormat(msg, sizeof msg, "%s already exists.\nDo you want to replace it?", FileName);
+    return MessageBoxA(hwndPL, msg, strTitleExportM3U, MB_YESNO | MB_ICONWARNING) == IDYES;
+}
+
+void DlgPLExportFailed(const char* FileName)
+{
+    char msg[MAXL_EXPORTNAME + 50];
+    ErrorMsg(hwndPL, StrFormat(msg, sizeof msg, "The playlist could not be written to\n%s", FileName));
+}
+
 // The shared save dialog starts with an empty name; this one proposes the
-// list's name, with the same flags.
+// list's name. The platform's dialog would complete a name typed without
+// extension with the filter's lower-case one, so it gets no default
+// extension and ".M3U" is appended here.
 void DlgPLExportM3U()
 {
     PL* pl = ThePL();
@@ -473,14 +506,19 @@ void DlgPLExportM3U()
     ofn.lpstrFile = fileName;
     ofn.nMaxFile = sizeof fileName;
     ofn.lpstrTitle = strTitleExportM3U;
-    ofn.lpstrDefExt = "M3U";
     ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
     if (!GetSaveFileNameA(&ofn))
         return;
-    if (!PLExportM3U(pl, fileName)) {
-        char msg[MAXL_EXPORTNAME + 50];
-        ErrorMsg(hwndPL, StrFormat(msg, sizeof msg, "The playlist could not be written to\n%s", fileName));
+    if (!HasExtension(fileName)) {
+        if (!AppendExtension(fileName, sizeof fileName)) {
+            DlgPLExportFailed(fileName);
+            return;
+        }
+        if (FileExists(fileName) && !DlgPLConfirmReplace(fileName))
+            return;
     }
+    if (!PLExportM3U(pl, fileName))
+        DlgPLExportFailed(fileName);
 }
 
 // ---- the window ----

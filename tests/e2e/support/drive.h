@@ -80,6 +80,9 @@ std::vector<int> ListViewSelection(HWND listView);
 // Makes row the one selected and focused row, as a click on it does; the
 // list view tells its parent LVN_ITEMCHANGED.
 bool ListViewSelect(HWND listView, int row);
+// Sets the LVIS_ bits of mask on the row (every row for -1) to those of
+// state, as clicks with Ctrl held do; the list view tells its parent.
+bool ListViewSetState(HWND listView, int row, UINT state, UINT mask);
 
 // ---- message boxes and file dialogs ----
 
@@ -95,6 +98,8 @@ bool AnswerMessageBox(HWND box, int buttonId, int timeoutMs = 5000);
 HWND FindFileDialog(const char* caption, int timeoutMs);
 // Types the name into the dialog's file name field (a path, a folder, or a pattern).
 bool SetFileDialogName(HWND dialog, const std::string& name);
+// The text of the dialog's file name field (the name it proposes).
+std::string FileDialogName(HWND dialog);
 // Types the name and presses Open/Save; true once the dialog closed (a
 // folder opens in the dialog instead, and a refused name brings a message box).
 bool SubmitFileDialog(HWND dialog, const std::string& name, int timeoutMs = 5000);
