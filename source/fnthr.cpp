@@ -64,6 +64,16 @@ std::int64_t PhasePerc(std::int32_t FadePos, std::uint32_t Len)
 
 void ReportVolume(int Slot, int Volume) { MixSendMsg(MIXMSG_VOLUME, static_cast<WPARAM>(Slot), Volume); }
 
+// A step that leaves the level as it is sends nothing: a slow fade computes
+// the same level on several passes in a row.
+void StepVolume(int Slot, int Volume)
+{
+    if (StateGetVolume(Slot) == Volume)
+        return;
+    MixSetVolume(Slot, Volume);
+    ReportVolume(Slot, Volume);
+}
+
 void SetAndReportVolume(int Slot, int Volume)
 {
     MixSetVolume(Slot, Volume);
@@ -85,7 +95,7 @@ void FadeIn(std::uint32_t P, int Pas)
         Fade.FadeDir = FADEDIR_DUO;
         ReportVolume(Pas, Fade.VolPas);
     } else {
-        SetAndReportVolume(Pas, static_cast<int>(Fade.VolPas * PhasePerc(pos, len) / 1000));
+        StepVolume(Pas, static_cast<int>(Fade.VolPas * PhasePerc(pos, len) / 1000));
     }
 }
 
@@ -114,7 +124,7 @@ void FadeOut(std::uint32_t P, int Act)
         ReportVolume(Act, 0);
         Fade.FadeDir = FADEDIR_FINISH;
     } else {
-        SetAndReportVolume(Act, static_cast<int>(Fade.VolAct * (1000 - PhasePerc(pos, len)) / 1000));
+        StepVolume(Act, static_cast<int>(Fade.VolAct * (1000 - PhasePerc(pos, len)) / 1000));
     }
 }
 
@@ -158,7 +168,7 @@ unsigned InfoThread(void*)
 {
     while (ThreadsRunning) {
         ShowStatus();
-        Sleep(MIX_POLL_INTERVAL_MS);
+        Sleep(InfoPollInterval());
     }
     return 0;
 }
@@ -167,10 +177,19 @@ unsigned MixerThread(void*)
 {
     while (ThreadsRunning) {
         MainMixer();
-        Sleep(MIX_POLL_INTERVAL_MS);
+        Sleep(MixerPollInterval());
     }
     return 0;
 }
+
+bool MixNearStart()
+{
+    return StateGetPlayStatus() == PLAYSTAT_PLAYING && static_cast<std::int32_t>(StateGetRemain()) < MIX_NEAR_START_MS;
+}
+
+unsigned MixerPollInterval() { return StateGetFading() || MixNearStart() ? MIX_POLL_INTERVAL_MS : MIX_IDLE_INTERVAL_MS; }
+
+unsigned InfoPollInterval() { return MixNearStart() ? MIX_POLL_INTERVAL_MS : MIX_IDLE_INTERVAL_MS; }
 
 void MainMixer()
 {
@@ -195,13 +214,14 @@ void SongMixer()
         MixChangeFromWorker(MIXCHANGE_NEXT);
 }
 
+// The information thread keeps the active position; asking for it here as
+// well would only add round trips to the players on every step.
 void FadeMixer()
 {
     const int act = StateGetActPlayer();
     const int pas = StateGetPasPlayer();
-    const std::uint32_t P = WAmpCmGetSongPos(pas);
-    StateSetPos(WAmpCmGetSongPos(act));
     if (StateGetFading()) {
+        const std::uint32_t P = WAmpCmGetSongPos(pas);
         if (!Fade.OldFading) {
             Fade.VolAct = StateGetVolume(act);
             Fade.VolPas = StateGetVolume(pas);

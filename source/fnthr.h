@@ -6,10 +6,23 @@
 
 #include <cstdint>
 
-// Pause between two passes of each loop: fades stay smooth (a step is
-// computed afresh from the incoming position on every pass) while an idle
-// program uses almost no CPU.
+// Pause between two passes of each loop while a mix runs or is about to
+// start: every fade step is computed afresh from the incoming position.
 constexpr unsigned MIX_POLL_INTERVAL_MS = 5;
+// The pause at other times. Each pass costs round trips to the players,
+// which under Wine take far more processor time than the pass itself.
+constexpr unsigned MIX_IDLE_INTERVAL_MS = 100;
+// How close to the mix-start position the short pause applies: several idle
+// pauses, so a change starts on time.
+constexpr std::int32_t MIX_NEAR_START_MS = 400;
+
+// Whether the active player plays within MIX_NEAR_START_MS of the mix start.
+bool MixNearStart();
+// The pauses before the next pass: the mixer thread's is short while a mix
+// runs or is near; the information thread's only while a mix is near, since
+// during a mix the mixer thread reads the positions itself.
+unsigned MixerPollInterval();
+unsigned InfoPollInterval();
 
 // Starts the information thread, then the mixer thread.
 void InitThreads();
