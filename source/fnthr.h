@@ -15,6 +15,7 @@ constexpr unsigned MIX_IDLE_INTERVAL_MS = 100;
 // How close to the mix-start position the short pause applies: several idle
 // pauses, so a change starts on time.
 constexpr std::int32_t MIX_NEAR_START_MS = 400;
+static_assert(MIX_NEAR_START_MS >= 2 * static_cast<std::int32_t>(MIX_IDLE_INTERVAL_MS), "a start between two idle passes");
 
 // Whether the active player plays within MIX_NEAR_START_MS of the mix start.
 bool MixNearStart();
