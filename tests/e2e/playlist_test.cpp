@@ -69,24 +69,6 @@ std::vector<std::string> Titles(const std::vector<Track>& tracks, const std::vec
     return titles;
 }
 
-// The rows of a list box in another process. The wide messages, since Wine
-// hands a cross-process LB_GETTEXT of an ANSI caller back in UTF-16.
-std::vector<std::string> ListBoxRows(HWND listBox)
-{
-    std::vector<std::string> rows;
-    const auto count = SendMessageW(listBox, LB_GETCOUNT, 0, 0);
-    for (WPARAM i = 0; static_cast<LRESULT>(i) < count; ++i) {
-        const auto length = SendMessageW(listBox, LB_GETTEXTLEN, i, 0);
-        std::wstring wide(length > 0 ? static_cast<std::size_t>(length) + 1 : 1, L'\0');
-        const auto got = SendMessageW(listBox, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide.data()));
-        wide.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-        char text[256] = "";
-        WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text, sizeof text, nullptr, nullptr);
-        rows.emplace_back(text);
-    }
-    return rows;
-}
-
 std::multiset<std::string> AsSet(const Rows& rows) { return {rows.begin(), rows.end()}; }
 
 // What the database file keeps of an item, on one line for readable diffs.
@@ -632,7 +614,7 @@ TEST_F(PlaylistTest, NewListSelectListThroughTheChooserAndOnlyDeleteAndRename)
     e2e::PostCommand(pl, CMLOADLIST);
     HWND chooser = WaitForCaption("Load playlist");
     ASSERT_NE(chooser, nullptr);
-    EXPECT_EQ(ListBoxRows(Control(chooser, LBLIST)), (std::vector<std::string>{"default", "Second"}));
+    EXPECT_EQ(e2e::ListBoxItems(chooser, LBLIST), (std::vector<std::string>{"default", "Second"}));
     SendMessageA(Control(chooser, LBLIST), LB_SETCURSEL, 0, 0);
     ASSERT_TRUE(ClickPosted(chooser, BTRENAME));
     ExpectMessageBox("Error", "Function isn't available!", IDOK);

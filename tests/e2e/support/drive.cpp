@@ -273,9 +273,25 @@ std::vector<std::string> ComboItems(HWND dialog, int id)
     return Entries(Control(dialog, id), CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
 }
 
+// The wide messages: Wine hands a cross-process LB_GETTEXT of an ANSI
+// caller back in UTF-16.
 std::vector<std::string> ListBoxItems(HWND dialog, int id)
 {
-    return Entries(Control(dialog, id), LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
+    const HWND listBox = Control(dialog, id);
+    std::vector<std::string> rows;
+    const auto count = listBox != nullptr ? SendMessageW(listBox, LB_GETCOUNT, 0, 0) : 0;
+    for (WPARAM i = 0; static_cast<LRESULT>(i) < count; ++i) {
+        const auto length = SendMessageW(listBox, LB_GETTEXTLEN, i, 0);
+        std::wstring wide(length > 0 ? static_cast<std::size_t>(length) + 1 : 1, L'\0');
+        const auto got = SendMessageW(listBox, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide.data()));
+        wide.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+        std::string text(wide.size() * 2 + 1, '\0');
+        const int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text.data(), static_cast<int>(text.size()),
+                                          nullptr, nullptr);
+        text.resize(n > 0 ? static_cast<std::size_t>(n - 1) : 0);
+        rows.push_back(text);
+    }
+    return rows;
 }
 
 std::string WaitForText(HWND window, const std::string& expected, int timeoutMs)
