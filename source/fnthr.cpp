@@ -64,16 +64,6 @@ std::int64_t PhasePerc(std::int32_t FadePos, std::uint32_t Len)
 
 void ReportVolume(int Slot, int Volume) { MixSendMsg(MIXMSG_VOLUME, static_cast<WPARAM>(Slot), Volume); }
 
-// A step that leaves the level as it is sends nothing: a slow fade computes
-// the same level on several passes in a row.
-void StepVolume(int Slot, int Volume)
-{
-    if (StateGetVolume(Slot) == Volume)
-        return;
-    MixSetVolume(Slot, Volume);
-    ReportVolume(Slot, Volume);
-}
-
 void SetAndReportVolume(int Slot, int Volume)
 {
     MixSetVolume(Slot, Volume);
@@ -95,7 +85,7 @@ void FadeIn(std::uint32_t P, int Pas)
         Fade.FadeDir = FADEDIR_DUO;
         ReportVolume(Pas, Fade.VolPas);
     } else {
-        StepVolume(Pas, static_cast<int>(Fade.VolPas * PhasePerc(pos, len) / 1000));
+        SetAndReportVolume(Pas, static_cast<int>(Fade.VolPas * PhasePerc(pos, len) / 1000));
     }
 }
 
@@ -124,7 +114,7 @@ void FadeOut(std::uint32_t P, int Act)
         ReportVolume(Act, 0);
         Fade.FadeDir = FADEDIR_FINISH;
     } else {
-        StepVolume(Act, static_cast<int>(Fade.VolAct * (1000 - PhasePerc(pos, len)) / 1000));
+        SetAndReportVolume(Act, static_cast<int>(Fade.VolAct * (1000 - PhasePerc(pos, len)) / 1000));
     }
 }
 

@@ -406,7 +406,7 @@ TEST_F(PanelTest, AboutBoxIsLaidOutFromTheLogoAndCenteredOnTheScreen)
     StartTandem();
     ASSERT_FALSE(HasFatalFailure());
     ASSERT_TRUE(e2e::ClickPosted(panel, BTTNDMABOUT));
-    const HWND about = WaitForCaption("Tandem - About");
+    const HWND about = WaitForShown("Tandem - About");
     ASSERT_NE(about, nullptr);
     RECT r{};
     ASSERT_TRUE(GetWindowRect(about, &r));

@@ -222,7 +222,7 @@ protected:
     {
         EXPECT_TRUE(e2e::ListViewSelect(items, row));
         EXPECT_TRUE(ClickPosted(pl, BTEDIT));
-        const HWND dialog = WaitForCaption(kItemEditorCaption);
+        const HWND dialog = WaitForShown(kItemEditorCaption);
         EXPECT_NE(dialog, nullptr);
         return dialog;
     }
@@ -273,7 +273,7 @@ TEST_F(PlaylistTest, GetAllTakesTheOpenTrackListsRowsOrTheWholeLibraryWhenItIsCl
     EXPECT_EQ(e2e::ListViewCount(items), 0);
 
     ASSERT_TRUE(Click(panel, BTTL));
-    const HWND tl = WaitForCaption("List of tracks");
+    const HWND tl = WaitForShown("List of tracks");
     ASSERT_NE(tl, nullptr);
     const HWND tracksView = Control(tl, LVTRACKLIST);
     Rows shown;
@@ -587,7 +587,7 @@ TEST_F(PlaylistTest, NewListSelectListThroughTheChooserAndOnlyDeleteAndRename)
     ASSERT_TRUE(e2e::ListViewSelect(items, 1));
 
     e2e::PostCommand(pl, CMNEWLIST);
-    HWND dialog = WaitForCaption("Create new playlist");
+    HWND dialog = WaitForShown("Create new playlist");
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(ControlText(dialog, EDNAME), "default");
     EXPECT_EQ(e2e::CheckState(dialog, CBDELETE), BST_UNCHECKED);
@@ -603,7 +603,7 @@ TEST_F(PlaylistTest, NewListSelectListThroughTheChooserAndOnlyDeleteAndRename)
 
     // A name that another list has is refused.
     e2e::PostCommand(pl, CMNEWLIST);
-    dialog = WaitForCaption("Create new playlist");
+    dialog = WaitForShown("Create new playlist");
     ASSERT_NE(dialog, nullptr);
     ASSERT_TRUE(e2e::SetControlText(dialog, EDNAME, "default"));
     ASSERT_TRUE(ClickPosted(dialog, IDOK));
@@ -612,7 +612,7 @@ TEST_F(PlaylistTest, NewListSelectListThroughTheChooserAndOnlyDeleteAndRename)
     EXPECT_EQ(e2e::WindowText(pl).rfind("Playlist editor - Second: ", 0), 0u) << e2e::WindowText(pl);
 
     e2e::PostCommand(pl, CMLOADLIST);
-    HWND chooser = WaitForCaption("Load playlist");
+    HWND chooser = WaitForShown("Load playlist");
     ASSERT_NE(chooser, nullptr);
     EXPECT_EQ(e2e::ListBoxItems(chooser, LBLIST), (std::vector<std::string>{"default", "Second"}));
     SendMessageA(Control(chooser, LBLIST), LB_SETCURSEL, 0, 0);
@@ -628,7 +628,7 @@ TEST_F(PlaylistTest, NewListSelectListThroughTheChooserAndOnlyDeleteAndRename)
 
     // Cancel keeps the list.
     e2e::PostCommand(pl, CMLOADLIST);
-    chooser = WaitForCaption("Load playlist");
+    chooser = WaitForShown("Load playlist");
     ASSERT_NE(chooser, nullptr);
     SendMessageA(Control(chooser, LBLIST), LB_SETCURSEL, 1, 0);
     ASSERT_TRUE(ClickPosted(chooser, IDCANCEL));
@@ -637,7 +637,7 @@ TEST_F(PlaylistTest, NewListSelectListThroughTheChooserAndOnlyDeleteAndRename)
 
     // "Only delete items and rename" empties the current list and renames it.
     e2e::PostCommand(pl, CMNEWLIST);
-    dialog = WaitForCaption("Create new playlist");
+    dialog = WaitForShown("Create new playlist");
     ASSERT_NE(dialog, nullptr);
     ASSERT_TRUE(Click(dialog, CBDELETE));
     ASSERT_TRUE(e2e::SetControlText(dialog, EDNAME, "Renamed"));
@@ -646,7 +646,7 @@ TEST_F(PlaylistTest, NewListSelectListThroughTheChooserAndOnlyDeleteAndRename)
     EXPECT_EQ(e2e::WaitForText(pl, "Playlist editor - Renamed: -", kWindowTimeoutMs), "Playlist editor - Renamed: -");
 
     e2e::PostCommand(pl, CMNEWLIST);
-    dialog = WaitForCaption("Create new playlist");
+    dialog = WaitForShown("Create new playlist");
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(e2e::CheckState(dialog, CBDELETE), BST_CHECKED);
     EXPECT_EQ(ControlText(dialog, EDNAME), "Renamed");

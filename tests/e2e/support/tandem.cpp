@@ -73,7 +73,7 @@ void TandemTest::Quit()
     running = false;
 }
 
-HWND TandemTest::WaitForDialog(bool (*test)(HWND), int timeoutMs)
+HWND TandemTest::WaitForDialog(const std::function<bool(HWND)>& test, int timeoutMs)
 {
     HWND found = nullptr;
     WaitUntil(
@@ -88,35 +88,10 @@ HWND TandemTest::WaitForDialog(bool (*test)(HWND), int timeoutMs)
     return found;
 }
 
-HWND TandemTest::WaitForCaption(const char* caption)
-{
-    // A dialog exists under its caption before it is laid out and shown.
-    HWND found = nullptr;
-    WaitUntil(
-        [&] {
-            for (const HWND window : TopLevelWindows(kDialogClass, caption))
-                if (IsWindowVisible(window))
-                    found = window;
-            return found != nullptr;
-        },
-        kWindowTimeoutMs, 20);
-    return found;
-}
-
 HWND TandemTest::WaitForShown(const char* caption, int timeoutMs)
 {
-    HWND found = nullptr;
-    WaitUntil(
-        [&] {
-            for (const HWND window : TopLevelWindows(kDialogClass, caption))
-                if (WindowProcess(window) == tandem.pid && IsWindowVisible(window) && IsWindowEnabled(window)) {
-                    found = window;
-                    return true;
-                }
-            return false;
-        },
-        timeoutMs, 20);
-    return found;
+    const std::string wanted = caption;
+    return WaitForDialog([&](HWND window) { return WindowText(window) == wanted; }, timeoutMs);
 }
 
 HWND TandemTest::ExpectMessageBox(const char* caption, const std::string& text, int answer)

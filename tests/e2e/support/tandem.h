@@ -6,6 +6,7 @@
 #include "drive.h"
 #include "e2e.h"
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,9 +40,7 @@ protected:
     void Quit();
 
     // A visible, enabled dialog of the program that passes test; null after timeoutMs.
-    HWND WaitForDialog(bool (*test)(HWND), int timeoutMs = kWindowTimeoutMs);
-    // The visible dialog with the caption; null after the window timeout.
-    HWND WaitForCaption(const char* caption);
+    HWND WaitForDialog(const std::function<bool(HWND)>& test, int timeoutMs = kWindowTimeoutMs);
     // The program's dialog with the caption once it is shown and enabled, so
     // that its initialisation is over; null after timeoutMs.
     HWND WaitForShown(const char* caption, int timeoutMs = kWindowTimeoutMs);
