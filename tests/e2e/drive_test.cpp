@@ -146,6 +146,8 @@ TEST_F(DriveTest, FindDialogButtonsFollowClicksAndTypedText)
     e2e::PostCommand(notepad, kSearchFind);
     const HWND find = e2e::WaitForWindow(e2e::kDialogClass, "Find", kTimeoutMs);
     ASSERT_NE(find, nullptr);
+    // The dialog has its caption before it is set up and shown.
+    ASSERT_TRUE(e2e::WaitUntil([&] { return IsWindowVisible(find) != FALSE; }, kTimeoutMs));
 
     // Find Next waits for a text, and a click on it while disabled does nothing.
     EXPECT_FALSE(e2e::IsControlEnabled(find, IDOK));
