@@ -87,13 +87,11 @@ bool File::Fail()
 // Writing: hands the buffer to the file. Reading: drops what was read ahead.
 bool File::Flush()
 {
-    const std::size_t pending = end_ - pos_;
+    const std::size_t pending = end_;
     pos_ = end_ = 0;
-    if (!writing_)
+    if (!writing_ || pending == 0)
         return true;
-    if (pending != 0 && std::fwrite(buf_.get(), 1, pending, fp_) != pending)
-        return Fail();
-    return true;
+    return std::fwrite(buf_.get(), 1, pending, fp_) == pending || Fail();
 }
 
 std::int64_t File::Size()

@@ -22,6 +22,11 @@ constexpr int SLOT_EF2 = 3;
 constexpr int SLOT_TEST = 4;
 constexpr int SLOT_COMMON = 5;  // only in the volume and panning arrays
 
+// Volume and panning as the players take them.
+constexpr int MAX_VOLUME = 255;
+constexpr int MIN_PANNING = -128;
+constexpr int MAX_PANNING = 127;
+
 // Fade types: bit 0 = the outgoing player fades out, bit 1 = the incoming fades in.
 constexpr int FADE_MAN = 0;
 constexpr int FADE_OUT = 1;

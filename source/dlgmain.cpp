@@ -36,9 +36,6 @@ namespace {
 
 constexpr int MAXI_SLOTS = SLOT_COMMON + 1;  // five players and the common control
 constexpr int MAXI_PLAYERS = SLOT_COMMON;
-constexpr int MAX_VOLUME = 255;
-constexpr int MIN_PANNING = -128;
-constexpr int MAX_PANNING = 127;
 constexpr int CENTER_ZONE = 5;  // pannings this close to 0 show as "Center"
 constexpr int MAXL_PLAYING = 150;
 constexpr int MAXL_LENGTHTEXT = 20;

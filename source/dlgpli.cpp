@@ -19,9 +19,6 @@ std::atomic<HWND> hwndPLI{nullptr};
 
 namespace {
 
-constexpr int MAX_VOLUME = 255;
-constexpr int MIN_PANNING = -128;
-constexpr int MAX_PANNING = 127;
 constexpr int CENTER_ZONE = 3;  // pannings this close to 0 show as "Center"
 constexpr int MAXL_TIMETEXT = 20;
 constexpr int MAXL_LENGTHTEXT = 9;

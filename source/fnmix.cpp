@@ -12,6 +12,7 @@
 #include "string2.h"
 #include "winamp.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cstdint>
@@ -176,7 +177,7 @@ void MixPreparePLIPlay(int Idx, PLI* pli)
         MixSendMsg(MIXMSG_DUO, static_cast<WPARAM>(StateGetDuo()), 0);
     }
     if (pli->UpdFlag.bVolume) {
-        const int volume = pli->Override.iVolume < 0 ? 0 : pli->Override.iVolume > 255 ? 255 : pli->Override.iVolume;
+        const int volume = std::clamp(pli->Override.iVolume, 0, MAX_VOLUME);
         MixSetVolume(Idx, volume);
         MixSendMsg(MIXMSG_VOLUME, static_cast<WPARAM>(Idx), volume);
     }

@@ -15,11 +15,11 @@
 struct PLI;
 struct SONG;
 
-// Notifications to the destination window (wParam, lParam as noted).
 // How long before the end of its file a track hands over at the latest: its
 // player must still be playing when the mixer next reads its position.
 constexpr std::uint32_t MIX_FILE_END_MARGIN_MS = 50;
 
+// Notifications to the destination window (wParam, lParam as noted).
 constexpr UINT MIXMSG_STOPPED = WM_USER + 1;       // slot, 0
 constexpr UINT MIXMSG_NEXTPLI = WM_USER + 2;       // next PLI or null, 0
 constexpr UINT MIXMSG_CURRENTPLI = WM_USER + 3;    // current PLI or null, 0

@@ -128,6 +128,18 @@ void Finish(int Act, int Pas)
     MixChangeFromWorker(MIXCHANGE_DONE);
 }
 
+// Whether the active player plays within MIX_NEAR_START_MS of the mix start.
+bool NearStart()
+{
+    return StateGetPlayStatus() == PLAYSTAT_PLAYING && static_cast<std::int32_t>(StateGetRemain()) < MIX_NEAR_START_MS;
+}
+
+// The mixer thread's pause is short while a mix runs or is near; the
+// information thread's only while one is near, since a fade step needs just
+// the incoming position, which the mixer thread reads itself.
+unsigned MixerPollInterval() { return StateGetFading() || NearStart() ? MIX_POLL_INTERVAL_MS : MIX_IDLE_INTERVAL_MS; }
+unsigned InfoPollInterval() { return NearStart() ? MIX_POLL_INTERVAL_MS : MIX_IDLE_INTERVAL_MS; }
+
 }  // namespace
 
 void InitThreads()
@@ -171,15 +183,6 @@ unsigned MixerThread(void*)
     }
     return 0;
 }
-
-bool MixNearStart()
-{
-    return StateGetPlayStatus() == PLAYSTAT_PLAYING && static_cast<std::int32_t>(StateGetRemain()) < MIX_NEAR_START_MS;
-}
-
-unsigned MixerPollInterval() { return StateGetFading() || MixNearStart() ? MIX_POLL_INTERVAL_MS : MIX_IDLE_INTERVAL_MS; }
-
-unsigned InfoPollInterval() { return MixNearStart() ? MIX_POLL_INTERVAL_MS : MIX_IDLE_INTERVAL_MS; }
 
 void MainMixer()
 {

@@ -17,14 +17,6 @@ constexpr unsigned MIX_IDLE_INTERVAL_MS = 100;
 constexpr std::int32_t MIX_NEAR_START_MS = 400;
 static_assert(MIX_NEAR_START_MS >= 2 * static_cast<std::int32_t>(MIX_IDLE_INTERVAL_MS), "a start between two idle passes");
 
-// Whether the active player plays within MIX_NEAR_START_MS of the mix start.
-bool MixNearStart();
-// The pauses before the next pass: the mixer thread's is short while a mix
-// runs or is near; the information thread's only while a mix is near, since
-// during a mix the mixer thread reads the positions itself.
-unsigned MixerPollInterval();
-unsigned InfoPollInterval();
-
 // Starts the information thread, then the mixer thread.
 void InitThreads();
 // Called when the control panel closes: the threads go on polling until the
