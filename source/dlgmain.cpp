@@ -6,6 +6,8 @@
 #include "dlghooks.h"
 #include "dlgpl.h"
 #include "dlgtl.h"
+#include "fncomm.h"
+#include "fndb.h"
 #include "fnlang.h"
 #include "fnmain.h"
 #include "fnmix.h"
@@ -21,6 +23,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+
+#include <shellapi.h>
 
 HWND hwndMain;
 
@@ -471,7 +476,74 @@ void DlgMainMMProc(HWND, UINT msg, WPARAM wParam, LPARAM lParam)
 
 namespace {
 
-void DlgMainHelp() { WinHelpA(hwndMain, "TANDEM.HLP", HELP_INDEX, 0); }
+// ---- help and the requests of a second start ----
+
+constexpr char strHelpFile[] = "TANDEM.HLP";
+constexpr char strManualFile[] = "manual\\manual.html";
+constexpr UINT WM_MAIN_OPENDB = WM_APP + 1;  // posted: opens PendingDB once the sender is answered
+
+char PendingDB[MAXL_DBPATH + 1];
+
+// Name in the folder of tandem.exe; false when the path does not fit.
+bool BesideProgram(const char* Name, char* Path, DWORD Size)
+{
+    const DWORD length = GetModuleFileNameA(nullptr, Path, Size);
+    char* slash = length > 0 && length < Size ? std::strrchr(Path, '\\') : nullptr;
+    if (slash == nullptr || static_cast<std::size_t>(slash + 1 - Path) + std::strlen(Name) >= Size)
+        return false;
+    StrCopy(slash + 1, Size - static_cast<std::size_t>(slash + 1 - Path), Name);
+    return true;
+}
+
+bool FileExists(const char* Path) { return GetFileAttributesA(Path) != INVALID_FILE_ATTRIBUTES; }
+
+// The help file beside the program when there is one; the WinHelp viewer is
+// gone from today's Windows, so otherwise the manual opens in the browser.
+void DlgMainHelp()
+{
+    char path[MAX_PATH];
+    if (BesideProgram(strHelpFile, path, sizeof path) && FileExists(path)) {
+        WinHelpA(hwndMain, path, HELP_INDEX, 0);
+        return;
+    }
+    const bool found = BesideProgram(strManualFile, path, sizeof path) && FileExists(path);
+    if (!found || reinterpret_cast<INT_PTR>(ShellExecuteA(hwndMain, "open", path, nullptr, nullptr, SW_SHOWNORMAL)) <= 32)
+        ErrorMsg(hwndMain, "The manual (manual\\manual.html beside tandem.exe) could not be opened.");
+}
+
+// A second start sent the path of a database to open. It is opened after
+// the sender has its answer, so that a message box of the open cannot keep
+// the sender waiting.
+int DlgMainOpenRequest(LPARAM lParam)
+{
+    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    if (data == nullptr || data->dwData != MAIN_COPYDATA_OPENDB || data->cbData == 0 ||
+        data->cbData > sizeof PendingDB || static_cast<const char*>(data->lpData)[data->cbData - 1] != '\0')
+        return 0;
+    StrCopy(PendingDB, static_cast<const char*>(data->lpData));
+    PostMessageA(hwndMain, WM_MAIN_OPENDB, 0, 0);
+    return 1;
+}
+
+}  // namespace
+
+// The one way a second start opens a database: the track list's Open
+// database path, with its refusal while a dialog may hold library records.
+void MainOpenDatabase(const char* Path)
+{
+    if (!IsWindowEnabled(hwndMain) || (hwndPL != nullptr && !IsWindowEnabled(hwndPL))) {
+        ErrorMsg(GetLastActivePopup(hwndMain), "Close the open dialogs of the control panel and the playlist editor first.");
+        return;
+    }
+    DBSetPath(MainGetDB(), Path);
+    DBRestore(MainGetDB());
+    if (hwndTL != nullptr)
+        DlgTLFillTable();
+    if (hwndPL != nullptr)
+        DlgPLFillTable();
+}
+
+namespace {
 
 int Checked(LPARAM lParam) { return BMGetCheck(LParamWindow(lParam)) == BST_CHECKED ? 1 : 0; }
 
@@ -540,6 +612,10 @@ INT_PTR CALLBACK DlgMainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_COMMAND: DlgMainCommand(wParam, lParam); return 0;
     case WM_HSCROLL: DlgMainHScroll(wParam, lParam); return 0;
     case WM_VSCROLL: DlgMainVScroll(wParam, lParam); return 0;
+    case WM_COPYDATA:
+        SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, DlgMainOpenRequest(lParam));
+        return 1;
+    case WM_MAIN_OPENDB: MainOpenDatabase(PendingDB); return 0;
     default: return 0;
     }
 }

@@ -10,6 +10,13 @@ extern HWND hwndMain;
 
 INT_PTR CALLBACK DlgMainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
+// A second start of the program sends the control panel WM_COPYDATA with
+// this tag and a terminated database path; the panel opens that database.
+inline constexpr ULONG_PTR MAIN_COPYDATA_OPENDB = 0x54444230;
+// Opens the database at Path in place of the current one, unless a dialog
+// that may hold library records is open (then it says so).
+void MainOpenDatabase(const char* Path);
+
 void DlgMainSetVolume(int Idx, int Value, int Redraw, int Store);
 void DlgMainSetCommonVolume(int CommValue);
 void DlgMainSetPanning(int Idx, int Value, int Redraw, int Store);

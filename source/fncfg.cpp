@@ -24,11 +24,14 @@ int CfgSetFileClasses()
     HKEY key = nullptr;
     if (RegCreateKeyA(HKEY_CLASSES_ROOT, strRegDB, &key) == ERROR_SUCCESS) {
         SetDefaultValue(key, "", strRegDescDB);
-        // A command line too long for the text would name a wrong file; then no icon is registered.
-        char icon[MAXL_ICONTEXT];
-        const char* commandLine = GetCommandLineA();
-        if (std::strlen(commandLine) + 3 < sizeof icon)
-            SetDefaultValue(key, "DefaultIcon", StrFormat(icon, sizeof icon, "%s, 1", commandLine));
+        // The program file, not the whole command line, which may name a database.
+        // A path too long for the texts would name a wrong file; then neither is registered.
+        char program[MAXL_ICONTEXT];
+        char text[MAXL_ICONTEXT];
+        if (MainCmdLineProgram(GetCommandLineA(), program, MAXL_ICONTEXT - 8)) {
+            SetDefaultValue(key, "DefaultIcon", StrFormat(text, sizeof text, "\"%s\", 1", program));
+            SetDefaultValue(key, "shell\\open\\command", StrFormat(text, sizeof text, "\"%s\" \"%%1\"", program));
+        }
         RegCloseKey(key);
     }
     char ext[8];

@@ -5,7 +5,8 @@
 inline constexpr char strRegRoot[] = "Software\\Brightwater\\Tandem";
 inline constexpr char strRegRecent[] = "Recent";
 
-// Writes the file class "Tandem.Database" (description, icon) and ".tdb". Returns 1.
+// Writes the file class "Tandem.Database" (description, icon, the open command
+// that starts this program with the file) and ".tdb". Returns 1.
 int CfgSetFileClasses();
 // Writes the database path as "Recent". Returns 1.
 int CfgStore();

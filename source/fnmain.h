@@ -24,3 +24,13 @@ void InitConfig();
 void InitWAmpInstances();
 // Leaves the players running and registered.
 void DoneWAmpInstances();
+
+// ---- command line ----
+
+// The program file named first on the command line, without quotes, into
+// Path (Size bytes). Returns 0, with Path empty, when it does not fit.
+int MainCmdLineProgram(const char* CmdLine, char* Path, int Size);
+// The database named after the program: exactly one argument, quoted or
+// not, ending in ".tdb". Returns 0, with Path empty, for any other command
+// line or a path that does not fit.
+int MainCmdLineDB(const char* CmdLine, char* Path, int Size);

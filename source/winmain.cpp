@@ -9,23 +9,107 @@
 #include "resource.h"
 
 #include <commctrl.h>
+#include <objbase.h>
+
+#include <cstring>
 
 HINSTANCE hInst;
+
+namespace {
+
+// Held for the whole run: a second start finds it and hands over instead
+// of fighting the first over the same players.
+constexpr char strInstanceMutex[] = "Brightwater.Tandem.Instance";
+constexpr char strPanelCaption[] = "Tandem v1.0 - Control Panel";
+constexpr char strDialogClass[] = "#32770";
+constexpr DWORD HANDOVER_WAIT_MS = 60000;  // the first start may still be starting its players
+constexpr DWORD HANDOVER_POLL_MS = 100;
+constexpr UINT HANDOVER_SEND_MS = 5000;
+
+// Every control class the dialog templates use; on Windows a dialog with an
+// unregistered class fails to open.
+constexpr DWORD TEMPLATE_CONTROL_CLASSES =
+    ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS;
+
+// The database named on the command line as a full path (the running
+// program, and "Recent", must not depend on this start's folder); empty when none.
+void CommandLineDB(char (&Path)[MAXL_DBPATH + 1])
+{
+    char given[MAXL_DBPATH + 1];
+    const DWORD length = MainCmdLineDB(GetCommandLineA(), given, sizeof given)
+                             ? GetFullPathNameA(given, sizeof Path, Path, nullptr)
+                             : 0;
+    if (length == 0 || length >= sizeof Path)
+        Path[0] = '\0';
+}
+
+// Brings the running control panel (or its open dialog) to the front and
+// asks it to open Path, if any.
+void HandOver(HWND Panel, const char* Path)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(Panel, &pid);
+    AllowSetForegroundWindow(pid);
+    if (Path[0] != '\0') {
+        COPYDATASTRUCT data{MAIN_COPYDATA_OPENDB, static_cast<DWORD>(std::strlen(Path) + 1), const_cast<char*>(Path)};
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutA(Panel, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG,
+                            HANDOVER_SEND_MS, &answer);
+    }
+    if (IsIconic(Panel))
+        ShowWindow(Panel, SW_RESTORE);
+    SetForegroundWindow(GetLastActivePopup(Panel));
+}
+
+// The mutex that makes this start the one program, or null when a running
+// one took the request (or never showed its panel within the wait).
+HANDLE ClaimInstance(const char* Path)
+{
+    for (DWORD waited = 0; waited < HANDOVER_WAIT_MS; waited += HANDOVER_POLL_MS) {
+        HANDLE mutex = CreateMutexA(nullptr, FALSE, strInstanceMutex);
+        if (mutex != nullptr && GetLastError() != ERROR_ALREADY_EXISTS)
+            return mutex;
+        if (mutex != nullptr)
+            CloseHandle(mutex);
+        if (HWND panel = FindWindowA(strDialogClass, strPanelCaption); panel != nullptr) {
+            HandOver(panel, Path);
+            return nullptr;
+        }
+        // No panel yet: the other start is still starting, or is ending and saving.
+        Sleep(HANDOVER_POLL_MS);
+    }
+    return nullptr;
+}
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
     hInst = hInstance;
-    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES};
+    char commandLineDB[MAXL_DBPATH + 1];
+    CommandLineDB(commandLineDB);
+    HANDLE instance = ClaimInstance(commandLineDB);
+    if (instance == nullptr)
+        return 0;
+
+    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), TEMPLATE_CONTROL_CLASSES};
     InitCommonControlsEx(&controls);
+    // The shell's folder browser and ShellExecute need COM on this thread.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
     InitWAmpInstances();
     DBInit(MainGetDB());
     InitConfig();
+    if (commandLineDB[0] != '\0')
+        DBSetPath(MainGetDB(), commandLineDB);
     DBRestore(MainGetDB());
     DialogBoxParamA(hInst, MAKEINTRESOURCEA(DLG_MAIN), nullptr, DlgMainWndProc, 0);
 
     DBStore(MainGetDB());
     DoneWAmpInstances();
     CfgStore();
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    CloseHandle(instance);
     return 0;
 }

@@ -28,12 +28,13 @@ protected:
 
 TEST_F(Config, FileClassesNameTheDatabaseTypeAndTheProgramIcon)
 {
-    fake::SetCommandLine("\"C:\\Tandem\\tandem.exe\"");
+    // Started by a double click on a database: the program, not its argument, is registered.
+    fake::SetCommandLine("\"C:\\Tandem\\tandem.exe\" \"D:\\My Music\\a.tdb\"");
     EXPECT_EQ(CfgSetFileClasses(), 1);
     EXPECT_EQ(Value(HKEY_CLASSES_ROOT, "Tandem.Database"), "Tandem database file");
     EXPECT_EQ(Value(HKEY_CLASSES_ROOT, "Tandem.Database\\DefaultIcon"), "\"C:\\Tandem\\tandem.exe\", 1");
+    EXPECT_EQ(Value(HKEY_CLASSES_ROOT, "Tandem.Database\\shell\\open\\command"), "\"C:\\Tandem\\tandem.exe\" \"%1\"");
     EXPECT_EQ(Value(HKEY_CLASSES_ROOT, ".tdb"), "Tandem.Database");
-    EXPECT_FALSE(fake::RegistryKeyExists(HKEY_CLASSES_ROOT, "Tandem.Database\\shell"));
 
     // A second start rewrites the same values.
     CfgSetFileClasses();
@@ -97,6 +98,30 @@ TEST_F(Config, InitConfigSetsTheMixerDefaults)
     EXPECT_EQ(StateGetTotalFadeLen(), 0u);
     EXPECT_EQ(StateGetRepeat(), 1) << "settings InitConfig does not name stay as they are";
     EXPECT_TRUE(fake::RegistryKeyExists(HKEY_CLASSES_ROOT, ".tdb"));
+}
+
+TEST_F(Config, OnlyOneDatabaseArgumentIsTakenFromTheCommandLine)
+{
+    const std::string longest = "C:\\" + std::string(MAXL_DBPATH - 7, 'a') + ".tdb";
+    const struct {
+        std::string commandLine, database;
+    } rows[] = {
+        {"\"C:\\Program Files\\Tandem\\tandem.exe\" \"D:\\My Music\\a.tdb\"", "D:\\My Music\\a.tdb"},
+        {"tandem.exe D:\\My Music\\A.TDB  ", "D:\\My Music\\A.TDB"},
+        {"tandem.exe " + longest, longest},
+        {"tandem.exe " + longest + "x.tdb", ""},
+        {"tandem.exe", ""},
+        {"tandem.exe /S", ""},
+        {"tandem.exe \"a.tdb\" \"b.tdb\"", ""},
+        {"tandem.exe a.mp3", ""},
+        {"tandem.exe .tdb", ""},
+        {"\"tandem.exe\" \"a.tdb", "a.tdb"},
+    };
+    for (const auto& row : rows) {
+        char path[MAXL_DBPATH + 1] = "stale";
+        EXPECT_EQ(MainCmdLineDB(row.commandLine.c_str(), path, sizeof path), row.database.empty() ? 0 : 1);
+        EXPECT_EQ(path, row.database) << row.commandLine;
+    }
 }
 
 }  // namespace
