@@ -6,6 +6,9 @@ add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 include(GoogleTest)
 
 set(WIN32_LIBS comctl32 comdlg32 shell32 gdi32 user32 advapi32 ole32)
+# The version resources of both programs carry the project's version.
+set_source_files_properties(resources/tandem.rc resources/tplayer.rc PROPERTIES COMPILE_DEFINITIONS
+  "TANDEM_VERSION_MAJOR=${PROJECT_VERSION_MAJOR};TANDEM_VERSION_MINOR=${PROJECT_VERSION_MINOR};TANDEM_VERSION=${PROJECT_VERSION}")
 
 file(GLOB WINDOW_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/source/dlg*.cpp)
 if(EXISTS ${PROJECT_SOURCE_DIR}/source/winmain.cpp)
@@ -16,7 +19,7 @@ if(EXISTS ${PROJECT_SOURCE_DIR}/source/winmain.cpp)
 endif()
 
 if(EXISTS ${PROJECT_SOURCE_DIR}/player/tplayer.cpp)
-  add_executable(tplayer WIN32 player/tplayer.cpp)
+  add_executable(tplayer WIN32 player/tplayer.cpp resources/tplayer.rc)
   target_link_libraries(tplayer PRIVATE tplayer_model ${WIN32_LIBS})
   tandem_warnings(tplayer)
 endif()
