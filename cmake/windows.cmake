@@ -77,6 +77,14 @@ if(E2E_TESTS)
     add_dependencies(demodrive tandem tplayer)
     tandem_warnings(demodrive)
   endif()
+
+  # The manual's pictures of each window (scripts/make-manual).
+  if(TARGET tandem)
+    add_executable(manualdrive ${PROJECT_SOURCE_DIR}/tools/manual/manualdrive.cpp)
+    target_link_libraries(manualdrive PRIVATE tandem_e2e)
+    add_dependencies(manualdrive tandem tplayer)
+    tandem_warnings(manualdrive)
+  endif()
 endif()
 
 # Resource templates and their test.

@@ -1,0 +1,108 @@
+// manualdrive: opens each window of a running, mixing Tandem in turn, as a
+// user would, and records it for the manual: a screenshot of the whole
+// screen (NAME.bmp) and the window's place on it (NAME.geometry), which
+// scripts/make-manual cuts into the manual's pictures.
+// Usage: manualdrive OUT-FOLDER
+#include "drive.h"
+#include "e2e.h"
+#include "resource.h"
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+namespace {
+
+constexpr char kPanelCaption[] = "Tandem v1.0 - Control Panel";
+constexpr int kTimeoutMs = 30000;
+constexpr DWORD kPaintMs = 700;
+
+std::string folder;
+
+// The shown and enabled top-level dialog whose caption starts with caption
+// (the playlist editor adds the playlist's name); null after the timeout.
+HWND WaitShown(const std::string& caption)
+{
+    HWND found = nullptr;
+    e2e::WaitUntil(
+        [&] {
+            for (const HWND window : e2e::TopLevelWindows(e2e::kDialogClass))
+                if (IsWindowVisible(window) && IsWindowEnabled(window) && e2e::WindowText(window).rfind(caption, 0) == 0)
+                    found = window;
+            return found != nullptr;
+        },
+        kTimeoutMs, 50);
+    return found;
+}
+
+bool Record(HWND window, const char* name)
+{
+    if (window == nullptr) {
+        std::fprintf(stderr, "manualdrive: no window for %s\n", name);
+        return false;
+    }
+    SetForegroundWindow(window);
+    Sleep(kPaintMs);
+    RECT r{};
+    GetWindowRect(window, &r);
+    const std::string base = e2e::JoinPath(folder, name);
+    std::ofstream(e2e::ToLinuxPath(base + ".geometry"))
+        << (r.right - r.left) << 'x' << (r.bottom - r.top) << '+' << r.left << '+' << r.top << '\n';
+    return e2e::Screenshot(base + ".bmp");
+}
+
+void Cancel(HWND dialog) { e2e::ClickPosted(dialog, IDCANCEL); }
+
+// The track list with its second track selected, its information and times.
+bool TrackWindows(HWND panel)
+{
+    e2e::Click(panel, BTTL);
+    const HWND list = WaitShown("List of tracks");
+    if (!Record(list, "track-list") || !e2e::ListViewSelect(e2e::Control(list, LVTRACKLIST), 1))
+        return false;
+    e2e::ClickPosted(list, BTMODIFY);
+    const HWND info = WaitShown("Track information");
+    if (!Record(info, "track-information"))
+        return false;
+    e2e::ClickPosted(info, BTEDITTIME);
+    const HWND times = WaitShown("Track times");
+    const bool recorded = Record(times, "track-times");
+    Cancel(times);
+    WaitShown("Track information");
+    Cancel(info);
+    WaitShown("List of tracks");
+    PostMessageA(list, WM_CLOSE, 0, 0);
+    return recorded;
+}
+
+// The playlist editor with its third item selected, and that item's editor.
+bool PlaylistWindows(HWND panel)
+{
+    e2e::Click(panel, BTPLAYLIST);
+    const HWND editor = WaitShown("Playlist editor");
+    if (editor == nullptr || !e2e::ListViewSelect(e2e::Control(editor, LVPLAYLIST), 2) ||
+        !Record(editor, "playlist-editor"))
+        return false;
+    e2e::ClickPosted(editor, BTEDIT);
+    const HWND item = WaitShown("Edit playlist item");
+    const bool recorded = Record(item, "playlist-item");
+    Cancel(item);
+    WaitShown("Playlist editor");
+    PostMessageA(editor, WM_CLOSE, 0, 0);
+    return recorded;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: manualdrive OUT-FOLDER\n");
+        return 2;
+    }
+    folder = argv[1];
+    const HWND panel = WaitShown(kPanelCaption);
+    const bool done = Record(panel, "control-panel") && TrackWindows(panel) && PlaylistWindows(panel) &&
+                      Record(WaitShown(kPanelCaption), "control-panel");
+    return done ? 0 : 1;
+}
