@@ -36,6 +36,7 @@ VIAddVersionKey "FileDescription" "Tandem setup"
 VIAddVersionKey "FileVersion" "${VERSION}"
 VIAddVersionKey "ProductVersion" "${VERSION}"
 VIAddVersionKey "CompanyName" "Brightwater"
+VIAddVersionKey "LegalCopyright" "Brightwater"
 
 !define MUI_FINISHPAGE_RUN "$INSTDIR\tandem.exe"
 !insertmacro MUI_PAGE_DIRECTORY
@@ -146,7 +147,7 @@ FunctionEnd
 ; Deletes Key of Root when its default value is Value.
 !macro DeleteKeyIf Root Key Value
   ReadRegStr $0 ${Root} "${Key}" ""
-  ${If} $0 == "${Value}"
+  ${If} $0 == '${Value}'
     DeleteRegKey ${Root} "${Key}"
   ${EndIf}
 !macroend
