@@ -38,7 +38,6 @@ VIAddVersionKey "ProductVersion" "${VERSION}"
 VIAddVersionKey "CompanyName" "Brightwater"
 VIAddVersionKey "LegalCopyright" "Brightwater"
 
-!define MUI_FINISHPAGE_RUN "$INSTDIR\tandem.exe"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH

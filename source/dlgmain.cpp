@@ -528,11 +528,13 @@ int DlgMainOpenRequest(LPARAM lParam)
 }  // namespace
 
 // The one way a second start opens a database: the track list's Open
-// database path, with its refusal while a dialog may hold library records.
+// database path. A dialog open over the panel or a library window disables
+// its owner and may hold library records, so the library is not released under it.
 void MainOpenDatabase(const char* Path)
 {
-    if (!IsWindowEnabled(hwndMain) || (hwndPL != nullptr && !IsWindowEnabled(hwndPL))) {
-        ErrorMsg(GetLastActivePopup(hwndMain), "Close the open dialogs of the control panel and the playlist editor first.");
+    const auto busy = [](HWND hwnd) { return hwnd != nullptr && !IsWindowEnabled(hwnd); };
+    if (busy(hwndMain) || busy(hwndTL) || busy(hwndPL)) {
+        ErrorMsg(GetLastActivePopup(hwndMain), "Close the open dialogs of Tandem first, then open the database again.");
         return;
     }
     DBSetPath(MainGetDB(), Path);
