@@ -16,8 +16,8 @@ if(EXISTS ${PROJECT_SOURCE_DIR}/source/winmain.cpp)
 endif()
 
 if(EXISTS ${PROJECT_SOURCE_DIR}/player/tplayer.cpp)
-  add_executable(tplayer WIN32 player/tplayer.cpp)
-  target_link_libraries(tplayer PRIVATE tplayer_model ${WIN32_LIBS})
+  add_executable(tplayer WIN32 player/tplayer.cpp player/tpsound.cpp)
+  target_link_libraries(tplayer PRIVATE tplayer_model ${WIN32_LIBS} strmiids winmm)
   tandem_warnings(tplayer)
 endif()
 
