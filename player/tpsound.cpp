@@ -247,14 +247,18 @@ void SoundOutput::Work()
             }
             if (graph.control.p == nullptr)
                 continue;
-            // The level first, so that a start never sounds at the old one.
+            // A start takes its level first, a pause or stop comes before the
+            // new level: neither sounds at the other's.
+            const bool move = reopened || want.moves != applied;
+            if (move && want.state != PlayerState::Playing)
+                Apply(graph, want);
             if (want.volume != graph.volume || want.panning != graph.panning) {
                 graph.audio->put_Volume(SoundVolumeCentiBel(want.volume));
                 graph.audio->put_Balance(SoundBalanceCentiBel(want.panning));
                 graph.volume = want.volume;
                 graph.panning = want.panning;
             }
-            if (reopened || want.moves != applied)
+            if (move && want.state == PlayerState::Playing)
                 Apply(graph, want);
             applied = want.moves;
             reopened = false;
