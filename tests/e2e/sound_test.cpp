@@ -122,24 +122,26 @@ TEST_F(SoundTest, IncomingToneRisesBothPlayTheDuoOutgoingFallsWithoutAGap)
     const auto mixMs = [&](std::size_t b, int lag) { return t0 + b * 10.0 + 5 - start->t - lag; };
 
     // From a second before the mix to a second after it, at the lag that
-    // fits best: each block (the median of three, as a dropout shorter than
+    // fits best (the recording's start is known from above only, so it may
+    // come out below the true lag): each block (the median of three, as a dropout shorter than
     // 20 ms is the gap test's business) against the prescribed levels within
     // 20 ms of it.
     double worst = 1e9;
     int latency = 0;  // ms
-    for (int lag = 0; lag <= 400; lag += 5) {
+    for (int lag = -500; lag <= 500; lag += 5) {
         double dev = 0;
         for (std::size_t b = 1; b + 1 < level.size(); ++b)
             for (int tone = 0; tone < 2 && std::abs(mixMs(b, lag) - kMixMs / 2) < kMixMs / 2 + 1000; ++tone) {
-                const auto [lo, hi] = std::minmax(Expected(tone, mixMs(b, lag) - 20), Expected(tone, mixMs(b, lag) + 20));
+                const auto [lo, hi] = std::minmax({Expected(tone, mixMs(b, lag) - 20), Expected(tone, mixMs(b, lag) + 20)});
                 dev = std::max({dev, lo - Median3(level, b, tone), Median3(level, b, tone) - hi});
             }
         latency = dev < worst ? lag : latency;
         worst = std::min(worst, dev);
     }
-    std::printf("sound: lag from command to sound %d ms, largest deviation %.3f of full scale\n", latency, worst);
+    std::printf("sound: lag from command to sound %d ms, largest deviation %.3f of full scale, t0 %.0f\n", latency, worst,
+                t0 - static_cast<double>(start->t));
     EXPECT_LE(worst, 0.10);
-    EXPECT_LT(latency, 400);
+    EXPECT_LT(std::abs(latency), 500) << "no lag fits";
 
     // No silence longer than 50 ms while the one hands over to the other.
     int quiet = 0, longest = 0;
