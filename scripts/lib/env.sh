@@ -55,8 +55,9 @@ load-module module-native-protocol-unix auth-anonymous=1 socket=$dir/native
 PA
   export PULSE_RUNTIME_PATH="$dir" PULSE_STATE_PATH="$dir" PULSE_SERVER="unix:$dir/native"
   # -n: no system configuration, only the null sink; as root --system=false
-  # keeps it a per-user server in the folder above.
-  XDG_RUNTIME_DIR="$dir" HOME="$dir" pulseaudio -n -F "$dir/default.pa" --daemonize=no --system=false \
+  # keeps it a per-user server in the folder above. --realtime (where the
+  # user may have it) keeps the recording free of dropouts on a busy machine.
+  XDG_RUNTIME_DIR="$dir" HOME="$dir" pulseaudio -n -F "$dir/default.pa" --daemonize=no --system=false --realtime \
     --exit-idle-time=-1 --disallow-exit --use-pid-file=no --log-target="file:$dir/pulse.log" \
     >/dev/null 2>&1 &
   pulse_pid=$!
