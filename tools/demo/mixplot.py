@@ -59,7 +59,7 @@ def main():
         smooth = median3(curve)
         if max(smooth) > PLAYED:
             half = next(i for i, v in enumerate(smooth) if v >= max(smooth) / 2)
-            heard.append((max(0.0, half * BLOCK / RATE - fade / 2000.0), name, curve))
+            heard.append((max(0.0, half * BLOCK / RATE - fade / 2000.0), name, smooth))
     heard.sort()
     if not heard:
         sys.exit("mixplot: no track is heard in " + wav)
@@ -71,7 +71,7 @@ def main():
     end = len(heard[0][2]) * BLOCK / RATE
     plot = ["set terminal pngcairo size 1000,480 font 'Sans,10'", "set output '%s'" % png,
             "set title 'The demo mix as recorded: loudness of each track, fade over %d ms + duo %d ms'" % (fade, duo),
-            "set xlabel 'time in the recording (s)'", "set ylabel 'level (share of full volume)'",
+            "set xlabel 'time in the recording (s)'", "set ylabel 'level (share of full volume, 150 ms median)'",
             "set xrange [0:%.2f]" % end, "set yrange [0:1.15]", "set key outside below horizontal", "set grid ytics"]
     for start, _, _ in heard[1:]:
         edge = start
