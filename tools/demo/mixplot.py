@@ -12,6 +12,7 @@ import math
 import os
 import subprocess
 import sys
+import tempfile
 
 RATE = 8000
 BLOCK = RATE // 20  # 50 ms: the 20 Hz steps of the pitches are whole cycles
@@ -64,8 +65,8 @@ def main():
     if not heard:
         sys.exit("mixplot: no track is heard in " + wav)
 
-    base = os.path.splitext(png)[0]
-    with open(base + ".dat", "w") as data:
+    data = tempfile.NamedTemporaryFile("w", suffix=".dat", delete=False)
+    with data:
         for i in range(len(heard[0][2])):
             data.write("%.2f %s\n" % (i * BLOCK / RATE, " ".join("%.4f" % h[2][i] for h in heard)))
     end = len(heard[0][2]) * BLOCK / RATE
@@ -81,11 +82,14 @@ def main():
                         % (edge, edge + length, colour))
             plot.append("set label '%s' at %.2f,graph 0.02 rotate by 90 left font 'Sans,8'" % (label, edge + length / 2))
             edge += length
-    curves = ["'%s.dat' using 1:%d with lines lw 2 lc rgb '%s' title '%s'"
-              % (base, i + 2, COLOURS[i % len(COLOURS)], name.replace("'", "''"))
+    curves = ["'%s' using 1:%d with lines lw 2 lc rgb '%s' title '%s'"
+              % (data.name, i + 2, COLOURS[i % len(COLOURS)], name.replace("'", "''"))
               for i, (_, name, _) in enumerate(heard)]
     plot.append("plot " + ", ".join(curves))
-    subprocess.run(["gnuplot"], input="\n".join(plot) + "\n", text=True, check=True)
+    try:
+        subprocess.run(["gnuplot"], input="\n".join(plot) + "\n", text=True, check=True)
+    finally:
+        os.unlink(data.name)
     for start, name, curve in heard:
         print("mixplot: %6.2f s  %-40s loudest %.2f" % (start, name, max(curve)))
 
