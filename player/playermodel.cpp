@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdlib>
 
 namespace {
 
@@ -138,18 +139,23 @@ std::uint32_t PlayerModel::CurrentPos() const
 {
     if (state_ != PlayerState::Playing)
         return markPos_;
-    const std::int64_t media = output_ != nullptr ? output_->Position(moves_) : PLAYER_POS_UNKNOWN;
-    const std::uint64_t pos = media >= 0 ? static_cast<std::uint64_t>(media) : markPos_ + (clock_() - markTime_);
+    const std::uint64_t pos = markPos_ + (clock_() - markTime_);
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(pos, 0x7FFFFFFF));
 }
 
 // A track that has reached its end stops, at the moment of the next look.
+// Where the sound plays, its media clock rules: the own clock follows it once
+// the two differ by more than PLAYER_CLOCKSLACK, and its end is the end.
 void PlayerModel::Settle()
 {
     if (state_ != PlayerState::Playing)
         return;
-    if ((trackLength_ != 0 && CurrentPos() >= trackLength_) ||
-        (output_ != nullptr && output_->Position(moves_) == PLAYER_POS_ENDED))
+    const std::int64_t media = output_ != nullptr ? output_->Position(moves_) : PLAYER_POS_UNKNOWN;
+    if (media >= 0 && std::llabs(media - static_cast<std::int64_t>(CurrentPos())) > PLAYER_CLOCKSLACK) {
+        markPos_ = static_cast<std::uint32_t>(std::min<std::int64_t>(media, 0x7FFFFFFF));
+        markTime_ = clock_();
+    }
+    if (media == PLAYER_POS_ENDED || (trackLength_ != 0 && CurrentPos() >= trackLength_))
         Stop();
 }
 

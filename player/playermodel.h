@@ -9,7 +9,8 @@
 // - Time comes from an injected monotonic clock in milliseconds. While
 //   playing, the position is where playback began plus the time elapsed on
 //   that clock since, so it never drifts; a track that reaches its length
-//   stops. An entry of unknown length (0) plays without end.
+//   stops. An entry of unknown length (0) plays without end. An output that
+//   plays the sound (PlayerOutput) may set the clock right and end the track.
 // - Each entry's facts come from an injected probe when it is appended
 //   (default: the MPEG header of the file).
 // Every member may be called from several threads; the callbacks run on the
@@ -93,6 +94,9 @@ struct PlayerTarget {
 
 constexpr std::int64_t PLAYER_POS_UNKNOWN = -1;
 constexpr std::int64_t PLAYER_POS_ENDED = -2;
+// How far the media clock may stray from the model's own before the model
+// takes it over: above the jitter of reading it, below a step of a fade.
+constexpr std::int64_t PLAYER_CLOCKSLACK = 40;
 
 // tplayer's audio back end. The model calls it under its lock, so it must
 // not call back into the model.
@@ -102,7 +106,7 @@ public:
     virtual void Follow(const PlayerTarget& target) = 0;
     // The media clock's position in ms once it has caught up with target
     // moves, PLAYER_POS_ENDED when that media has played to its end, else
-    // PLAYER_POS_UNKNOWN (the model's own clock answers).
+    // PLAYER_POS_UNKNOWN (the model's own clock goes on alone).
     virtual std::int64_t Position(std::uint32_t moves) = 0;
 };
 
