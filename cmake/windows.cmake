@@ -19,8 +19,8 @@ if(EXISTS ${PROJECT_SOURCE_DIR}/source/winmain.cpp)
 endif()
 
 if(EXISTS ${PROJECT_SOURCE_DIR}/player/tplayer.cpp)
-  add_executable(tplayer WIN32 player/tplayer.cpp resources/tplayer.rc)
-  target_link_libraries(tplayer PRIVATE tplayer_model ${WIN32_LIBS})
+  add_executable(tplayer WIN32 player/tplayer.cpp player/tpsound.cpp resources/tplayer.rc)
+  target_link_libraries(tplayer PRIVATE tplayer_model ${WIN32_LIBS} strmiids winmm)
   tandem_warnings(tplayer)
 endif()
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdlib>
 
 namespace {
 
@@ -128,6 +129,12 @@ void PlayerModel::SetWindowRequest(WindowRequest request)
     windowRequest_ = std::move(request);
 }
 
+void PlayerModel::SetOutput(PlayerOutput* output)
+{
+    std::lock_guard lock(mutex_);
+    output_ = output;
+}
+
 std::uint32_t PlayerModel::CurrentPos() const
 {
     if (state_ != PlayerState::Playing)
@@ -137,10 +144,28 @@ std::uint32_t PlayerModel::CurrentPos() const
 }
 
 // A track that has reached its end stops, at the moment of the next look.
+// Where the sound plays, its media clock rules: the own clock follows it once
+// the two differ by more than PLAYER_CLOCKSLACK, and its end is the end.
 void PlayerModel::Settle()
 {
-    if (state_ == PlayerState::Playing && trackLength_ != 0 && CurrentPos() >= trackLength_)
+    if (state_ != PlayerState::Playing)
+        return;
+    const std::int64_t media = output_ != nullptr ? output_->Position(moves_) : PLAYER_POS_UNKNOWN;
+    if (media >= 0 && std::llabs(media - static_cast<std::int64_t>(CurrentPos())) > PLAYER_CLOCKSLACK) {
+        markPos_ = static_cast<std::uint32_t>(std::min<std::int64_t>(media, 0x7FFFFFFF));
+        markTime_ = clock_();
+    }
+    if (media == PLAYER_POS_ENDED || (trackLength_ != 0 && CurrentPos() >= trackLength_))
         Stop();
+}
+
+void PlayerModel::Publish()
+{
+    if (output_ == nullptr)
+        return;
+    const Entry* entry = Current();
+    output_->Follow({entry != nullptr ? entry->file : std::string(), state_, markPos_, markTime_, moves_, volume_,
+                     panning_});
 }
 
 std::int32_t PlayerModel::Answer() const
@@ -171,12 +196,14 @@ void PlayerModel::PlayFrom(std::uint32_t pos, PlayerState state)
     state_ = state;
     markPos_ = pos;
     markTime_ = clock_();
+    ++moves_;
 }
 
 void PlayerModel::Stop()
 {
     state_ = PlayerState::Stopped;
     markPos_ = 0;
+    ++moves_;
 }
 
 void PlayerModel::TogglePause()
@@ -188,6 +215,7 @@ void PlayerModel::TogglePause()
         state_ = PlayerState::Playing;
         markTime_ = clock_();
     }
+    ++moves_;
 }
 
 // A playing or paused player goes on the same way with the new entry.
@@ -218,6 +246,7 @@ std::int32_t PlayerModel::Jump(std::uint32_t pos)
     }
     markPos_ = pos;
     markTime_ = clock_();
+    ++moves_;
     return 0;
 }
 
@@ -379,6 +408,7 @@ std::int32_t PlayerModel::User(std::uint32_t data, int code)
         Settle();
         answer = HandleUser(data, code, entry);
         Complete(entry, PlayerMessage::User, code, static_cast<std::int32_t>(data), t);
+        Publish();
         sink = journal_;
     }
     if (sink)
@@ -397,6 +427,7 @@ std::int32_t PlayerModel::Command(int id)
         Settle();
         HandleCommand(id);
         Complete(entry, PlayerMessage::Command, id, 0, t);
+        Publish();
         sink = journal_;
         if (id == WINAMP_OPTIONS_EQ || id == WINAMP_OPTIONS_PREFS || id == WINAMP_OPTIONS_AOT ||
             id == WINAMP_HELP_ABOUT)
@@ -419,6 +450,7 @@ PlayerStatus PlayerModel::Status()
 {
     std::lock_guard lock(mutex_);
     Settle();
+    Publish();
     PlayerStatus status;
     status.state = state_;
     status.position = Answer();

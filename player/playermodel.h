@@ -9,7 +9,8 @@
 // - Time comes from an injected monotonic clock in milliseconds. While
 //   playing, the position is where playback began plus the time elapsed on
 //   that clock since, so it never drifts; a track that reaches its length
-//   stops. An entry of unknown length (0) plays without end.
+//   stops. An entry of unknown length (0) plays without end. An output that
+//   plays the sound (PlayerOutput) may set the clock right and end the track.
 // - Each entry's facts come from an injected probe when it is appended
 //   (default: the MPEG header of the file).
 // Every member may be called from several threads; the callbacks run on the
@@ -76,6 +77,39 @@ std::string PlayerJournalLine(const PlayerJournalEntry& Entry);
 // journal line.
 bool PlayerJournalParse(std::string_view Line, PlayerJournalEntry* Entry);
 
+// ---- sound ----
+//
+// What the player should sound like after each message. While it plays, pos
+// holds at the model's clock time; moves counts the changes of state and
+// position, so that an output tells a jump from the clock running on.
+struct PlayerTarget {
+    std::string file;
+    PlayerState state = PlayerState::Stopped;
+    std::uint32_t pos = 0;
+    std::uint64_t time = 0;
+    std::uint32_t moves = 0;
+    int volume = 255;
+    int panning = 0;
+};
+
+constexpr std::int64_t PLAYER_POS_UNKNOWN = -1;
+constexpr std::int64_t PLAYER_POS_ENDED = -2;
+// How far the media clock may stray from the model's own before the model
+// takes it over: above the jitter of reading it, below a step of a fade.
+constexpr std::int64_t PLAYER_CLOCKSLACK = 40;
+
+// tplayer's audio back end. The model calls it under its lock, so it must
+// not call back into the model.
+class PlayerOutput {
+public:
+    virtual ~PlayerOutput() = default;
+    virtual void Follow(const PlayerTarget& target) = 0;
+    // The media clock's position in ms once it has caught up with target
+    // moves, PLAYER_POS_ENDED when that media has played to its end, else
+    // PLAYER_POS_UNKNOWN (the model's own clock goes on alone).
+    virtual std::int64_t Position(std::uint32_t moves) = 0;
+};
+
 // ---- the player ----
 
 struct PlayerStatus {
@@ -104,6 +138,8 @@ public:
 
     void SetJournal(JournalSink sink);
     void SetWindowRequest(WindowRequest request);
+    // The output must outlive the model's use of it; null detaches it.
+    void SetOutput(PlayerOutput* output);
 
     // WM_USER: data = wParam, code = lParam. Unknown codes answer 0.
     std::int32_t User(std::uint32_t data, int code);
@@ -141,12 +177,15 @@ private:
     bool CollectText(std::uint32_t data, int code, PlayerJournalEntry& entry);
     std::int32_t HandleUser(std::uint32_t data, int code, PlayerJournalEntry& entry);
     void HandleCommand(int id);
+    void Publish();
     void Complete(PlayerJournalEntry& entry, PlayerMessage message, int code, std::int32_t arg, std::uint64_t t) const;
 
     Clock clock_;
     Probe probe_;
     JournalSink journal_;
     WindowRequest windowRequest_;
+    PlayerOutput* output_ = nullptr;
+    std::uint32_t moves_ = 0;
 
     std::mutex mutex_;
     std::vector<Entry> playlist_;

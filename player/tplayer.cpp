@@ -2,13 +2,20 @@
 // player class, answers the player command interface through PlayerModel on
 // a real steady clock, and shows its track, state, position and volume.
 //
+// Its sound comes from tpsound; without a sound device, or for a file the
+// media stack cannot play, it keeps the silent clock of the model and says
+// so in its title and journal. The title follows the players' custom,
+// "1. Artist - Title", so that the five players can be told apart.
+//
 // Command line: [--journal FILE] [DOCUMENT...]. Each document is appended to
 // the playlist. The journal (format in playermodel.h) is appended to FILE,
 // or to the file named by the environment variable TPLAYER_JOURNAL, in which
 // "%p" stands for the process id.
+#include "mp3.h"
 #include "platform.h"
 #include "playermodel.h"
 #include "string2.h"
+#include "tpsound.h"
 #include "winamp.h"
 
 #include <chrono>
@@ -42,8 +49,11 @@ Panel panels[] = {
 
 HINSTANCE instance = nullptr;
 HWND hwndMain = nullptr;
+std::unique_ptr<SoundOutput> sound;
 std::unique_ptr<PlayerModel> model;
 std::FILE* journal = nullptr;
+std::string shownTitle;
+std::string shownSilence;
 
 std::uint64_t SteadyMs()
 {
@@ -67,12 +77,16 @@ std::string JournalFromEnvironment()
     return name;
 }
 
-void WriteJournal(const PlayerJournalEntry& entry)
+void WriteJournalLine(const std::string& line)
 {
-    const std::string line = PlayerJournalLine(entry) + "\n";
+    if (journal == nullptr)
+        return;
     std::fwrite(line.data(), 1, line.size(), journal);
+    std::fputc('\n', journal);
     std::fflush(journal);
 }
+
+void WriteJournal(const PlayerJournalEntry& entry) { WriteJournalLine(PlayerJournalLine(entry)); }
 
 // Takes --journal FILE and the documents from the command line.
 void ReadArguments(std::string& journalName)
@@ -139,6 +153,47 @@ void OnWindowRequest(int id)
 
 // ---- the player window ----
 
+// "Artist - Title" from the tag, else the file's name without its folder.
+std::string TrackName(const std::string& file)
+{
+    MP3TAG tag;
+    if (MP3TagRead(file.c_str(), &tag)) {
+        char artist[MAXL_TAGTEXT + 1];
+        char title[MAXL_TAGTEXT + 1];
+        MP3TagGetArtist(&tag, artist);
+        MP3TagGetTitle(&tag, title);
+        if (title[0] != '\0')
+            return artist[0] != '\0' ? std::string(artist) + " - " + title : std::string(title);
+    }
+    const std::size_t slash = file.find_last_of("\\/");
+    return slash == std::string::npos ? file : file.substr(slash + 1);
+}
+
+// Refreshes the title and journals each change into silence.
+void ShowTitle(const PlayerStatus& status)
+{
+    const std::string silence = sound->Silence();
+    if (silence != shownSilence && !silence.empty())
+        WriteJournalLine("silent: " + silence);
+    shownSilence = silence;
+    std::string title = kCaption;
+    if (!status.file.empty()) {
+        static std::string namedFile;
+        static std::string name;
+        if (namedFile != status.file) {
+            namedFile = status.file;
+            name = TrackName(status.file);
+        }
+        title = std::to_string(status.listPos + 1) + ". " + name + " - " + kCaption;
+    }
+    if (!silence.empty())
+        title += " (silent: " + silence + ")";
+    if (title != shownTitle) {
+        shownTitle = title;
+        SetWindowTextA(hwndMain, title.c_str());
+    }
+}
+
 const char* StateName(PlayerState state)
 {
     switch (state) {
@@ -182,6 +237,7 @@ LRESULT CALLBACK PlayerWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
     case WM_COMMAND:
         return model->Command(LOWORD(wParam));
     case WM_TIMER:
+        ShowTitle(model->Status());
         InvalidateRect(hwnd, nullptr, TRUE);
         return 0;
     case WM_PAINT:
@@ -220,6 +276,9 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow)
 {
     instance = hInstance;
     model = std::make_unique<PlayerModel>(SteadyMs);
+    sound = std::make_unique<SoundOutput>(SteadyMs);
+    if (sound->Start())
+        model->SetOutput(sound.get());
     std::string journalName = JournalFromEnvironment();
     ReadArguments(journalName);
     if (!journalName.empty() && (journal = std::fopen(journalName.c_str(), "ab")) != nullptr)
@@ -241,6 +300,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow)
         DispatchMessageA(&msg);
     }
     model.reset();
+    sound.reset();
     if (journal != nullptr)
         std::fclose(journal);
     return 0;
