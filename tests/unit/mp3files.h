@@ -20,9 +20,8 @@ protected:
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
     std::string Write(const std::string& name, const Bytes& bytes) const
     {
-        std::ofstream out(Path(name), std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        EXPECT_TRUE(out.good()) << Path(name);
+        std::ofstream(Path(name), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return Path(name);
     }
     const std::filesystem::path dir_ = std::filesystem::temp_directory_path() /

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
-#include <string>
 
 namespace {
 
@@ -25,8 +24,7 @@ std::string Output(const std::string& command)
 
 // mutagen's length, the encoder delay and padding it trimmed from it (we
 // count whole frames, as ffprobe does), and the title.
-constexpr char kMutagen[] = R"(import sys, mutagen, mutagen.mp3 as M
-from mutagen.mp3._util import XingHeader as X
+constexpr char kMutagen[] = R"(import sys, mutagen, mutagen.mp3 as M; from mutagen.mp3._util import XingHeader as X
 f = open(sys.argv[1], 'rb'); i = M.MP3(f).info; f.seek(i.frame_offset + X.get_offset(i))
 try: l = X(f).lame_header; t = l.encoder_delay_start + l.encoder_padding_end if l else 0
 except Exception: t = 0
@@ -43,9 +41,9 @@ TEST_F(Mp3Tools, LengthsAndTitlesAgreeWithFfprobeAndMutagen)
     ASSERT_TRUE(Shell("ffmpeg -y -f lavfi -i sine=frequency=440:duration=20.04 -ac 2 " + Path("in.wav")));
     std::ofstream(Path("m.py")) << kMutagen;
     const std::string encoders[] = {
-        "lame -b 128", "lame -V 2", "lame --abr 160", "lame -m m --resample 22.05 -b 32",
-        "lame -m m --resample 22.05 -V 6", "lame -V 4 --id3v1-only", "lame -V 4 --id3v2-only", "lame -V 4 --add-id3v2",
-        "lame -V 4 --pad-id3v2-size 120000", "ffmpeg -c:a libmp3lame -q:a 3", "ffmpeg -c:a libmp3lame -b:a 192k -id3v2_version 3"};
+        "lame -b 128", "lame -V 2", "lame --abr 160", "lame -m m --resample 22.05 -b 32", "lame -m m --resample 22.05 -V 6",
+        "lame -V 4 --id3v1-only", "lame -V 4 --id3v2-only", "lame -V 4 --add-id3v2", "lame -V 4 --pad-id3v2-size 120000",
+        "ffmpeg -c:a libmp3lame -q:a 3", "ffmpeg -c:a libmp3lame -b:a 192k -id3v2_version 3"};
     for (const std::string& encoder : encoders) {
         const std::string mp3 = Path("out.mp3"), title = "Title " + std::to_string(&encoder - encoders);
         ASSERT_TRUE(Shell(encoder.rfind("lame", 0) == 0 ? encoder + " --tt '" + title + "' " + Path("in.wav") + " " + mp3
