@@ -555,18 +555,9 @@ int MP3GetStyleIdx(const char* Text)
 
 int MP3ID3v2Read(const char* FileName, MP3ID3V2* Tag)
 {
-    *Tag = MP3ID3V2{};
-    Tag->iStyle = 255;
-    File file = File::OpenRead(FileName);
-    const std::int64_t size = file.IsOpen() ? file.Size() : -1;
-    if (size < 0)
-        return 0;
-    Window w(file, static_cast<std::uint64_t>(size));
-    ID3V2HEAD head;
-    if (!ID3v2Head(w, 0, &head) || head.lEnd > w.Size())
-        return 0;
-    ReadTextFrames(w, head, Tag);
-    return 1;
+    MP3INFO info{};
+    MP3InfoRead(FileName, &info, 0, Tag);
+    return Tag->bPresent;
 }
 
 void MP3InfoExamine(std::uint32_t Data, MP3INFO* Info)
@@ -591,8 +582,12 @@ void MP3InfoExamine(std::uint32_t Data, MP3INFO* Info)
     Info->lBitRate = MP3BitRate[BitRateRow(*Info)][bitRateIndex];
 }
 
-int MP3InfoRead(const char* FileName, MP3INFO* Info, int HasTag)
+int MP3InfoRead(const char* FileName, MP3INFO* Info, int HasTag, MP3ID3V2* Tag2)
 {
+    if (Tag2 != nullptr) {
+        *Tag2 = MP3ID3V2{};
+        Tag2->iStyle = 255;
+    }
     File file = File::OpenRead(FileName);
     const std::int64_t size = file.IsOpen() ? file.Size() : -1;
     if (size < 0)
@@ -600,6 +595,11 @@ int MP3InfoRead(const char* FileName, MP3INFO* Info, int HasTag)
     const std::uint64_t total = static_cast<std::uint64_t>(size);
     Info->lSize = Clamp32(total);
     Window w(file, total);
+    ID3V2HEAD tag;
+    if (Tag2 != nullptr && ID3v2Head(w, 0, &tag) && tag.lEnd <= total) {
+        Tag2->bPresent = 1;
+        ReadTextFrames(w, tag, Tag2);
+    }
     const unsigned char* head = w.At(0, 4);
     if (head == nullptr)
         return 0;
@@ -617,8 +617,9 @@ int MP3InfoRead(const char* FileName, MP3INFO* Info, int HasTag)
     }
     const std::uint64_t tail = HasTag ? kTagSize : 0;
     const std::uint64_t audioEnd = total > tail ? total - tail : 0;
-    // Without ID3v2 tags the frame must stand right at the start, as it
-    // always had to; a frame found there keeps its old reading.
+    // Without ID3v2 tags a frame standing right at the start of the audio,
+    // as one always had to, keeps its old reading; only after the tags, or
+    // behind a RIFF header without one, is the frame looked for.
     std::int64_t first = -1;
     const unsigned char* h = start == 0 || riff ? w.At(start, 4) : nullptr;
     if (h != nullptr) {

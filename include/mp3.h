@@ -57,7 +57,8 @@ struct MP3ID3V2 {
     char cAlbum[MAXL_ID3V2TEXT + 1];
     char cYear[MAXL_TAGYEAR + 1];
     char cComment[MAXL_ID3V2TEXT + 1];
-    int iStyle;  // 0..MP3MAXSTYLE, or 255
+    int iStyle;     // 0..MP3MAXSTYLE, or 255
+    int bPresent;   // the file begins with an ID3v2 tag that lies within it
 };
 
 // 1 when the file begins with an ID3v2 tag that lies within the file; its
@@ -100,4 +101,6 @@ void MP3InfoExamine(std::uint32_t Data, MP3INFO* Info);
 // average; otherwise it comes from the first frame's bit rate and the size.
 // 1 on success; 0 when the file cannot be opened or has no valid frame where
 // one is expected (Info may then be partly filled).
-int MP3InfoRead(const char* FileName, MP3INFO* Info, int HasTag);
+// With Tag2, the ID3v2 texts are read as by MP3ID3v2Read in the same pass
+// (one opening of the file less when adding many).
+int MP3InfoRead(const char* FileName, MP3INFO* Info, int HasTag, MP3ID3V2* Tag2 = nullptr);

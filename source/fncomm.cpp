@@ -65,19 +65,17 @@ int ReadSongInfos(const char* FileName, SONG* Song, int Init)
     MP3TAG tag;
     const int hasTag = MP3TagRead(path, &tag);
     MP3Tag2Song(&tag, path, Song);
-    int hasTag2 = 0;
-    if (!hasTag) {
-        MP3ID3V2 tag2;
-        hasTag2 = MP3ID3v2Read(path, &tag2);
-        ID3v22Song(&tag2, Song);
-    }
+    MP3ID3V2 tag2{};
     MP3INFO info{};
-    if (!MP3InfoRead(path, &info, hasTag))
+    const int valid = MP3InfoRead(path, &info, hasTag, hasTag ? nullptr : &tag2);
+    if (!hasTag)
+        ID3v22Song(&tag2, Song);
+    if (!valid)
         return RSI_NOTVALID;
     MP3Info2Song(&info, Song);
     if (Init)
         Song->Bounds.timMain.lEnd = Song->General.lLength;
-    return hasTag || hasTag2 ? RSI_TAG : RSI_NOTAG;
+    return hasTag || tag2.bPresent ? RSI_TAG : RSI_NOTAG;
 }
 
 const char* StrPrior(const char* First, const char* Second)
