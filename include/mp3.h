@@ -57,8 +57,8 @@ struct MP3ID3V2 {
     char cAlbum[MAXL_ID3V2TEXT + 1];
     char cYear[MAXL_TAGYEAR + 1];
     char cComment[MAXL_ID3V2TEXT + 1];
-    int iStyle;     // 0..MP3MAXSTYLE, or 255
-    int bPresent;   // the file begins with an ID3v2 tag that lies within it
+    int iStyle;    // 0..MP3MAXSTYLE, or 255
+    int bPresent;  // the file begins with an ID3v2 tag that lies within it
 };
 
 // 1 when the file begins with an ID3v2 tag that lies within the file; its
