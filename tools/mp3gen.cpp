@@ -170,7 +170,10 @@ Bytes TagV2(const MP3GENOPTIONS& o)
     PutTextFrame(frames, "TALB", o.cAlbum);
     PutTextFrame(frames, "TYER", o.cYear);
     PutTextFrame(frames, "COMM", o.cComment);
-    PutTextFrame(frames, "TCON", o.iStyle == 255 ? "" : "(" + std::to_string(o.iStyle) + ")");
+    std::string genre;  // "(n)"; built piecewise, which GCC 12's -Wrestrict accepts at -O3
+    if (o.iStyle != 255)
+        genre.append("(").append(std::to_string(o.iStyle)).append(")");
+    PutTextFrame(frames, "TCON", genre);
     frames.resize(frames.size() + o.lId3v2Padding, 0);
     Bytes out{'I', 'D', '3', 3, 0, 0};
     const std::size_t size = frames.size();
