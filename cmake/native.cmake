@@ -13,6 +13,9 @@ tandem_warnings(tandem_testsupport)
 # even when the program itself calls none of the fakes. Native tools that
 # write a database need it too (the stand-in's MoveFileExA is rename()).
 set(NATIVE_SEAM tandem_core tandem_testsupport)
+# The core converts tag texts through the seam, also where the player model
+# brings the core in after the seam on the link line.
+target_link_libraries(tandem_core INTERFACE tandem_testsupport)
 target_link_libraries(mkdemo PRIVATE ${NATIVE_SEAM})
 
 # Tests that touch threads carry the label "threads" (not "unit") and also run

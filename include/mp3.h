@@ -43,6 +43,28 @@ char* MP3TagGetStyle(const MP3TAG* Tag, char* Style);
 char* MP3GetStyle(int StyleIdx, char* Style);
 // The genre name itself: the table's entry for 0..115, else "Unknown".
 const char* MP3GetStyleName(int StyleIdx);
+// The number of a genre given as "(17)", "17" or a name of the table
+// (letter case aside); 255 for anything else.
+int MP3GetStyleIdx(const char* Text);
+
+// The texts of an ID3v2 tag (versions 2.2, 2.3, 2.4) at the start of a file,
+// in the program's ANSI code page (characters it lacks become '?'), cut to
+// the fields and without trailing white space.
+constexpr int MAXL_ID3V2TEXT = 40;
+struct MP3ID3V2 {
+    char cTitle[MAXL_ID3V2TEXT + 1];
+    char cArtist[MAXL_ID3V2TEXT + 1];
+    char cAlbum[MAXL_ID3V2TEXT + 1];
+    char cYear[MAXL_TAGYEAR + 1];
+    char cComment[MAXL_ID3V2TEXT + 1];
+    int iStyle;    // 0..MP3MAXSTYLE, or 255
+    int bPresent;  // the file begins with an ID3v2 tag that lies within it
+};
+
+// 1 when the file begins with an ID3v2 tag that lies within the file; its
+// title, artist, album, year, comment (one without a description) and genre
+// frames fill Tag. Else 0. Missing frames leave empty texts and genre 255.
+int MP3ID3v2Read(const char* FileName, MP3ID3V2* Tag);
 
 struct MP3INFO {
     std::int32_t bValid;
@@ -71,6 +93,14 @@ constexpr std::uint32_t MP3_UNKNOWN = 0xFFFFFFFFu;
 // (first byte lowest) into bValid .. iEmphasis.
 void MP3InfoExamine(std::uint32_t Data, MP3INFO* Info);
 // Fills Info from the file; HasTag says the last 128 bytes are a tag, not
-// audio. 1 on success; 0 when the file cannot be opened or has no valid
-// header where one is expected (Info may then be partly filled).
-int MP3InfoRead(const char* FileName, MP3INFO* Info, int HasTag);
+// audio. The first frame stands at byte 0 or right after a RIFF "data" chunk
+// header; after ID3v2 tags (or when a RIFF header is not followed by one) it
+// is the first wholly valid frame, confirmed by the next, within 64 KiB.
+// When that frame carries a Xing, "Info" or VBRI frame count that fits the
+// file size, the length is the count's playing time and lBitRate the
+// average; otherwise it comes from the first frame's bit rate and the size.
+// 1 on success; 0 when the file cannot be opened or has no valid frame where
+// one is expected (Info may then be partly filled).
+// With Tag2, the ID3v2 texts are read as by MP3ID3v2Read in the same pass
+// (one opening of the file less when adding many).
+int MP3InfoRead(const char* FileName, MP3INFO* Info, int HasTag, MP3ID3V2* Tag2 = nullptr);

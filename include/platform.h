@@ -193,4 +193,11 @@ int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 DWORD GetLogicalDriveStringsA(DWORD nBufferLength, LPSTR lpBuffer);
 UINT GetDriveTypeA(LPCSTR lpRootPathName);
 
+// Text: wide (UTF-16) text to the program's ANSI code page.
+using WCHAR = char16_t;
+constexpr UINT CP_ACP = 0;
+constexpr DWORD WC_NO_BEST_FIT_CHARS = 0x00000400;
+int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, const WCHAR* lpWideCharStr, int cchWideChar,
+                        LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar, BOOL* lpUsedDefaultChar);
+
 #endif

@@ -36,6 +36,21 @@ void MP3Info2Song(const MP3INFO* Info, SONG* Song)
     Song->General.lLength = Info->lLength;
 }
 
+namespace {
+
+// The texts and genre of an ID3v2 tag; empty texts and no genre without one.
+void ID3v22Song(const MP3ID3V2* Tag, SONG* Song)
+{
+    StrCopy(Song->Desc.cArtist, Tag->cArtist);
+    StrCopy(Song->Desc.cTitle, Tag->cTitle);
+    StrCopy(Song->Desc.cAlbum, Tag->cAlbum);
+    StrCopy(Song->Desc.cYear, Tag->cYear);
+    StrCopy(Song->Desc.cComment, Tag->cComment);
+    Song->Desc.iStyle = Tag->iStyle;
+}
+
+}  // namespace
+
 int ReadSongInfos(const char* FileName, SONG* Song, int Init)
 {
     // FileName may be the song's own field, which the reset below clears.
@@ -50,15 +65,17 @@ int ReadSongInfos(const char* FileName, SONG* Song, int Init)
     MP3TAG tag;
     const int hasTag = MP3TagRead(path, &tag);
     MP3Tag2Song(&tag, path, Song);
-    if (!hasTag)
-        Song->Desc.iStyle = STYLE_NONE;
+    MP3ID3V2 tag2{};
     MP3INFO info{};
-    if (!MP3InfoRead(path, &info, hasTag))
+    const int valid = MP3InfoRead(path, &info, hasTag, hasTag ? nullptr : &tag2);
+    if (!hasTag)
+        ID3v22Song(&tag2, Song);
+    if (!valid)
         return RSI_NOTVALID;
     MP3Info2Song(&info, Song);
     if (Init)
         Song->Bounds.timMain.lEnd = Song->General.lLength;
-    return hasTag ? RSI_TAG : RSI_NOTAG;
+    return hasTag || tag2.bPresent ? RSI_TAG : RSI_NOTAG;
 }
 
 const char* StrPrior(const char* First, const char* Second)

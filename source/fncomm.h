@@ -14,12 +14,12 @@ void MP3Tag2Song(const MP3TAG* Tag, const char* FileName, SONG* Song);
 // Copies version, layer, channel mode, rates, frames, frame size, file size and length.
 void MP3Info2Song(const MP3INFO* Info, SONG* Song);
 
-constexpr int RSI_TAG = 0;       // tag and MPEG facts read
+constexpr int RSI_TAG = 0;       // tag (ID3v1, or ID3v2 when there is no ID3v1) and MPEG facts read
 constexpr int RSI_NOTVALID = 1;  // no valid MPEG frame (or no file); the tag texts are in
 constexpr int RSI_NOTAG = 2;     // MPEG facts read, no tag
-// Reads tag and MPEG facts of FileName into Song. With Init the record is
-// reset first and its main part becomes the whole file; without, the
-// General flags and every mark stay.
+// Reads tag and MPEG facts of FileName into Song; an ID3v1 tag wins over an
+// ID3v2 tag. With Init the record is reset first and its main part becomes
+// the whole file; without, the General flags and every mark stay.
 int ReadSongInfos(const char* FileName, SONG* Song, int Init);
 
 // First when it is a non-empty text, otherwise Second.

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -38,7 +40,9 @@ struct Stream {
 
     std::uint64_t BaseSlots() const { return slotsNum / rate; }
     std::uint64_t Remainder() const { return slotsNum % rate; }
-    std::uint64_t TotalBytes() const { return (frames * BaseSlots() + frames * Remainder() / rate) * slotBytes; }
+    // The first n frames of this bit rate, padding included.
+    std::uint64_t Bytes(std::uint64_t n) const { return (n * BaseSlots() + n * Remainder() / rate) * slotBytes; }
+    std::uint64_t TotalBytes() const { return Bytes(frames); }
 };
 
 int Index(const unsigned* table, int size, unsigned value)
@@ -49,14 +53,14 @@ int Index(const unsigned* table, int size, unsigned value)
     return -1;
 }
 
-bool Describe(const MP3GENOPTIONS& o, Stream& s)
+bool Describe(const MP3GENOPTIONS& o, unsigned bitRateKbps, Stream& s)
 {
     if (o.iVersion < 1 || o.iVersion > 3 || o.iLayer < 1 || o.iLayer > 3 || o.iChannelMode < 0 ||
         o.iChannelMode > 3 || (o.bTag && (o.iStyle < 0 || o.iStyle > 255)))
         return false;
     const int rate = Index(kSampleRates[o.iVersion - 1], 3, o.lSampleRate);
     const int row = o.iVersion == 1 ? o.iLayer - 1 : o.iLayer == 1 ? 3 : 4;
-    const int bitRate = o.lBitRate == 0 ? -1 : Index(kBitRates[row], 15, o.lBitRate);
+    const int bitRate = bitRateKbps == 0 ? -1 : Index(kBitRates[row], 15, bitRateKbps);
     if (rate < 0 || bitRate < 1)
         return false;
     const bool mpeg1 = o.iVersion == 1;
@@ -70,7 +74,7 @@ bool Describe(const MP3GENOPTIONS& o, Stream& s)
     s.samplesPerFrame = o.iLayer == 1 ? 384 : o.iLayer == 3 && !mpeg1 ? 576 : 1152;
     s.slotBytes = o.iLayer == 1 ? 4 : 1;
     const unsigned coefficient = o.iLayer == 1 ? 12 : s.samplesPerFrame / 8;
-    s.slotsNum = static_cast<std::uint64_t>(coefficient) * o.lBitRate * 1000;
+    s.slotsNum = static_cast<std::uint64_t>(coefficient) * bitRateKbps * 1000;
     s.frames = (static_cast<std::uint64_t>(o.lDurationMs) * o.lSampleRate + s.samplesPerFrame * 500ull) /
                (s.samplesPerFrame * 1000ull);
     return true;
@@ -84,22 +88,50 @@ void PutHeader(Bytes& out, const Stream& s, int channelMode, bool padding)
     out.push_back(static_cast<unsigned char>(static_cast<unsigned>(channelMode) << 6 | 0x04));
 }
 
-// Silent frames: a header followed by zeros (no bits allocated, empty side
-// information), written in large blocks.
-bool WriteFrames(File& file, const Stream& s, int channelMode)
+void PutBigEndian(Bytes& out, std::uint32_t v)
 {
-    const std::size_t base = static_cast<std::size_t>(s.BaseSlots() * s.slotBytes);
-    Bytes block;
-    block.reserve(kFlushSize + base + s.slotBytes);
-    std::uint64_t remainder = 0;
-    for (std::uint64_t i = 0; i < s.frames; ++i) {
-        remainder += s.Remainder();
-        const bool padding = remainder >= s.rate;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<unsigned char>(v >> shift));
+}
+
+// The frame before the audio that tells the frame count and the stream's
+// bytes (itself included) behind the side information; false when a frame
+// of the first bit rate is too short to hold it.
+bool PutXingFrame(Bytes& out, const Stream& s, std::uint64_t streamBytes, bool vbr, int channelMode)
+{
+    const bool mono = channelMode == 3;
+    const std::size_t at = 4 + (s.versionBits == 3 ? (mono ? 17 : 32) : (mono ? 9 : 17));
+    const std::size_t size = static_cast<std::size_t>(s.BaseSlots() * s.slotBytes);
+    if (at + 16 > size)
+        return false;
+    const std::size_t frame = out.size();
+    PutHeader(out, s, channelMode, false);
+    out.resize(frame + at, 0);
+    for (char c : std::string_view(vbr ? "Xing" : "Info"))
+        out.push_back(static_cast<unsigned char>(c));
+    PutBigEndian(out, 3);  // frames and bytes follow
+    PutBigEndian(out, static_cast<std::uint32_t>(s.frames));
+    PutBigEndian(out, static_cast<std::uint32_t>(std::min<std::uint64_t>(streamBytes + size, 0xFFFFFFFFu)));
+    out.resize(frame + size, 0);
+    return true;
+}
+
+// Silent frames: a header followed by zeros (no bits allocated, empty side
+// information), written in large blocks; with two streams, frame i is of
+// stream i % 2, each padded on its own account.
+bool WriteFrames(File& file, const Stream (&s)[2], int streams, int channelMode, Bytes block)
+{
+    std::uint64_t remainder[2] = {};
+    for (std::uint64_t i = 0; i < s[0].frames; ++i) {
+        const Stream& f = s[i % streams];
+        std::uint64_t& rest = remainder[i % streams];
+        rest += f.Remainder();
+        const bool padding = rest >= f.rate;
         if (padding)
-            remainder -= s.rate;
+            rest -= f.rate;
         const std::size_t start = block.size();
-        PutHeader(block, s, channelMode, padding);
-        block.resize(start + base + (padding ? s.slotBytes : 0), 0);
+        PutHeader(block, f, channelMode, padding);
+        block.resize(start + static_cast<std::size_t>(f.BaseSlots() * f.slotBytes) + (padding ? f.slotBytes : 0), 0);
         if (block.size() >= kFlushSize) {
             if (!file.Write(block.data(), block.size()))
                 return false;
@@ -114,6 +146,41 @@ void PutText(Bytes& out, const std::string& text, std::size_t width)
     const std::size_t n = std::min(text.size(), width);
     out.insert(out.end(), text.begin(), text.begin() + static_cast<std::ptrdiff_t>(n));
     out.insert(out.end(), width - n, 0);
+}
+
+// An ID3v2.3 text frame in ISO-8859-1; comments get language "eng" and no description.
+void PutTextFrame(Bytes& out, const char* id, const std::string& text)
+{
+    if (text.empty())
+        return;
+    const bool comment = std::string_view(id) == "COMM";
+    out.insert(out.end(), id, id + 4);
+    PutBigEndian(out, static_cast<std::uint32_t>(1 + (comment ? 4 : 0) + text.size()));
+    out.insert(out.end(), {0, 0, 0});
+    if (comment)
+        out.insert(out.end(), {'e', 'n', 'g', 0});
+    out.insert(out.end(), text.begin(), text.end());
+}
+
+Bytes TagV2(const MP3GENOPTIONS& o)
+{
+    Bytes frames;
+    PutTextFrame(frames, "TIT2", o.cTitle);
+    PutTextFrame(frames, "TPE1", o.cArtist);
+    PutTextFrame(frames, "TALB", o.cAlbum);
+    PutTextFrame(frames, "TYER", o.cYear);
+    PutTextFrame(frames, "COMM", o.cComment);
+    std::string genre;  // "(n)"; built piecewise, which GCC 12's -Wrestrict accepts at -O3
+    if (o.iStyle != 255)
+        genre.append("(").append(std::to_string(o.iStyle)).append(")");
+    PutTextFrame(frames, "TCON", genre);
+    frames.resize(frames.size() + o.lId3v2Padding, 0);
+    Bytes out{'I', 'D', '3', 3, 0, 0};
+    const std::size_t size = frames.size();
+    for (int shift = 21; shift >= 0; shift -= 7)
+        out.push_back(static_cast<unsigned char>(size >> shift & 0x7F));
+    out.insert(out.end(), frames.begin(), frames.end());
+    return out;
 }
 
 Bytes Tag(const MP3GENOPTIONS& o)
@@ -203,20 +270,27 @@ Bytes RiffHeader(const Stream& s, const MP3GENOPTIONS& o, std::uint32_t dataSize
 
 bool Mp3GenWrite(const char* FileName, const MP3GENOPTIONS& Options)
 {
-    Stream stream{};
-    if (!Describe(Options, stream))
+    Stream streams[2]{};
+    const bool vbr = Options.lVbrBitRate != 0;
+    if (!Describe(Options, Options.lBitRate, streams[0]) ||
+        (vbr && !Describe(Options, Options.lVbrBitRate, streams[1])) ||
+        (Options.bRiff && (vbr || Options.bXing || Options.bId3v2)) || Options.lId3v2Padding > (1u << 27))
         return false;
-    const std::uint64_t streamBytes = stream.TotalBytes();
+    const std::uint64_t frames = streams[0].frames;
+    const std::uint64_t streamBytes =
+        vbr ? streams[0].Bytes((frames + 1) / 2) + streams[1].Bytes(frames / 2) : streams[0].TotalBytes();
     if (Options.bRiff && streamBytes > 0xFFFF0000u)
+        return false;
+    Bytes head = Options.bRiff    ? RiffHeader(streams[0], Options, static_cast<std::uint32_t>(streamBytes))
+                 : Options.bId3v2 ? TagV2(Options)
+                                  : Bytes{};
+    if (Options.bXing && !PutXingFrame(head, streams[0], streamBytes, vbr, Options.iChannelMode))
         return false;
     File file = File::OpenWrite(FileName);
     if (!file.IsOpen())
         return false;
-    if (Options.bRiff) {
-        const Bytes head = RiffHeader(stream, Options, static_cast<std::uint32_t>(streamBytes));
-        file.Write(head.data(), head.size());
-    }
-    if (!WriteFrames(file, stream, Options.iChannelMode))
+    head.reserve(kFlushSize + 4096);
+    if (!WriteFrames(file, streams, vbr ? 2 : 1, Options.iChannelMode, std::move(head)))
         return false;
     if (Options.bRiff && (streamBytes & 1) != 0)
         file.Write("", 1);

@@ -15,7 +15,8 @@ int Usage()
     std::fprintf(stderr,
                  "usage: mp3gen OUT.mp3 [--seconds S | --ms MS] [--bitrate K] [--rate HZ] [--version 1|2|2.5]\n"
                  "              [--layer 1|2|3] [--mode stereo|joint|dual|mono] [--title T] [--artist A]\n"
-                 "              [--album B] [--year Y] [--comment C] [--genre 0..255] [--riff]\n");
+                 "              [--album B] [--year Y] [--comment C] [--genre 0..255] [--tags v1|v2|both]\n"
+                 "              [--id3v2-padding N] [--xing] [--vbr K] [--riff]\n");
     return 2;
 }
 
@@ -91,6 +92,10 @@ bool Option(const std::string& flag, const char* value, MP3GENOPTIONS& o)
         return Text(value, o.cYear, o.bTag);
     if (flag == "--comment")
         return Text(value, o.cComment, o.bTag);
+    if (flag == "--id3v2-padding")
+        return Number(value, 1ul << 27, o.lId3v2Padding);
+    if (flag == "--vbr")
+        return Number(value, 448, o.lVbrBitRate);
     return false;
 }
 
@@ -101,13 +106,21 @@ int main(int argc, char** argv)
     if (argc < 2 || argv[1][0] == '-')
         return Usage();
     MP3GENOPTIONS o;
+    std::string tags = "v1";
     for (int i = 2; i < argc; ++i) {
         const std::string flag = argv[i];
-        if (flag == "--riff")
-            o.bRiff = true;
+        if (flag == "--riff" || flag == "--xing")
+            (flag == "--riff" ? o.bRiff : o.bXing) = true;
+        else if (flag == "--tags" && i + 1 < argc)
+            tags = argv[++i];
         else if (i + 1 >= argc || !Option(flag, argv[++i], o))
             return Usage();
     }
+    if (tags != "v1" && tags != "v2" && tags != "both")
+        return Usage();
+    // The texts ask for a tag; --tags says which.
+    o.bId3v2 = o.bTag && tags != "v1";
+    o.bTag = o.bTag && tags != "v2";
     if (!Mp3GenWrite(argv[1], o)) {
         std::fprintf(stderr, "mp3gen: cannot write %s with these options\n", argv[1]);
         return 1;

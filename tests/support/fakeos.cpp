@@ -541,3 +541,30 @@ int Control::CheckWrites() const
 }
 
 }  // namespace fake
+
+// ---- text conversion ----
+//
+// The stand-in's ANSI code page is ISO-8859-1: the first 256 code points
+// exist, anything else (a surrogate pair counts as one character) becomes
+// the default character. Like Windows, 0 when the output does not fit.
+int WideCharToMultiByte(UINT, DWORD, const WCHAR* lpWideCharStr, int cchWideChar, LPSTR lpMultiByteStr,
+                        int cbMultiByte, LPCSTR lpDefaultChar, BOOL* lpUsedDefaultChar)
+{
+    int n = 0;
+    BOOL usedDefault = FALSE;
+    for (int i = 0; i < cchWideChar; ++i, ++n) {
+        const char16_t c = lpWideCharStr[i];
+        const bool pair = c >= 0xD800 && c < 0xDC00 && i + 1 < cchWideChar && lpWideCharStr[i + 1] >= 0xDC00 &&
+                          lpWideCharStr[i + 1] < 0xE000;
+        i += pair ? 1 : 0;
+        usedDefault = usedDefault || c > 0xFF;
+        if (cbMultiByte == 0)
+            continue;
+        if (n >= cbMultiByte)
+            return 0;
+        lpMultiByteStr[n] = c > 0xFF ? (lpDefaultChar ? lpDefaultChar[0] : '?') : static_cast<char>(c);
+    }
+    if (lpUsedDefaultChar != nullptr)
+        *lpUsedDefaultChar = usedDefault;
+    return n;
+}

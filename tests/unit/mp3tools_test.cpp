@@ -1,113 +1,64 @@
-// Our readers against mp3info on files that lame made; skipped when either
-// tool is missing. Native only: the tools run on the build machine.
-#include "mp3.h"
+// Our reader against ffprobe and mutagen on files that lame and ffmpeg made;
+// skipped when a tool is missing. Native only: the tools run on the build
+// machine. Prints one line per file: encoder, our length, theirs, title.
+#include "fncomm.h"
+#include "fnsong.h"
 #include "mp3files.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
-#include <string>
-#include <vector>
 
 namespace {
 
-bool HaveTool(const char* name)
-{
-    return std::system(("command -v " + std::string(name) + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// value as width little-endian bytes
-void AppendLE(Bytes& out, std::uint32_t value, int width)
-{
-    for (int i = 0; i < width; ++i)
-        out.push_back(static_cast<unsigned char>(value >> (8 * i)));
-}
-
-// 16-bit PCM at 44.1 kHz, all zeros.
-Bytes SilentWave(int channels, int seconds)
-{
-    const std::uint32_t rate = 44100;
-    const std::uint32_t data = rate * seconds * channels * 2;
-    Bytes wave;
-    Append(wave, std::string("RIFF"));
-    AppendLE(wave, 36 + data, 4);
-    Append(wave, std::string("WAVEfmt "));
-    AppendLE(wave, 16, 4);
-    AppendLE(wave, 1, 2);
-    AppendLE(wave, channels, 2);
-    AppendLE(wave, rate, 4);
-    AppendLE(wave, rate * channels * 2, 4);
-    AppendLE(wave, channels * 2, 2);
-    AppendLE(wave, 16, 2);
-    Append(wave, std::string("data"));
-    AppendLE(wave, data, 4);
-    wave.resize(wave.size() + data, 0);
-    return wave;
-}
+bool Shell(const std::string& command) { return std::system(("(" + command + ") >/dev/null 2>&1").c_str()) == 0; }
 
 std::string Output(const std::string& command)
 {
     std::string out;
-    if (std::FILE* p = popen(command.c_str(), "r")) {
-        char buf[256];
-        while (std::fgets(buf, sizeof buf, p) != nullptr)
-            out += buf;
-        pclose(p);
-    }
-    return out;
+    std::FILE* p = popen(command.c_str(), "r");
+    for (int c; p != nullptr && (c = std::fgetc(p)) != EOF;)
+        out += static_cast<char>(c);
+    return p != nullptr && pclose(p) == 0 ? out : "";
 }
 
-int ModeIndex(const std::string& name)
-{
-    static const char* const names[] = {"stereo", "joint stereo", "dual channel", "mono"};
-    for (int i = 0; i < 4; ++i)
-        if (name == names[i])
-            return i;
-    return -1;
-}
-
-struct LameCase {
-    const char* options;
-    int channels;
-};
+// mutagen's length, the encoder delay and padding it trimmed from it (we
+// count whole frames, as ffprobe does), and the title.
+constexpr char kMutagen[] = R"(import sys, mutagen, mutagen.mp3 as M; from mutagen.mp3._util import XingHeader as X
+f = open(sys.argv[1], 'rb'); i = M.MP3(f).info; f.seek(i.frame_offset + X.get_offset(i))
+try: l = X(f).lame_header; t = l.encoder_delay_start + l.encoder_padding_end if l else 0
+except Exception: t = 0
+print(i.length, t / i.sample_rate, mutagen.File(sys.argv[1], easy=True)['title'][0]))";
 
 }  // namespace
 
-class Mp3Tools : public Mp3Files {};
+using Mp3Tools = Mp3Files;
 
-TEST_F(Mp3Tools, ReadersAgreeWithMp3InfoOnLameFiles)
+TEST_F(Mp3Tools, LengthsAndTitlesAgreeWithFfprobeAndMutagen)
 {
-    if (!HaveTool("lame") || !HaveTool("mp3info"))
-        GTEST_SKIP() << "lame or mp3info is not installed";
-    const LameCase cases[] = {
-        {"-b 128 -m m", 1},
-        {"-b 192 -m s", 2},
-        {"-b 160 -m j", 2},
-        {"-b 64 -m j --resample 22.05", 2},
-        {"-b 32 -m m --resample 11.025", 1},
-        {"-b 320 -m s --resample 48", 2},
-    };
-    for (const LameCase& c : cases) {
-        SCOPED_TRACE(c.options);
-        const std::string wav = Write("in.wav", SilentWave(c.channels, 7));
-        const std::string mp3 = Path("out.mp3");
-        ASSERT_EQ(std::system(("lame --quiet -t " + std::string(c.options) + " '" + wav + "' '" + mp3 + "'").c_str()), 0);
-        // version|layer|kbit/s|kHz|mode|seconds|frames
-        std::istringstream line(Output("mp3info -p '%v|%L|%r|%q|%o|%S|%u' '" + mp3 + "'"));
-        std::vector<std::string> facts;
-        for (std::string field; std::getline(line, field, '|');)
-            facts.push_back(field);
-        ASSERT_EQ(facts.size(), 7u);
-        const double version = std::stod(facts[0]);
-        MP3INFO info;
-        ASSERT_EQ(MP3InfoRead(mp3.c_str(), &info, 0), 1);
-        EXPECT_EQ(info.iVersion, version == 1.0 ? 1 : version == 2.0 ? 2 : 3);
-        EXPECT_EQ(info.iLayer, facts[1] == "III" ? 3 : facts[1] == "II" ? 2 : 1);
-        EXPECT_EQ(info.lBitRate, std::stoul(facts[2]));
-        EXPECT_EQ(info.lSampleRate / 1000, std::stoul(facts[3]));
-        EXPECT_EQ(info.iChannelMode, ModeIndex(facts[4]));
-        EXPECT_NEAR(info.lLength / 1000.0, std::stod(facts[5]), 1.0);
-        // The frame count is estimated from the first frame's size, padding included.
-        EXPECT_NEAR(static_cast<double>(info.lFrames), std::stod(facts[6]), 1.0 + 0.015 * std::stod(facts[6]));
+    if (!Shell("command -v lame && command -v ffmpeg && command -v ffprobe && /usr/bin/python3 -c 'import mutagen'"))
+        GTEST_SKIP() << "lame, ffmpeg, ffprobe or python3-mutagen is missing";
+    ASSERT_TRUE(Shell("ffmpeg -y -f lavfi -i sine=frequency=440:duration=20.04 -ac 2 " + Path("in.wav")));
+    std::ofstream(Path("m.py")) << kMutagen;
+    const std::string encoders[] = {
+        "lame -b 128", "lame -V 2", "lame --abr 160", "lame -m m --resample 22.05 -b 32", "lame -m m --resample 22.05 -V 6",
+        "lame -V 4 --id3v1-only", "lame -V 4 --id3v2-only", "lame -V 4 --add-id3v2", "lame -V 4 --pad-id3v2-size 120000",
+        "ffmpeg -c:a libmp3lame -q:a 3", "ffmpeg -c:a libmp3lame -b:a 192k -id3v2_version 3"};
+    for (const std::string& encoder : encoders) {
+        const std::string mp3 = Path("out.mp3"), title = "Title " + std::to_string(&encoder - encoders);
+        ASSERT_TRUE(Shell(encoder.rfind("lame", 0) == 0 ? encoder + " --tt '" + title + "' " + Path("in.wav") + " " + mp3
+                                                      : "ffmpeg -y -i " + Path("in.wav") + encoder.substr(6) + " -metadata title='" + title + "' " + mp3));
+        const double ffprobe = std::atof(Output("ffprobe -v error -show_entries format=duration -of csv=p=0 " + mp3).c_str());
+        std::istringstream mutagen(Output("/usr/bin/python3 " + Path("m.py") + " " + mp3));
+        double length = 0, trim = 0;
+        std::string theirTitle;
+        std::getline(mutagen >> length >> trim >> std::ws, theirTitle);
+        SONG song{};
+        EXPECT_EQ(ReadSongInfos(mp3.c_str(), &song, 1), RSI_TAG) << encoder;
+        std::printf("%-50s ours %6u ms  ffprobe %6.0f ms  mutagen %6.0f ms (+%2.0f ms trimmed)  title \"%s\"\n", encoder.c_str(),
+                    song.General.lLength, ffprobe * 1000, length * 1000, trim * 1000, song.Desc.cTitle);
+        EXPECT_NEAR(song.General.lLength, ffprobe * 1000, 50) << encoder;
+        EXPECT_NEAR(song.General.lLength, (length + trim) * 1000, 50) << encoder;
+        EXPECT_EQ(song.Desc.cTitle + ("/" + theirTitle), title + "/" + title) << encoder;
     }
 }
