@@ -62,6 +62,14 @@ void ComboFillInt(HWND hwnd, int Min, int Max, int Step)
     }
 }
 
+// A trackbar recomputes its thumb only when the position changes.
+void TrackbarSetRange(HWND hwnd, int Min, int Max, int Value)
+{
+    TBMSetRange(hwnd, Min, Max);
+    TBMSetPos(hwnd, 0, Value != Min ? Min : Max);
+    TBMSetPos(hwnd, 1, Value);
+}
+
 void ButtonSetImage(HWND hwnd, int ID)
 {
     HANDLE image = LoadImageA(hInst, MAKEINTRESOURCEA(ID), IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS | LR_LOADTRANSPARENT);

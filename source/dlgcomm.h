@@ -20,6 +20,9 @@ int GetSaveFileName2(HWND Owner, const char* Title, const char* Filters, char* F
 // Appends Min, Min + Step, ... up to Max as decimal texts (Step > 0).
 void ComboFillInt(HWND hwnd, int Min, int Max, int Step);
 void ButtonSetImage(HWND hwnd, int ID);
+// Sets the trackbar's range and puts the thumb at Value, drawn there even
+// when Value equals the position the trackbar had before the range.
+void TrackbarSetRange(HWND hwnd, int Min, int Max, int Value);
 // Lets the user pick a folder; Directory holds MAX_PATH characters. Nonzero on a choice.
 int SelectDirectory(HWND hwndOwner, char* Directory);
 // The window's big icon from icon resource ID.

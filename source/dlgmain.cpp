@@ -320,7 +320,7 @@ void DlgMainInit()
     DlgMainInitButtons();
     for (int i = 0; i < MAXI_SLOTS; ++i) {
         TBMSetRange(hwndTBVOLUMES[i], 0, MAX_VOLUME);
-        TBMSetRange(hwndTBPANNINGS[i], MIN_PANNING, MAX_PANNING);
+        TrackbarSetRange(hwndTBPANNINGS[i], MIN_PANNING, MAX_PANNING, StateGetPanning(i));
     }
     for (int i = 0; i < MAXI_PLAYERS; ++i) {
         if (Controlled(i))
@@ -529,6 +529,8 @@ INT_PTR CALLBACK DlgMainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     }
     switch (msg) {
     case WM_CLOSE:
+        if (!DlgTLKeepLibrary(hwnd))
+            return 1;
         DoneThreads();
         EndDialog(hwnd, 0);
         return 1;

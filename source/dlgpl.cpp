@@ -267,6 +267,8 @@ void DlgPLFollowFocus()
 // moved up into the freed position is examined next.
 void DlgPLDeleteGroup(int Mask, int OnlyTheFirst)
 {
+    if (DlgLibraryBusy(hwndPL))
+        return;
     const HWND list = Table();
     for (int i = LVMGetNextItem(list, -1, Mask); i >= 0; i = LVMGetNextItem(list, i - 1, Mask))
         if (!DlgPLRemoveRow(i) || OnlyTheFirst)
@@ -281,6 +283,8 @@ void DlgPLDeleteFocused() { DlgPLDeleteGroup(LVNI_FOCUSED, 1); }
 
 void DlgPLCrop()
 {
+    if (DlgLibraryBusy(hwndPL))
+        return;
     const HWND list = Table();
     for (int i = 0; i < LVGetRowCount(list);) {
         if ((LVMGetItemState(list, i) & ROWSTATE_MARKED) != 0)
@@ -295,6 +299,8 @@ void DlgPLCrop()
 // PLFree lets the mixer drop every item first.
 void DlgPLEraseList()
 {
+    if (DlgLibraryBusy(hwndPL))
+        return;
     PLFree(ThePL());
     DlgPLFillTable();
 }
@@ -341,7 +347,7 @@ void DlgPLUpDown(int Down)
         std::reverse(selected.begin(), selected.end());
     for (int row : selected)
         DlgPLMoveRow(row, Down ? row + 1 : row - 1);
-    DlgPLShowInfo();
+    DlgPLSetFocusedPLI(PLGetCurrentPLI(ThePL()));
 }
 
 // ---- the focused item ----
@@ -401,7 +407,7 @@ void DlgPLNewList()
         return;
     PL* current = ThePL();
     const bool rename = onlyRename && current != nullptr;
-    if (!DlgPLNameFree(name, rename ? current : nullptr))
+    if (!DlgPLNameFree(name, rename ? current : nullptr) || (rename && DlgLibraryBusy(hwndPL)))
         return;
     if (rename) {
         PLFree(current);
@@ -433,7 +439,7 @@ void DlgPLMergeList()
         return;
     PL* current = ThePL();
     PL* source = DlgPLChoosePlayList("Merge playlist");
-    if (source == nullptr)
+    if (source == nullptr || DlgLibraryBusy(hwndPL))
         return;
     const int count = ListGetTotal(PLGetList(source));
     LISTITEM* key = nullptr;
@@ -639,6 +645,18 @@ void DlgPLFillTable()
         DlgPLAddLine(pli);
     LVSetRedraw(list, 1);
     DlgPLSetFocusedPLI(PLGetCurrentPLI(pl));
+    DlgPLShowTotal();
+}
+
+void DlgPLRefresh()
+{
+    if (hwndPL == nullptr)
+        return;
+    const HWND list = Table();
+    const int rows = LVGetRowCount(list);
+    char text[MAXL_PLITITLE + 1];
+    for (int row = 0; row < rows; ++row)
+        LVSetRowText(list, row, RowText(LVGetRowParam(list, row), text));
     DlgPLShowTotal();
 }
 

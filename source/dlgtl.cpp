@@ -12,6 +12,7 @@
 #include "fnlang.h"
 #include "fnmain.h"
 #include "fnmix.h"
+#include "fnpl.h"
 #include "fnsong.h"
 #include "fntl.h"
 #include "resource.h"
@@ -22,6 +23,7 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
 HWND hwndTL;
@@ -465,6 +467,7 @@ void DlgTLModifySelected()
         return;
     DlgTLSetRow(row, song);
     LVRedrawRow(TrackList(), row);
+    DlgPLRefresh();
 }
 
 void DlgTLNew()
@@ -501,19 +504,34 @@ void DlgTLToggleShowHidden()
 
 // ---- database commands ----
 
-// A dialog over the control panel or the playlist editor (the item editor,
-// the list chooser, a message of the mixer) may hold tracks or items; the
-// library is not released under it.
-bool DlgTLLibraryBusy()
+// The library has nothing a user could miss: no track and no playlist item.
+bool LibraryEmpty(DB* db)
 {
-    const bool busy = (hwndMain != nullptr && !IsWindowEnabled(hwndMain)) ||
-                      (hwndPL != nullptr && !IsWindowEnabled(hwndPL));
-    if (busy)
-        ErrorMsg(hwndTL, "Close the open dialogs of the control panel and the playlist editor first.");
-    return busy;
+    if (TLGetTotal(DBGetTL(db)) > 0)
+        return false;
+    LISTITEM* key = nullptr;
+    for (auto* pl = static_cast<PL*>(ListFindFirstItem(DBGetPLL(db), &key)); pl != nullptr;
+         pl = static_cast<PL*>(ListFindNextItem(DBGetPLL(db), &key)))
+        if (PLGetCount(pl) > 0)
+            return false;
+    return true;
 }
 
-// The mixer has let go of every item (DBFree and DBRestore drop them first).
+// Why the library could not be saved where it came from.
+const char* SaveFailure(DB* db, DWORD Error, char (&Msg)[MAXL_MESSAGE])
+{
+    char reason[MAXL_MESSAGE / 2] = "";
+    if (Error != 0)
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, Error, 0, reason,
+                       sizeof reason, nullptr);
+    if (DBGetPath(db)[0] == '\0')
+        return StrCopy(Msg, "The library has not been saved to a file yet."), Msg;
+    if (db->bRestoreFailed)
+        return StrFormat(Msg, sizeof Msg, "%s could not be read, so it is not written over.", DBGetPath(db));
+    return StrFormat(Msg, sizeof Msg, "The library could not be written to\n%s\n%s", DBGetPath(db), strtrimr(reason));
+}
+
+// The library in memory (the mixer has let go of every released item).
 void DlgTLLibraryReplaced()
 {
     DlgTLFillTable();
@@ -521,29 +539,34 @@ void DlgTLLibraryReplaced()
         DlgPLFillTable();
 }
 
+void DlgTLLoadFailed(HWND Owner, DB* db)
+{
+    char msg[MAXL_MESSAGE];
+    ErrorMsg(Owner, StrFormat(msg, sizeof msg,
+                              "%s is damaged or not a Tandem database; %d tracks and %d playlists could be read; "
+                              "the file is left as it is.",
+                              DBGetPath(db), TLGetTotal(DBGetTL(db)), ListGetTotal(DBGetPLL(db))));
+}
+
 void DlgTLNewDBase()
 {
-    if (DlgTLLibraryBusy())
+    if (DlgLibraryBusy(hwndTL) || !DlgTLKeepLibrary(hwndTL))
         return;
     DBFree(TheDB());
+    DBSetPath(TheDB(), "");
     DlgTLLibraryReplaced();
 }
 
 void DlgTLOpenDBase()
 {
-    if (DlgTLLibraryBusy())
-        return;
     char name[MAXL_DBPATH];
     int onlyOne = 0;
-    if (!GetOpenFileName2(hwndTL, strTitleOpenDB, strFilterDB, name, sizeof name, 0, &onlyOne))
-        return;
-    DBSetPath(TheDB(), name);
-    DBRestore(TheDB());
-    DlgTLLibraryReplaced();
+    if (GetOpenFileName2(hwndTL, strTitleOpenDB, strFilterDB, name, sizeof name, 0, &onlyOne))
+        DlgTLOpenDBaseFile(hwndTL, name);
 }
 
-// Saving has no message of its own; a write that fails is reported, so the
-// user does not take an unsaved library for saved.
+// A write that fails is reported, so the user does not take an unsaved
+// library for saved.
 void DlgTLSaveDBase(int SaveAs)
 {
     DB* db = TheDB();
@@ -555,7 +578,7 @@ void DlgTLSaveDBase(int SaveAs)
     }
     if (!DBStore(db)) {
         char msg[MAXL_MESSAGE];
-        ErrorMsg(hwndTL, StrFormat(msg, sizeof msg, "The database could not be written to\n%s", DBGetPath(db)));
+        ErrorMsg(hwndTL, SaveFailure(db, GetLastError(), msg));
     }
 }
 
@@ -722,3 +745,55 @@ int DlgTLGetFocusedIdx()
 }
 
 SONG* DlgTLGetFocusedSong() { return DlgTLGetItem(DlgTLGetFocusedIdx()); }
+
+// A modal dialog or prompt disables the window it stands over; each of them
+// may hold a track or an item.
+bool DlgLibraryBusy(HWND Owner)
+{
+    bool busy = false;
+    for (HWND window : {hwndMain, hwndTL, hwndPL})
+        busy = busy || (window != nullptr && !IsWindowEnabled(window));
+    if (busy)
+        ErrorMsg(Owner, "Close the open dialogs and messages of Tandem first: they may use what this command releases.");
+    return busy;
+}
+
+int DlgTLKeepLibrary(HWND Owner)
+{
+    DB* db = TheDB();
+    for (;;) {
+        if (LibraryEmpty(db) || DBStore(db))
+            return 1;
+        char msg[MAXL_MESSAGE];
+        char question[MAXL_MESSAGE + 80];
+        StrFormat(question, sizeof question, "%s\n\nSave the library under another name?\n(No: leave it unsaved)",
+                  SaveFailure(db, GetLastError(), msg));
+        const int answer = MessageBoxA(Owner, question, strWarning, MB_YESNOCANCEL | MB_ICONWARNING);
+        if (answer == IDNO)
+            return 1;
+        char name[MAXL_DBPATH];
+        if (answer != IDYES || !GetSaveFileName2(Owner, strTitleSaveDB, strFilterDB, name, strExtDBase, sizeof name, 0))
+            return 0;
+        DBSetPath(db, name);
+    }
+}
+
+int DlgTLLoadDBase(HWND Owner, const char* Path)
+{
+    DB* db = TheDB();
+    char path[MAXL_DBPATH + 1];
+    StrCopy(path, Path);
+    DBSetPath(db, path);
+    const int ok = DBRestore(db);
+    DlgTLLibraryReplaced();
+    if (!ok && db->bRestoreFailed)
+        DlgTLLoadFailed(Owner, db);
+    return ok;
+}
+
+int DlgTLOpenDBaseFile(HWND Owner, const char* Path)
+{
+    if (DlgLibraryBusy(Owner) || !DlgTLKeepLibrary(Owner))
+        return 0;
+    return DlgTLLoadDBase(Owner, Path);
+}
