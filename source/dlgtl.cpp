@@ -753,8 +753,10 @@ bool DlgLibraryBusy(HWND Owner)
     bool busy = false;
     for (HWND window : {hwndMain, hwndTL, hwndPL})
         busy = busy || (window != nullptr && !IsWindowEnabled(window));
+    // Over the dialog that disabled Owner: closing a box re-enables its owner.
     if (busy)
-        ErrorMsg(Owner, "Close the open dialogs and messages of Tandem first: they may use what this command releases.");
+        ErrorMsg(GetLastActivePopup(Owner),
+                 "Close the open dialogs and messages of Tandem first: they may use what this command releases.");
     return busy;
 }
 
