@@ -20,10 +20,12 @@
 #include "winamp.h"
 #include "wm.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <unordered_set>
 #include <vector>
 
 HWND hwndTL;
@@ -41,6 +43,8 @@ constexpr int MAXL_MESSAGE = 400;
 
 // The sort key of the latest sort; kept for the whole run.
 int LastColumn = -1;
+// The table's rows in display order; the list view holds only their count.
+std::vector<SONG*> Rows;
 
 constexpr const char* cDlgTLColumnTitle[DLGTL_LISTCOLUMNS] = {
     "Artist", "Title", "Album", "Comment", "Place", "Style", "Year", "H", "D", "Filename",
@@ -51,11 +55,6 @@ constexpr int SecondaryKey[DLGTL_LISTCOLUMNS] = {1, 0, 1, 3, 0, 0, 0, 0, 0, 0};
 
 constexpr int Statics[] = {STTOTALTRACKS, STCOMMENT, STPLACE};
 constexpr int Buttons[] = {BTMODIFY, BTDELETE, BTPLAY, BTNEW, BTUNDELETE, BTSTOP};
-
-struct PLACEMENT {
-    int Id;
-    int X, Y, Width, Height;
-};
 
 std::array<PLACEMENT, 13> DlgTLLayout(int W, int H)
 {
@@ -86,52 +85,7 @@ void LVInsertColumn(HWND List, int Idx, const char* Title, int Width)
     SendMessageA(List, LVM_INSERTCOLUMNA, static_cast<WPARAM>(Idx), reinterpret_cast<LPARAM>(&column));
 }
 
-int LVInsertRow(HWND List, int Row, const char* Text, const SONG* Song)
-{
-    LVITEMA item{};
-    item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = Row;
-    item.pszText = const_cast<char*>(Text);
-    item.lParam = reinterpret_cast<LPARAM>(Song);
-    return static_cast<int>(SendMessageA(List, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-}
-
-void LVSetCell(HWND List, int Row, int Column, const char* Text)
-{
-    LVITEMA item{};
-    item.iSubItem = Column;
-    item.pszText = const_cast<char*>(Text);
-    SendMessageA(List, LVM_SETITEMTEXTA, static_cast<WPARAM>(Row), reinterpret_cast<LPARAM>(&item));
-}
-
-void LVSetRowParam(HWND List, int Row, const SONG* Song)
-{
-    LVITEMA item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = Row;
-    item.lParam = reinterpret_cast<LPARAM>(Song);
-    SendMessageA(List, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-}
-
-SONG* LVGetRowParam(HWND List, int Row)
-{
-    LVITEMA item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = Row;
-    if (Row < 0 || !SendMessageA(List, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
-        return nullptr;
-    return reinterpret_cast<SONG*>(item.lParam);
-}
-
 void LVRedrawRow(HWND List, int Row) { SendMessageA(List, LVM_REDRAWITEMS, static_cast<WPARAM>(Row), Row); }
-
-// Without this each inserted row repaints the view, which makes a big fill take minutes.
-void LVSetRedraw(HWND List, int Redraw)
-{
-    SendMessageA(List, WM_SETREDRAW, static_cast<WPARAM>(Redraw), 0);
-    if (Redraw)
-        InvalidateRect(List, nullptr, TRUE);
-}
 
 // ---- rows ----
 
@@ -152,26 +106,47 @@ int CountHidden()
     return hidden;
 }
 
-void DlgTLAddRow(int NO, SONG* Song)
-{
-    const HWND list = TrackList();
-    const int row = LVInsertRow(list, NO, DlgTLListColumnField(Song, 0), Song);
-    for (int column = 1; column < DLGTL_LISTCOLUMNS; ++column)
-        LVSetCell(list, row, column, DlgTLListColumnField(Song, column));
-}
-
 void DlgTLSetRow(int NO, SONG* Song)
 {
-    const HWND list = TrackList();
-    for (int column = 0; column < DLGTL_LISTCOLUMNS; ++column)
-        LVSetCell(list, NO, column, DlgTLListColumnField(Song, column));
-    LVSetRowParam(list, NO, Song);
+    Rows.at(static_cast<std::size_t>(NO)) = Song;
+    LVRedrawRow(TrackList(), NO);
 }
 
+// The rows keep their selection and the focus through a sort.
+std::unordered_set<const SONG*> MarkedSongs(HWND List, int Mask)
+{
+    std::unordered_set<const SONG*> songs;
+    for (int row = LVMGetNextItem(List, -1, Mask); row >= 0; row = LVMGetNextItem(List, row, Mask))
+        songs.insert(DlgTLGetItem(row));
+    return songs;
+}
+
+void RestoreMarks(HWND List, const std::unordered_set<const SONG*>& Selected, const SONG* Focused)
+{
+    LVSetRowState(List, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    for (std::size_t row = 0; row < Rows.size(); ++row) {
+        const UINT state = (Selected.count(Rows[row]) != 0 ? LVIS_SELECTED : 0u) | (Rows[row] == Focused ? LVIS_FOCUSED : 0u);
+        if (state != 0)
+            LVSetRowState(List, static_cast<int>(row), state, state);
+    }
+}
+
+// A stable sort of the rows; column "H" says "first before second" for
+// every pair, which leaves the order as it is.
 void DlgTLSortTracks(int Column)
 {
     const int key = Column == LastColumn ? Column + SORT_DESCENDING : Column;
-    SendMessageA(TrackList(), LVM_SORTITEMS, static_cast<WPARAM>(key), reinterpret_cast<LPARAM>(TLCompareAlphabetic));
+    const HWND list = TrackList();
+    if (Column != COLUMN_HIDDEN) {
+        const auto selected = MarkedSongs(list, LVNI_SELECTED);
+        const SONG* focused = DlgTLGetFocusedSong();
+        std::stable_sort(Rows.begin(), Rows.end(), [key](const SONG* a, const SONG* b) {
+            return TLCompareAlphabetic(reinterpret_cast<LPARAM>(a), reinterpret_cast<LPARAM>(b), key) < 0;
+        });
+        if (!selected.empty() || focused != nullptr)
+            RestoreMarks(list, selected, focused);
+        InvalidateRect(list, nullptr, TRUE);
+    }
     LastColumn = key;
 }
 
@@ -466,7 +441,6 @@ void DlgTLModifySelected()
     if (song == nullptr || !TPEdit(song))
         return;
     DlgTLSetRow(row, song);
-    LVRedrawRow(TrackList(), row);
     DlgPLRefresh();
 }
 
@@ -598,19 +572,30 @@ void DlgTLResize(WPARAM wParam, LPARAM lParam)
 {
     if (wParam == SIZE_MINIMIZED)
         return;
-    for (const PLACEMENT& p : DlgTLLayout(LOWORD(lParam), HIWORD(lParam)))
-        MoveWindow(GetDlgItem(hwndTL, p.Id), p.X, p.Y, p.Width, p.Height, TRUE);
+    DlgApplyLayout(hwndTL, DlgTLLayout(LOWORD(lParam), HIWORD(lParam)));
 }
 
-void DlgTLNotify(const NMHDR* Header)
+void DlgTLRowText(NMLVDISPINFOA* Info)
 {
-    if (Header->idFrom == LVTRACKLIST && Header->code == LVN_COLUMNCLICK)
+    const auto row = static_cast<std::size_t>(Info->item.iItem);
+    if (Info->item.iItem >= 0 && row < Rows.size())
+        LVDispText(Info, DlgTLListColumnField(Rows[row], Info->item.iSubItem));
+}
+
+void DlgTLNotify(NMHDR* Header)
+{
+    if (Header->idFrom != LVTRACKLIST)
+        return;
+    if (Header->code == LVN_COLUMNCLICK)
         DlgTLSortTracks(reinterpret_cast<const NMLISTVIEW*>(Header)->iSubItem);
+    else if (Header->code == LVN_GETDISPINFOA)
+        DlgTLRowText(reinterpret_cast<NMLVDISPINFOA*>(Header));
 }
 
 void DlgTLEnd(HWND hwnd)
 {
     hwndTL = nullptr;
+    Rows = {};
     DestroyWindow(hwnd);
 }
 
@@ -642,7 +627,7 @@ INT_PTR CALLBACK DlgTLWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     switch (msg) {
     case WM_INITDIALOG: DlgTLInit(hwnd); return 0;
     case WM_SIZE: DlgTLResize(wParam, lParam); return 0;
-    case WM_NOTIFY: DlgTLNotify(reinterpret_cast<const NMHDR*>(lParam)); return 0;
+    case WM_NOTIFY: DlgTLNotify(reinterpret_cast<NMHDR*>(lParam)); return 0;
     case WM_CLOSE: DlgTLEnd(hwnd); return 1;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
@@ -703,29 +688,31 @@ void TLEdit()
     CreateDialogParamA(hInst, MAKEINTRESOURCEA(DLG_TL), hwndMain, DlgTLWndProc, 0);
 }
 
+// Only the rows are rebuilt: the list view asks for the texts it shows.
 void DlgTLFillTable()
 {
     if (hwndTL == nullptr)
         return;
-    const HWND list = TrackList();
     LIST* tl = TheTL();
     const int hidden = CountHidden();
     const int total = TLGetTotal(tl);
-    LVSetRedraw(list, 0);
-    LVMDeleteAllItems(list);
-    LVMSetItemCount(list, TheDB()->bShowHidden ? total : total - hidden);
-    int row = 0;
+    Rows.clear();
+    Rows.reserve(static_cast<std::size_t>(TheDB()->bShowHidden ? total : total - hidden));
     LISTITEM* key = nullptr;
     for (SONG* song = TLFindFirstSong(tl, &key); song != nullptr; song = TLFindNextSong(tl, &key))
         if (RowShown(song))
-            DlgTLAddRow(row++, song);
-    LVSetRedraw(list, 1);
+            Rows.push_back(song);
+    LVSetRowCount(TrackList(), static_cast<int>(Rows.size()), 0);
     char line[MAXL_TOTALLINE];
     WMSetText(GetDlgItem(hwndTL, STTOTALTRACKS),
               StrFormat(line, sizeof line, "Total track(s): %d  Hidden track(s): %d", total, hidden));
 }
 
-SONG* DlgTLGetItem(int NO) { return hwndTL != nullptr ? LVGetRowParam(TrackList(), NO) : nullptr; }
+SONG* DlgTLGetItem(int NO)
+{
+    return hwndTL != nullptr && NO >= 0 && static_cast<std::size_t>(NO) < Rows.size() ? Rows[static_cast<std::size_t>(NO)]
+                                                                                     : nullptr;
+}
 
 int DlgTLGetNextIdx(int* StartNo, int Mask)
 {

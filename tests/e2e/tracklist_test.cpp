@@ -235,6 +235,8 @@ TEST_F(TrackListTest, OneSessionFromADamagedLibraryToASavedOne)
     ExpectMessageBox("Error", database + " could not be read, so it is not written over.", IDOK);
     const std::string saved = e2e::JoinPath(scratch, "saved.tdb");
     FileCommand(tl, CMSAVEAS, "Save database as", saved);
+    const std::size_t savedSize = 14 + 37 + 4 * 569 + 37 + 8 + 39 + 37 + 4 * 130;
+    ASSERT_TRUE(WaitUntil([&] { return e2e::ReadBytes(saved).size() == savedSize; }, kWindowTimeoutMs));
     const std::string cut = e2e::ReadBytes(saved).substr(0, 14 + 37 + 569 + 100);
     const std::string other = e2e::JoinPath(scratch, "other.tdb");
     std::ofstream(e2e::ToLinuxPath(other), std::ios::binary) << cut;
@@ -259,7 +261,7 @@ TEST_F(TrackListTest, OneSessionFromADamagedLibraryToASavedOne)
     EXPECT_EQ(e2e::ReadBytes(database), junk);
     EXPECT_EQ(e2e::ReadBytes(other), cut);
     EXPECT_EQ(e2e::ReadBytes(e2e::JoinPath(scratch, "rescued.tdb")).size(), 14 + 37 + 2 * 569 + 37u);
-    EXPECT_EQ(e2e::ReadBytes(saved).size(), 14 + 37 + 4 * 569 + 37 + 8 + 39 + 37 + 4 * 130u);
+    EXPECT_EQ(e2e::ReadBytes(saved).size(), savedSize);
     std::string recent;
     EXPECT_TRUE(e2e::RegistryGetString(HKEY_CURRENT_USER, e2e::kSettingsKey, "Recent", &recent));
     EXPECT_EQ(recent, e2e::JoinPath(scratch, "rescued.tdb"));
