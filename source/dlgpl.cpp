@@ -493,9 +493,22 @@ void DlgPLInitButtons(HWND hwnd)
         ButtonSetImage(GetDlgItem(hwnd, Buttons[i]), ButtonImages[i]);
 }
 
+// One column as wide as the table: in list mode the control would measure
+// every row's text to lay out its columns, which takes seconds for a long list.
+void DlgPLSizeColumn()
+{
+    RECT client{};
+    GetClientRect(Table(), &client);
+    SendMessageA(Table(), LVM_SETCOLUMNWIDTH, 0, client.right);
+}
+
 void DlgPLInit(HWND hwnd)
 {
     hwndPL = hwnd;
+    LVCOLUMNA column{};
+    column.mask = LVCF_WIDTH;
+    SendMessageA(Table(), LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
+    DlgPLSizeColumn();
     DlgPLFillTable();
     DlgSetIcon(hwndPL, ICON_PLAYLIST);
     DlgPLInitButtons(hwnd);
@@ -508,6 +521,7 @@ void DlgPLResize(WPARAM wParam, LPARAM lParam)
     if (wParam == SIZE_MINIMIZED || hwndPL == nullptr)
         return;
     DlgApplyLayout(hwndPL, DlgPLLayout(LOWORD(lParam), HIWORD(lParam)));
+    DlgPLSizeColumn();
 }
 
 // The row's item comes from the row itself, so only an item of the current
