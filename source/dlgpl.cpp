@@ -72,7 +72,7 @@ void LVRedrawRows(HWND List, int First, int Last)
     SendMessageA(List, LVM_REDRAWITEMS, static_cast<WPARAM>(First), Last);
 }
 
-PLI* LVGetRowParam(HWND, int Row)
+PLI* RowItem(int Row)
 {
     return Row >= 0 && static_cast<std::size_t>(Row) < Items.size() ? Items[static_cast<std::size_t>(Row)] : nullptr;
 }
@@ -101,7 +101,7 @@ void DlgPLAddLine(PLI* PLItem)
 bool DlgPLRemoveRow(int Row)
 {
     const HWND list = Table();
-    PLI* pli = LVGetRowParam(list, Row);
+    PLI* pli = RowItem(Row);
     if (pli == nullptr)
         return false;
     Items.erase(Items.begin() + Row);
@@ -217,7 +217,7 @@ void DlgPLFollowFocus()
     const HWND list = Table();
     const int row = LVMGetNextItem(list, -1, LVNI_FOCUSED);
     if (row >= 0)
-        PLSetCurrentPLI(ThePL(), LVGetRowParam(list, row));
+        PLSetCurrentPLI(ThePL(), RowItem(row));
 }
 
 // After a deletion the search restarts one row earlier, so the row that
@@ -533,7 +533,7 @@ void DlgPLNotifyMessage(WPARAM CntrID, NMHDR* Header)
     if (Header->code == LVN_GETDISPINFOA) {
         auto* info = reinterpret_cast<NMLVDISPINFOA*>(Header);
         char text[MAXL_PLITITLE + 1];
-        if (const PLI* pli = LVGetRowParam(Table(), info->item.iItem))
+        if (const PLI* pli = RowItem(info->item.iItem))
             LVDispText(info, RowText(pli, text));
         return;
     }
@@ -542,7 +542,7 @@ void DlgPLNotifyMessage(WPARAM CntrID, NMHDR* Header)
     const auto* change = reinterpret_cast<const NMLISTVIEW*>(Header);
     if ((change->uChanged & LVIF_STATE) == 0 || (change->uNewState & LVIS_FOCUSED) == 0)
         return;
-    PLSetCurrentPLI(ThePL(), LVGetRowParam(Table(), change->iItem));
+    PLSetCurrentPLI(ThePL(), RowItem(change->iItem));
     DlgPLShowInfo();
 }
 
