@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Times "Add directory" of a generated folder tree of tagged MP3 files (20,000
-# by default) in a running Tandem under Wine, and one refill of the table with
-# all of them. Prints "add of N files: T ms; table fill: T ms".
+# by default) in a running Tandem under Wine, until the table shows them.
+# Prints "add of N files until the rows are shown: T ms".
 # Usage: bench/addtree.sh [--build DIR] [--prefix DIR] [--files N]
 # Defaults: build/win and build/wineprefix of this tree.
 set -euo pipefail
@@ -27,8 +27,8 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" >/dev/null
 fi
-cmake --build "$build" -j2 --target tracklist_test
+cmake --build "$build" -j2 --target libwin_bench
 
 start_display
-TANDEM_BENCH_FILES=$files wine "$build/tracklist_test.exe" --gtest_also_run_disabled_tests \
-  --gtest_filter='TrackListTest.DISABLED_AddTreeBenchmark' | grep -E '^add of|OK|FAILED|Failure|error' 
+TANDEM_BENCH_FILES=$files wine "$build/libwin_bench.exe" --gtest_filter='LibraryBench.AddTree' 2>/dev/null | tr -d '\r' |
+  grep -E '^add of|FAILED|Failure|error' 

@@ -70,6 +70,15 @@ if(E2E_TESTS)
   add_dependencies(wampcall_roundtrip tplayer)
   tandem_warnings(wampcall_roundtrip)
 
+  # The library windows at big sizes and "Add directory" of a big tree; run by
+  # bench/libwin.sh and bench/addtree.sh.
+  if(TARGET tandem)
+    add_executable(libwin_bench ${PROJECT_SOURCE_DIR}/bench/libwin_bench.cpp)
+    target_link_libraries(libwin_bench PRIVATE tandem_e2e gtest_main)
+    add_dependencies(libwin_bench tandem tplayer)
+    tandem_warnings(libwin_bench)
+  endif()
+
   # The demo's hands on the control panel (scripts/demo).
   if(TARGET tandem)
     add_executable(demodrive ${PROJECT_SOURCE_DIR}/tools/demo/demodrive.cpp)

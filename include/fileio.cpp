@@ -1,6 +1,12 @@
 #include "fileio.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstring>
@@ -75,6 +81,26 @@ File File::OpenWrite(const char* path)
     std::FILE* fp = std::fopen(path, "wb");
     if (fp == nullptr)
         return File();
+    return File(fp, true);
+}
+
+File File::CreateNew(const char* path)
+{
+#ifdef _WIN32
+    constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_BINARY;
+#else
+    constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL;
+#endif
+    if (path == nullptr || path[0] == '\0')
+        return File();
+    const int fd = open(path, kFlags, 0644);
+    if (fd < 0)
+        return File();
+    std::FILE* fp = fdopen(fd, "wb");
+    if (fp == nullptr) {
+        close(fd);
+        return File();
+    }
     return File(fp, true);
 }
 

@@ -27,6 +27,8 @@ public:
     static bool Exists(const char* path);
     // Creates (or truncates) a file for writing.
     static File OpenWrite(const char* path);
+    // Creates a file that did not exist; fails, touching nothing, when one does.
+    static File CreateNew(const char* path);
 
     bool IsOpen() const { return fp_ != nullptr; }
     bool Ok() const { return fp_ != nullptr && ok_; }

@@ -62,6 +62,36 @@ void ComboFillInt(HWND hwnd, int Min, int Max, int Step)
     }
 }
 
+void LVSetRowCount(HWND List, int Count, int Keep)
+{
+    if (!Keep)
+        LVMDeleteAllItems(List);
+    SendMessageA(List, LVM_SETITEMCOUNT, static_cast<WPARAM>(Count), Keep ? LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL : 0);
+    InvalidateRect(List, nullptr, TRUE);
+}
+
+void LVSetRowState(HWND List, int Row, UINT State, UINT Mask)
+{
+    LVITEMA item{};
+    item.state = State;
+    item.stateMask = Mask;
+    LVMSetItemState(List, Row, &item);
+}
+
+void LVDispText(NMLVDISPINFOA* Info, const char* Text)
+{
+    if ((Info->item.mask & LVIF_TEXT) != 0 && Info->item.pszText != nullptr && Info->item.cchTextMax > 0)
+        StrCopy(Info->item.pszText, static_cast<std::size_t>(Info->item.cchTextMax), Text != nullptr ? Text : "");
+}
+
+// A trackbar recomputes its thumb only when the position changes.
+void TrackbarSetRange(HWND hwnd, int Min, int Max, int Value)
+{
+    TBMSetRange(hwnd, Min, Max);
+    TBMSetPos(hwnd, 0, Value != Min ? Min : Max);
+    TBMSetPos(hwnd, 1, Value);
+}
+
 void ButtonSetImage(HWND hwnd, int ID)
 {
     HANDLE image = LoadImageA(hInst, MAKEINTRESOURCEA(ID), IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS | LR_LOADTRANSPARENT);

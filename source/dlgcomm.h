@@ -5,6 +5,9 @@
 
 #include "platform.h"
 
+#include <array>
+#include <cstddef>
+
 // The module instance every resource is loaded from (set by WinMain).
 extern HINSTANCE hInst;
 
@@ -20,6 +23,30 @@ int GetSaveFileName2(HWND Owner, const char* Title, const char* Filters, char* F
 // Appends Min, Min + Step, ... up to Max as decimal texts (Step > 0).
 void ComboFillInt(HWND hwnd, int Min, int Max, int Step);
 void ButtonSetImage(HWND hwnd, int ID);
+// One control's place in a window's layout table (client pixels).
+struct PLACEMENT {
+    int Id;
+    int X, Y, Width, Height;
+};
+// Moves and repaints every control of the table.
+template <std::size_t N>
+void DlgApplyLayout(HWND hwnd, const std::array<PLACEMENT, N>& Layout)
+{
+    for (const PLACEMENT& p : Layout)
+        MoveWindow(GetDlgItem(hwnd, p.Id), p.X, p.Y, p.Width, p.Height, TRUE);
+}
+
+// Virtual list views (LVS_OWNERDATA): the window keeps its rows, the control
+// only their count and their selection and focus.
+// Sets the row count; with Keep the selection, focus and scroll position stay.
+void LVSetRowCount(HWND List, int Count, int Keep);
+void LVSetRowState(HWND List, int Row, UINT State, UINT Mask);
+// The answer to LVN_GETDISPINFO: Text, cut to the control's buffer.
+void LVDispText(NMLVDISPINFOA* Info, const char* Text);
+
+// Sets the trackbar's range and puts the thumb at Value, drawn there even
+// when Value equals the position the trackbar had before the range.
+void TrackbarSetRange(HWND hwnd, int Min, int Max, int Value);
 // Lets the user pick a folder; Directory holds MAX_PATH characters. Nonzero on a choice.
 int SelectDirectory(HWND hwndOwner, char* Directory);
 // The window's big icon from icon resource ID.

@@ -325,7 +325,7 @@ void DlgMainInit()
     DlgMainInitButtons();
     for (int i = 0; i < MAXI_SLOTS; ++i) {
         TBMSetRange(hwndTBVOLUMES[i], 0, MAX_VOLUME);
-        TBMSetRange(hwndTBPANNINGS[i], MIN_PANNING, MAX_PANNING);
+        TrackbarSetRange(hwndTBPANNINGS[i], MIN_PANNING, MAX_PANNING, StateGetPanning(i));
     }
     for (int i = 0; i < MAXI_PLAYERS; ++i) {
         if (Controlled(i))
@@ -527,23 +527,9 @@ int DlgMainOpenRequest(LPARAM lParam)
 
 }  // namespace
 
-// The one way a second start opens a database: the track list's Open
-// database path. A dialog open over the panel or a library window disables
-// its owner and may hold library records, so the library is not released under it.
-void MainOpenDatabase(const char* Path)
-{
-    const auto busy = [](HWND hwnd) { return hwnd != nullptr && !IsWindowEnabled(hwnd); };
-    if (busy(hwndMain) || busy(hwndTL) || busy(hwndPL)) {
-        ErrorMsg(GetLastActivePopup(hwndMain), "Close the open dialogs of Tandem first, then open the database again.");
-        return;
-    }
-    DBSetPath(MainGetDB(), Path);
-    DBRestore(MainGetDB());
-    if (hwndTL != nullptr)
-        DlgTLFillTable();
-    if (hwndPL != nullptr)
-        DlgPLFillTable();
-}
+// A second start's database goes the track list's Open database way: the
+// library lock, the open library kept first, the damaged-file message.
+void MainOpenDatabase(const char* Path) { DlgTLOpenDBaseFile(hwndMain, Path); }
 
 namespace {
 
@@ -603,6 +589,8 @@ INT_PTR CALLBACK DlgMainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     }
     switch (msg) {
     case WM_CLOSE:
+        if (!DlgTLKeepLibrary(hwnd))
+            return 1;
         DoneThreads();
         EndDialog(hwnd, 0);
         return 1;

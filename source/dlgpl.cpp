@@ -48,11 +48,6 @@ constexpr int Buttons[] = {BTUP, BTDOWN, BTEDIT, BTACTIVATE};
 constexpr int ButtonImages[] = {BMP_UP, BMP_DOWN, BMP_EDIT, BMP_LOAD};
 constexpr int Statics[] = {STTOTAL, STLENGTH, STCOMMENT, STPLACE};
 
-struct PLACEMENT {
-    int Id;
-    int X, Y, Width, Height;
-};
-
 std::array<PLACEMENT, 10> DlgPLLayout(int W, int H)
 {
     std::array<PLACEMENT, 10> layout{{
@@ -67,53 +62,19 @@ std::array<PLACEMENT, 10> DlgPLLayout(int W, int H)
     return layout;
 }
 
-// ---- list view messages the wm layer has no wrapper for ----
+// The table's rows, one item each in playlist order; the list view holds only their count.
+std::vector<PLI*> Items;
 
 int LVGetRowCount(HWND List) { return static_cast<int>(SendMessageA(List, LVM_GETITEMCOUNT, 0, 0)); }
 
-void LVInsertRow(HWND List, int Row, const char* Text, const PLI* Item)
+void LVRedrawRows(HWND List, int First, int Last)
 {
-    LVITEMA item{};
-    item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = Row;
-    item.pszText = const_cast<char*>(Text);
-    item.lParam = reinterpret_cast<LPARAM>(Item);
-    SendMessageA(List, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    SendMessageA(List, LVM_REDRAWITEMS, static_cast<WPARAM>(First), Last);
 }
 
-void LVSetRowText(HWND List, int Row, const char* Text)
+PLI* RowItem(int Row)
 {
-    LVITEMA item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = Row;
-    item.pszText = const_cast<char*>(Text);
-    SendMessageA(List, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-}
-
-PLI* LVGetRowParam(HWND List, int Row)
-{
-    LVITEMA item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = Row;
-    if (Row < 0 || !SendMessageA(List, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
-        return nullptr;
-    return reinterpret_cast<PLI*>(item.lParam);
-}
-
-void LVSetRowState(HWND List, int Row, UINT State, UINT Mask)
-{
-    LVITEMA item{};
-    item.state = State;
-    item.stateMask = Mask;
-    LVMSetItemState(List, Row, &item);
-}
-
-// Without this each inserted row repaints the view.
-void LVSetRedraw(HWND List, int Redraw)
-{
-    SendMessageA(List, WM_SETREDRAW, static_cast<WPARAM>(Redraw), 0);
-    if (Redraw)
-        InvalidateRect(List, nullptr, TRUE);
+    return Row >= 0 && static_cast<std::size_t>(Row) < Items.size() ? Items[static_cast<std::size_t>(Row)] : nullptr;
 }
 
 // ---- rows ----
@@ -131,10 +92,8 @@ const char* RowText(const PLI* Item, char (&Text)[MAXL_PLITITLE + 1])
 
 void DlgPLAddLine(PLI* PLItem)
 {
-    if (PLItem == nullptr)
-        return;
-    char text[MAXL_PLITITLE + 1];
-    LVInsertRow(Table(), LVGetRowCount(Table()), RowText(PLItem, text), PLItem);
+    if (PLItem != nullptr)
+        Items.push_back(PLItem);
 }
 
 // The row goes before its item is freed, so no row ever shows a released
@@ -142,12 +101,13 @@ void DlgPLAddLine(PLI* PLItem)
 bool DlgPLRemoveRow(int Row)
 {
     const HWND list = Table();
-    const int rows = LVGetRowCount(list);
-    PLI* pli = LVGetRowParam(list, Row);
+    PLI* pli = RowItem(Row);
+    if (pli == nullptr)
+        return false;
+    Items.erase(Items.begin() + Row);
     LVMDeleteItem(list, Row);
-    if (pli != nullptr)
-        PLFreePLIByIdx(ThePL(), ListGetItemIdx(PLGetList(ThePL()), pli));
-    return LVGetRowCount(list) < rows;
+    PLFreePLIByIdx(ThePL(), ListGetItemIdx(PLGetList(ThePL()), pli));
+    return true;
 }
 
 // ---- information lines and title ----
@@ -180,8 +140,11 @@ void DlgPLShowInfo()
     DlgPLSetTitle();
 }
 
+// Rows added since the last count reach the list view here, in one step.
 void DlgPLShowTotal()
 {
+    if (LVGetRowCount(Table()) != static_cast<int>(Items.size()))
+        LVSetRowCount(Table(), static_cast<int>(Items.size()), 1);
     PL* pl = ThePL();
     char line[MAXL_INFOLINE];
     char time[MAXL_TIMETEXT];
@@ -217,12 +180,9 @@ void DlgPLGetFocused()
 
 void DlgPLGetRows(int Mask)
 {
-    const HWND list = Table();
-    LVSetRedraw(list, 0);
     int row = -1;
     while (DlgTLGetNextIdx(&row, Mask) >= 0)
         DlgPLAddSong(DlgTLGetItem(row));
-    LVSetRedraw(list, 1);
     DlgPLShowTotal();
 }
 
@@ -241,13 +201,10 @@ void DlgPLGetAll()
         DlgPLGetRows(LVNI_ALL);
         return;
     }
-    const HWND list = Table();
     LIST* tl = DBGetTL(MainGetDB());
-    LVSetRedraw(list, 0);
     LISTITEM* key = nullptr;
     for (SONG* song = TLFindFirstSong(tl, &key); song != nullptr; song = TLFindNextSong(tl, &key))
         DlgPLAddSong(song);
-    LVSetRedraw(list, 1);
     DlgPLShowTotal();
 }
 
@@ -260,13 +217,15 @@ void DlgPLFollowFocus()
     const HWND list = Table();
     const int row = LVMGetNextItem(list, -1, LVNI_FOCUSED);
     if (row >= 0)
-        PLSetCurrentPLI(ThePL(), LVGetRowParam(list, row));
+        PLSetCurrentPLI(ThePL(), RowItem(row));
 }
 
 // After a deletion the search restarts one row earlier, so the row that
 // moved up into the freed position is examined next.
 void DlgPLDeleteGroup(int Mask, int OnlyTheFirst)
 {
+    if (DlgLibraryBusy(hwndPL))
+        return;
     const HWND list = Table();
     for (int i = LVMGetNextItem(list, -1, Mask); i >= 0; i = LVMGetNextItem(list, i - 1, Mask))
         if (!DlgPLRemoveRow(i) || OnlyTheFirst)
@@ -281,6 +240,8 @@ void DlgPLDeleteFocused() { DlgPLDeleteGroup(LVNI_FOCUSED, 1); }
 
 void DlgPLCrop()
 {
+    if (DlgLibraryBusy(hwndPL))
+        return;
     const HWND list = Table();
     for (int i = 0; i < LVGetRowCount(list);) {
         if ((LVMGetItemState(list, i) & ROWSTATE_MARKED) != 0)
@@ -295,6 +256,8 @@ void DlgPLCrop()
 // PLFree lets the mixer drop every item first.
 void DlgPLEraseList()
 {
+    if (DlgLibraryBusy(hwndPL))
+        return;
     PLFree(ThePL());
     DlgPLFillTable();
 }
@@ -305,25 +268,27 @@ void DlgPLSelectGroup(int Mode)
 {
     const HWND list = Table();
     const int rows = LVGetRowCount(list);
-    for (int i = 0; i < rows; ++i) {
-        const UINT selected = static_cast<UINT>(LVMGetItemState(list, i)) & LVIS_SELECTED;
-        const UINT state = Mode == DLGPLSM_ALL ? LVIS_SELECTED : Mode == DLGPLSM_ZERO ? 0 : selected ^ LVIS_SELECTED;
-        LVSetRowState(list, i, state, LVIS_SELECTED);
+    if (Mode != DLGPLSM_INVERT) {
+        LVSetRowState(list, -1, Mode == DLGPLSM_ALL ? LVIS_SELECTED : 0, LVIS_SELECTED);
+        return;
     }
+    for (int i = 0; i < rows; ++i)
+        LVSetRowState(list, i, (static_cast<UINT>(LVMGetItemState(list, i)) & LVIS_SELECTED) ^ LVIS_SELECTED, LVIS_SELECTED);
 }
 
 void DlgPLSelectAll() { DlgPLSelectGroup(DLGPLSM_ALL); }
 void DlgPLSelectInv() { DlgPLSelectGroup(DLGPLSM_INVERT); }
 void DlgPLSelectZero() { DlgPLSelectGroup(DLGPLSM_ZERO); }
 
+// The neighbour takes the moved row's place, with its own selection state.
 void DlgPLMoveRow(int Row, int DestRow)
 {
     const HWND list = Table();
-    PLI* pli = LVGetRowParam(list, Row);
-    char text[MAXL_PLITITLE + 1];
-    LVMDeleteItem(list, Row);
-    LVInsertRow(list, DestRow, RowText(pli, text), pli);
+    const UINT other = static_cast<UINT>(LVMGetItemState(list, DestRow)) & LVIS_SELECTED;
+    std::swap(Items[static_cast<std::size_t>(Row)], Items[static_cast<std::size_t>(DestRow)]);
     LVSetRowState(list, DestRow, LVIS_SELECTED, LVIS_SELECTED);
+    LVSetRowState(list, Row, other, LVIS_SELECTED);
+    LVRedrawRows(list, std::min(Row, DestRow), std::max(Row, DestRow));
     PLMoveItemByIdx(ThePL(), Row, DestRow);
 }
 
@@ -341,7 +306,7 @@ void DlgPLUpDown(int Down)
         std::reverse(selected.begin(), selected.end());
     for (int row : selected)
         DlgPLMoveRow(row, Down ? row + 1 : row - 1);
-    DlgPLShowInfo();
+    DlgPLSetFocusedPLI(PLGetCurrentPLI(ThePL()));
 }
 
 // ---- the focused item ----
@@ -353,10 +318,9 @@ void DlgPLEditItem()
         return;
     PLIEdit(pli);
     DlgPLSetTitle();
-    const int row = ListGetItemIdx(PLGetList(ThePL()), pli);
-    char text[MAXL_PLITITLE + 1];
-    if (row >= 0)
-        LVSetRowText(Table(), row, RowText(pli, text));
+    const auto row = std::find(Items.begin(), Items.end(), pli);
+    if (row != Items.end())
+        LVRedrawRows(Table(), static_cast<int>(row - Items.begin()), static_cast<int>(row - Items.begin()));
 }
 
 void DlgPLLoadNext() { MixSetNextPLI(hwndPL, PLGetCurrentPLI(ThePL())); }
@@ -401,7 +365,7 @@ void DlgPLNewList()
         return;
     PL* current = ThePL();
     const bool rename = onlyRename && current != nullptr;
-    if (!DlgPLNameFree(name, rename ? current : nullptr))
+    if (!DlgPLNameFree(name, rename ? current : nullptr) || (rename && DlgLibraryBusy(hwndPL)))
         return;
     if (rename) {
         PLFree(current);
@@ -433,7 +397,7 @@ void DlgPLMergeList()
         return;
     PL* current = ThePL();
     PL* source = DlgPLChoosePlayList("Merge playlist");
-    if (source == nullptr)
+    if (source == nullptr || DlgLibraryBusy(hwndPL))
         return;
     const int count = ListGetTotal(PLGetList(source));
     LISTITEM* key = nullptr;
@@ -529,9 +493,22 @@ void DlgPLInitButtons(HWND hwnd)
         ButtonSetImage(GetDlgItem(hwnd, Buttons[i]), ButtonImages[i]);
 }
 
+// One column as wide as the table: in list mode the control would measure
+// every row's text to lay out its columns, which takes seconds for a long list.
+void DlgPLSizeColumn()
+{
+    RECT client{};
+    GetClientRect(Table(), &client);
+    SendMessageA(Table(), LVM_SETCOLUMNWIDTH, 0, client.right);
+}
+
 void DlgPLInit(HWND hwnd)
 {
     hwndPL = hwnd;
+    LVCOLUMNA column{};
+    column.mask = LVCF_WIDTH;
+    SendMessageA(Table(), LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
+    DlgPLSizeColumn();
     DlgPLFillTable();
     DlgSetIcon(hwndPL, ICON_PLAYLIST);
     DlgPLInitButtons(hwnd);
@@ -543,26 +520,36 @@ void DlgPLResize(WPARAM wParam, LPARAM lParam)
 {
     if (wParam == SIZE_MINIMIZED || hwndPL == nullptr)
         return;
-    for (const PLACEMENT& p : DlgPLLayout(LOWORD(lParam), HIWORD(lParam)))
-        MoveWindow(GetDlgItem(hwndPL, p.Id), p.X, p.Y, p.Width, p.Height, TRUE);
+    DlgApplyLayout(hwndPL, DlgPLLayout(LOWORD(lParam), HIWORD(lParam)));
+    DlgPLSizeColumn();
 }
 
 // The row's item comes from the row itself, so only an item of the current
 // playlist can become its current item.
-void DlgPLNotifyMessage(WPARAM CntrID, const NMHDR* Header)
+void DlgPLNotifyMessage(WPARAM CntrID, NMHDR* Header)
 {
-    if (CntrID != LVPLAYLIST || Header->code != LVN_ITEMCHANGED)
+    if (CntrID != LVPLAYLIST)
+        return;
+    if (Header->code == LVN_GETDISPINFOA) {
+        auto* info = reinterpret_cast<NMLVDISPINFOA*>(Header);
+        char text[MAXL_PLITITLE + 1];
+        if (const PLI* pli = RowItem(info->item.iItem))
+            LVDispText(info, RowText(pli, text));
+        return;
+    }
+    if (Header->code != LVN_ITEMCHANGED)
         return;
     const auto* change = reinterpret_cast<const NMLISTVIEW*>(Header);
     if ((change->uChanged & LVIF_STATE) == 0 || (change->uNewState & LVIS_FOCUSED) == 0)
         return;
-    PLSetCurrentPLI(ThePL(), LVGetRowParam(Table(), change->iItem));
+    PLSetCurrentPLI(ThePL(), RowItem(change->iItem));
     DlgPLShowInfo();
 }
 
 void DlgPLEnd(HWND hwnd)
 {
     hwndPL = nullptr;
+    Items = {};
     DestroyWindow(hwnd);
 }
 
@@ -606,7 +593,7 @@ INT_PTR CALLBACK DlgPLWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_CLOSE: DlgPLEnd(hwnd); return 1;
     case WM_COMMAND: DlgPLCommand(wParam); return 0;
     case WM_SIZE: DlgPLResize(wParam, lParam); return 0;
-    case WM_NOTIFY: DlgPLNotifyMessage(wParam, reinterpret_cast<const NMHDR*>(lParam)); return 0;
+    case WM_NOTIFY: DlgPLNotifyMessage(wParam, reinterpret_cast<NMHDR*>(lParam)); return 0;
     default: return 0;
     }
 }
@@ -630,15 +617,22 @@ void DlgPLFillTable()
 {
     if (hwndPL == nullptr)
         return;
-    const HWND list = Table();
     PL* pl = ThePL();
-    LVSetRedraw(list, 0);
-    LVMDeleteAllItems(list);
+    Items.clear();
+    Items.reserve(static_cast<std::size_t>(PLGetCount(pl)));
     LISTITEM* key = nullptr;
     for (PLI* pli = PLFindFirstPLI(pl, &key); pli != nullptr; pli = PLFindNextPLI(pl, &key))
-        DlgPLAddLine(pli);
-    LVSetRedraw(list, 1);
+        Items.push_back(pli);
+    LVSetRowCount(Table(), static_cast<int>(Items.size()), 0);
     DlgPLSetFocusedPLI(PLGetCurrentPLI(pl));
+    DlgPLShowTotal();
+}
+
+void DlgPLRefresh()
+{
+    if (hwndPL == nullptr)
+        return;
+    InvalidateRect(Table(), nullptr, TRUE);
     DlgPLShowTotal();
 }
 

@@ -12,5 +12,7 @@ extern HWND hwndPL;  // null while the editor is closed
 void PLEdit();
 // Refills the table from the current playlist (after the library changed under it).
 void DlgPLFillTable();
+// Rewrites every row's text, the title and the information lines (after a track edit).
+void DlgPLRefresh();
 // Focuses pli's row when the editor is open and pli stands in the current playlist.
 void DlgPLSetFocusedPLI(PLI* pli);

@@ -229,8 +229,8 @@ void DlgPLIInitDialog(HWND hwndDlg)
     char desc[MAXL_PLIDESC];
     StrCopy(desc, StrView(PLIDataEdit.cDesc));
     WMSetText(Control(EDDESC), desc);
-    TBMSetRange(Control(TBVOLUME), 0, MAX_VOLUME);
-    TBMSetRange(Control(TBPANNING), MIN_PANNING, MAX_PANNING);
+    TrackbarSetRange(Control(TBVOLUME), 0, MAX_VOLUME, PLIDataEdit.Override.iVolume);
+    TrackbarSetRange(Control(TBPANNING), MIN_PANNING, MAX_PANNING, PLIDataEdit.Override.iPanning);
     TBMSetRange(Control(TBSONGBOUNDS), 0, song != nullptr ? static_cast<int>(song->General.lLength / 1000) : 0);
     DlgPLISetVolume(PLIDataEdit.Override.iVolume, 1);
     DlgPLISetPanning(PLIDataEdit.Override.iPanning, 1);

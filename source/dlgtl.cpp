@@ -12,6 +12,7 @@
 #include "fnlang.h"
 #include "fnmain.h"
 #include "fnmix.h"
+#include "fnpl.h"
 #include "fnsong.h"
 #include "fntl.h"
 #include "resource.h"
@@ -19,9 +20,12 @@
 #include "winamp.h"
 #include "wm.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
+#include <unordered_set>
 #include <vector>
 
 HWND hwndTL;
@@ -39,6 +43,8 @@ constexpr int MAXL_MESSAGE = 400;
 
 // The sort key of the latest sort; kept for the whole run.
 int LastColumn = -1;
+// The table's rows in display order; the list view holds only their count.
+std::vector<SONG*> Rows;
 
 constexpr const char* cDlgTLColumnTitle[DLGTL_LISTCOLUMNS] = {
     "Artist", "Title", "Album", "Comment", "Place", "Style", "Year", "H", "D", "Filename",
@@ -49,11 +55,6 @@ constexpr int SecondaryKey[DLGTL_LISTCOLUMNS] = {1, 0, 1, 3, 0, 0, 0, 0, 0, 0};
 
 constexpr int Statics[] = {STTOTALTRACKS, STCOMMENT, STPLACE};
 constexpr int Buttons[] = {BTMODIFY, BTDELETE, BTPLAY, BTNEW, BTUNDELETE, BTSTOP};
-
-struct PLACEMENT {
-    int Id;
-    int X, Y, Width, Height;
-};
 
 std::array<PLACEMENT, 13> DlgTLLayout(int W, int H)
 {
@@ -84,52 +85,7 @@ void LVInsertColumn(HWND List, int Idx, const char* Title, int Width)
     SendMessageA(List, LVM_INSERTCOLUMNA, static_cast<WPARAM>(Idx), reinterpret_cast<LPARAM>(&column));
 }
 
-int LVInsertRow(HWND List, int Row, const char* Text, const SONG* Song)
-{
-    LVITEMA item{};
-    item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = Row;
-    item.pszText = const_cast<char*>(Text);
-    item.lParam = reinterpret_cast<LPARAM>(Song);
-    return static_cast<int>(SendMessageA(List, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-}
-
-void LVSetCell(HWND List, int Row, int Column, const char* Text)
-{
-    LVITEMA item{};
-    item.iSubItem = Column;
-    item.pszText = const_cast<char*>(Text);
-    SendMessageA(List, LVM_SETITEMTEXTA, static_cast<WPARAM>(Row), reinterpret_cast<LPARAM>(&item));
-}
-
-void LVSetRowParam(HWND List, int Row, const SONG* Song)
-{
-    LVITEMA item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = Row;
-    item.lParam = reinterpret_cast<LPARAM>(Song);
-    SendMessageA(List, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-}
-
-SONG* LVGetRowParam(HWND List, int Row)
-{
-    LVITEMA item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = Row;
-    if (Row < 0 || !SendMessageA(List, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
-        return nullptr;
-    return reinterpret_cast<SONG*>(item.lParam);
-}
-
 void LVRedrawRow(HWND List, int Row) { SendMessageA(List, LVM_REDRAWITEMS, static_cast<WPARAM>(Row), Row); }
-
-// Without this each inserted row repaints the view, which makes a big fill take minutes.
-void LVSetRedraw(HWND List, int Redraw)
-{
-    SendMessageA(List, WM_SETREDRAW, static_cast<WPARAM>(Redraw), 0);
-    if (Redraw)
-        InvalidateRect(List, nullptr, TRUE);
-}
 
 // ---- rows ----
 
@@ -150,26 +106,47 @@ int CountHidden()
     return hidden;
 }
 
-void DlgTLAddRow(int NO, SONG* Song)
-{
-    const HWND list = TrackList();
-    const int row = LVInsertRow(list, NO, DlgTLListColumnField(Song, 0), Song);
-    for (int column = 1; column < DLGTL_LISTCOLUMNS; ++column)
-        LVSetCell(list, row, column, DlgTLListColumnField(Song, column));
-}
-
 void DlgTLSetRow(int NO, SONG* Song)
 {
-    const HWND list = TrackList();
-    for (int column = 0; column < DLGTL_LISTCOLUMNS; ++column)
-        LVSetCell(list, NO, column, DlgTLListColumnField(Song, column));
-    LVSetRowParam(list, NO, Song);
+    Rows.at(static_cast<std::size_t>(NO)) = Song;
+    LVRedrawRow(TrackList(), NO);
 }
 
+// The rows keep their selection and the focus through a sort.
+std::unordered_set<const SONG*> MarkedSongs(HWND List, int Mask)
+{
+    std::unordered_set<const SONG*> songs;
+    for (int row = LVMGetNextItem(List, -1, Mask); row >= 0; row = LVMGetNextItem(List, row, Mask))
+        songs.insert(DlgTLGetItem(row));
+    return songs;
+}
+
+void RestoreMarks(HWND List, const std::unordered_set<const SONG*>& Selected, const SONG* Focused)
+{
+    LVSetRowState(List, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    for (std::size_t row = 0; row < Rows.size(); ++row) {
+        const UINT state = (Selected.count(Rows[row]) != 0 ? LVIS_SELECTED : 0u) | (Rows[row] == Focused ? LVIS_FOCUSED : 0u);
+        if (state != 0)
+            LVSetRowState(List, static_cast<int>(row), state, state);
+    }
+}
+
+// A stable sort of the rows; column "H" says "first before second" for
+// every pair, which leaves the order as it is.
 void DlgTLSortTracks(int Column)
 {
     const int key = Column == LastColumn ? Column + SORT_DESCENDING : Column;
-    SendMessageA(TrackList(), LVM_SORTITEMS, static_cast<WPARAM>(key), reinterpret_cast<LPARAM>(TLCompareAlphabetic));
+    const HWND list = TrackList();
+    if (Column != COLUMN_HIDDEN) {
+        const auto selected = MarkedSongs(list, LVNI_SELECTED);
+        const SONG* focused = DlgTLGetFocusedSong();
+        std::stable_sort(Rows.begin(), Rows.end(), [key](const SONG* a, const SONG* b) {
+            return TLCompareAlphabetic(reinterpret_cast<LPARAM>(a), reinterpret_cast<LPARAM>(b), key) < 0;
+        });
+        if (!selected.empty() || focused != nullptr)
+            RestoreMarks(list, selected, focused);
+        InvalidateRect(list, nullptr, TRUE);
+    }
     LastColumn = key;
 }
 
@@ -464,7 +441,7 @@ void DlgTLModifySelected()
     if (song == nullptr || !TPEdit(song))
         return;
     DlgTLSetRow(row, song);
-    LVRedrawRow(TrackList(), row);
+    DlgPLRefresh();
 }
 
 void DlgTLNew()
@@ -501,19 +478,34 @@ void DlgTLToggleShowHidden()
 
 // ---- database commands ----
 
-// A dialog over the control panel or the playlist editor (the item editor,
-// the list chooser, a message of the mixer) may hold tracks or items; the
-// library is not released under it.
-bool DlgTLLibraryBusy()
+// The library has nothing a user could miss: no track and no playlist item.
+bool LibraryEmpty(DB* db)
 {
-    const bool busy = (hwndMain != nullptr && !IsWindowEnabled(hwndMain)) ||
-                      (hwndPL != nullptr && !IsWindowEnabled(hwndPL));
-    if (busy)
-        ErrorMsg(hwndTL, "Close the open dialogs of the control panel and the playlist editor first.");
-    return busy;
+    if (TLGetTotal(DBGetTL(db)) > 0)
+        return false;
+    LISTITEM* key = nullptr;
+    for (auto* pl = static_cast<PL*>(ListFindFirstItem(DBGetPLL(db), &key)); pl != nullptr;
+         pl = static_cast<PL*>(ListFindNextItem(DBGetPLL(db), &key)))
+        if (PLGetCount(pl) > 0)
+            return false;
+    return true;
 }
 
-// The mixer has let go of every item (DBFree and DBRestore drop them first).
+// Why the library could not be saved where it came from.
+const char* SaveFailure(DB* db, DWORD Error, char (&Msg)[MAXL_MESSAGE])
+{
+    char reason[MAXL_MESSAGE / 2] = "";
+    if (Error != 0)
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, Error, 0, reason,
+                       sizeof reason, nullptr);
+    if (DBGetPath(db)[0] == '\0')
+        return StrCopy(Msg, "The library has not been saved to a file yet."), Msg;
+    if (db->bRestoreFailed)
+        return StrFormat(Msg, sizeof Msg, "%s could not be read, so it is not written over.", DBGetPath(db));
+    return StrFormat(Msg, sizeof Msg, "The library could not be written to\n%s\n%s", DBGetPath(db), strtrimr(reason));
+}
+
+// The library in memory (the mixer has let go of every released item).
 void DlgTLLibraryReplaced()
 {
     DlgTLFillTable();
@@ -521,29 +513,34 @@ void DlgTLLibraryReplaced()
         DlgPLFillTable();
 }
 
+void DlgTLLoadFailed(HWND Owner, DB* db)
+{
+    char msg[MAXL_MESSAGE];
+    ErrorMsg(Owner, StrFormat(msg, sizeof msg,
+                              "%s is damaged or not a Tandem database; %d tracks and %d playlists could be read; "
+                              "the file is left as it is.",
+                              DBGetPath(db), TLGetTotal(DBGetTL(db)), ListGetTotal(DBGetPLL(db))));
+}
+
 void DlgTLNewDBase()
 {
-    if (DlgTLLibraryBusy())
+    if (DlgLibraryBusy(hwndTL) || !DlgTLKeepLibrary(hwndTL))
         return;
     DBFree(TheDB());
+    DBSetPath(TheDB(), "");
     DlgTLLibraryReplaced();
 }
 
 void DlgTLOpenDBase()
 {
-    if (DlgTLLibraryBusy())
-        return;
     char name[MAXL_DBPATH];
     int onlyOne = 0;
-    if (!GetOpenFileName2(hwndTL, strTitleOpenDB, strFilterDB, name, sizeof name, 0, &onlyOne))
-        return;
-    DBSetPath(TheDB(), name);
-    DBRestore(TheDB());
-    DlgTLLibraryReplaced();
+    if (GetOpenFileName2(hwndTL, strTitleOpenDB, strFilterDB, name, sizeof name, 0, &onlyOne))
+        DlgTLOpenDBaseFile(hwndTL, name);
 }
 
-// Saving has no message of its own; a write that fails is reported, so the
-// user does not take an unsaved library for saved.
+// A write that fails is reported, so the user does not take an unsaved
+// library for saved.
 void DlgTLSaveDBase(int SaveAs)
 {
     DB* db = TheDB();
@@ -555,7 +552,7 @@ void DlgTLSaveDBase(int SaveAs)
     }
     if (!DBStore(db)) {
         char msg[MAXL_MESSAGE];
-        ErrorMsg(hwndTL, StrFormat(msg, sizeof msg, "The database could not be written to\n%s", DBGetPath(db)));
+        ErrorMsg(hwndTL, SaveFailure(db, GetLastError(), msg));
     }
 }
 
@@ -575,19 +572,30 @@ void DlgTLResize(WPARAM wParam, LPARAM lParam)
 {
     if (wParam == SIZE_MINIMIZED)
         return;
-    for (const PLACEMENT& p : DlgTLLayout(LOWORD(lParam), HIWORD(lParam)))
-        MoveWindow(GetDlgItem(hwndTL, p.Id), p.X, p.Y, p.Width, p.Height, TRUE);
+    DlgApplyLayout(hwndTL, DlgTLLayout(LOWORD(lParam), HIWORD(lParam)));
 }
 
-void DlgTLNotify(const NMHDR* Header)
+void DlgTLRowText(NMLVDISPINFOA* Info)
 {
-    if (Header->idFrom == LVTRACKLIST && Header->code == LVN_COLUMNCLICK)
+    const auto row = static_cast<std::size_t>(Info->item.iItem);
+    if (Info->item.iItem >= 0 && row < Rows.size())
+        LVDispText(Info, DlgTLListColumnField(Rows[row], Info->item.iSubItem));
+}
+
+void DlgTLNotify(NMHDR* Header)
+{
+    if (Header->idFrom != LVTRACKLIST)
+        return;
+    if (Header->code == LVN_COLUMNCLICK)
         DlgTLSortTracks(reinterpret_cast<const NMLISTVIEW*>(Header)->iSubItem);
+    else if (Header->code == LVN_GETDISPINFOA)
+        DlgTLRowText(reinterpret_cast<NMLVDISPINFOA*>(Header));
 }
 
 void DlgTLEnd(HWND hwnd)
 {
     hwndTL = nullptr;
+    Rows = {};
     DestroyWindow(hwnd);
 }
 
@@ -619,7 +627,7 @@ INT_PTR CALLBACK DlgTLWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     switch (msg) {
     case WM_INITDIALOG: DlgTLInit(hwnd); return 0;
     case WM_SIZE: DlgTLResize(wParam, lParam); return 0;
-    case WM_NOTIFY: DlgTLNotify(reinterpret_cast<const NMHDR*>(lParam)); return 0;
+    case WM_NOTIFY: DlgTLNotify(reinterpret_cast<NMHDR*>(lParam)); return 0;
     case WM_CLOSE: DlgTLEnd(hwnd); return 1;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
@@ -680,29 +688,31 @@ void TLEdit()
     CreateDialogParamA(hInst, MAKEINTRESOURCEA(DLG_TL), hwndMain, DlgTLWndProc, 0);
 }
 
+// Only the rows are rebuilt: the list view asks for the texts it shows.
 void DlgTLFillTable()
 {
     if (hwndTL == nullptr)
         return;
-    const HWND list = TrackList();
     LIST* tl = TheTL();
     const int hidden = CountHidden();
     const int total = TLGetTotal(tl);
-    LVSetRedraw(list, 0);
-    LVMDeleteAllItems(list);
-    LVMSetItemCount(list, TheDB()->bShowHidden ? total : total - hidden);
-    int row = 0;
+    Rows.clear();
+    Rows.reserve(static_cast<std::size_t>(TheDB()->bShowHidden ? total : total - hidden));
     LISTITEM* key = nullptr;
     for (SONG* song = TLFindFirstSong(tl, &key); song != nullptr; song = TLFindNextSong(tl, &key))
         if (RowShown(song))
-            DlgTLAddRow(row++, song);
-    LVSetRedraw(list, 1);
+            Rows.push_back(song);
+    LVSetRowCount(TrackList(), static_cast<int>(Rows.size()), 0);
     char line[MAXL_TOTALLINE];
     WMSetText(GetDlgItem(hwndTL, STTOTALTRACKS),
               StrFormat(line, sizeof line, "Total track(s): %d  Hidden track(s): %d", total, hidden));
 }
 
-SONG* DlgTLGetItem(int NO) { return hwndTL != nullptr ? LVGetRowParam(TrackList(), NO) : nullptr; }
+SONG* DlgTLGetItem(int NO)
+{
+    return hwndTL != nullptr && NO >= 0 && static_cast<std::size_t>(NO) < Rows.size() ? Rows[static_cast<std::size_t>(NO)]
+                                                                                     : nullptr;
+}
 
 int DlgTLGetNextIdx(int* StartNo, int Mask)
 {
@@ -722,3 +732,57 @@ int DlgTLGetFocusedIdx()
 }
 
 SONG* DlgTLGetFocusedSong() { return DlgTLGetItem(DlgTLGetFocusedIdx()); }
+
+// A modal dialog or prompt disables the window it stands over; each of them
+// may hold a track or an item.
+bool DlgLibraryBusy(HWND Owner)
+{
+    bool busy = false;
+    for (HWND window : {hwndMain, hwndTL, hwndPL})
+        busy = busy || (window != nullptr && !IsWindowEnabled(window));
+    // Over the dialog that disabled Owner: closing a box re-enables its owner.
+    if (busy)
+        ErrorMsg(GetLastActivePopup(Owner),
+                 "Close the open dialogs and messages of Tandem first: they may use what this command releases.");
+    return busy;
+}
+
+int DlgTLKeepLibrary(HWND Owner)
+{
+    DB* db = TheDB();
+    for (;;) {
+        if (LibraryEmpty(db) || DBStore(db))
+            return 1;
+        char msg[MAXL_MESSAGE];
+        char question[MAXL_MESSAGE + 80];
+        StrFormat(question, sizeof question, "%s\n\nSave the library under another name?\n(No: leave it unsaved)",
+                  SaveFailure(db, GetLastError(), msg));
+        const int answer = MessageBoxA(Owner, question, strWarning, MB_YESNOCANCEL | MB_ICONWARNING);
+        if (answer == IDNO)
+            return 1;
+        char name[MAXL_DBPATH];
+        if (answer != IDYES || !GetSaveFileName2(Owner, strTitleSaveDB, strFilterDB, name, strExtDBase, sizeof name, 0))
+            return 0;
+        DBSetPath(db, name);
+    }
+}
+
+int DlgTLLoadDBase(HWND Owner, const char* Path)
+{
+    DB* db = TheDB();
+    char path[MAXL_DBPATH + 1];
+    StrCopy(path, Path);
+    DBSetPath(db, path);
+    const int ok = DBRestore(db);
+    DlgTLLibraryReplaced();
+    if (!ok && db->bRestoreFailed)
+        DlgTLLoadFailed(Owner, db);
+    return ok;
+}
+
+int DlgTLOpenDBaseFile(HWND Owner, const char* Path)
+{
+    if (DlgLibraryBusy(Owner) || !DlgTLKeepLibrary(Owner))
+        return 0;
+    return DlgTLLoadDBase(Owner, Path);
+}

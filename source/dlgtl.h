@@ -22,6 +22,20 @@ int DlgTLGetFocusedIdx();
 // The focused row's track; null without a focused row or while closed.
 SONG* DlgTLGetFocusedSong();
 
+// Refuses (with a message over Owner) while a dialog or prompt that may
+// hold a track, item or playlist is open; true then.
+bool DlgLibraryBusy(HWND Owner);
+// Saves the library where it came from; when it cannot be (no path, a file
+// that failed to load, a failed write) and it is not empty, asks: Save as,
+// Don't save, or back. 0 when the user went back or cancelled the save dialog.
+int DlgTLKeepLibrary(HWND Owner);
+// Reads the database at Path into the library and refreshes the windows; a
+// damaged file is reported over Owner and left as it is. 1 on success.
+int DlgTLLoadDBase(HWND Owner, const char* Path);
+// The command "Open database" for a chosen path, from any window: refused
+// while the library is busy, keeps the open library first, then loads.
+int DlgTLOpenDBaseFile(HWND Owner, const char* Path);
+
 // The row text of column Idx (0..9) for Song; null for another index.
 const char* DlgTLListColumnField(const SONG* Song, int Idx);
 // The table's sort order: lParamSort is the column, plus 256 for descending.

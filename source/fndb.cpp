@@ -13,10 +13,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
-constexpr char kTempSuffix[] = ".tmp";
+// Temporary names "~T0" .. "~TFF" beside the file: no longer than most file
+// names, so a path the format allows still has room for its temporary.
+constexpr int MAXI_TEMPNAMES = 256;
+// IDs from a file beyond this are renumbered, so that new IDs never overflow.
+constexpr std::uint32_t MAXI_SANEID = 0x40000000;
 
 // A song's fields in file order (561 bytes).
 template <class Number, class Text>
@@ -78,6 +83,61 @@ bool WriteDatabase(DB* db, File& file)
     const SONGINDEX index(&db->lstTracks);
     ok = PLLStore(&db->lstPlayLists, file, const_cast<SONGINDEX*>(&index)) && ok;
     return ok;
+}
+
+// A hidden node in the track list becomes a hidden track; playlists and
+// items have no hidden state, so their nodes are all shown.
+void ShowNodes(LIST* List, bool Tracks)
+{
+    for (LISTITEM* item = List->First; item != nullptr; item = item->Next) {
+        if (Tracks && item->Hidden)
+            static_cast<SONG*>(item->Data)->General.bHidden = 1;
+        item->Hidden = 0;
+    }
+    List->Items = List->TotalItems;
+}
+
+// References are pointers once the file is read, so IDs may be renumbered.
+void SaneIDs(LIST* List)
+{
+    bool sane = List->NextFreeID < MAXI_SANEID;
+    for (const LISTITEM* item = List->First; item != nullptr && sane; item = item->Next)
+        sane = item->ID >= 0;
+    if (sane)
+        return;
+    std::int32_t id = 0;
+    for (LISTITEM* item = List->First; item != nullptr; item = item->Next)
+        item->ID = id++;
+    List->NextFreeID = static_cast<std::uint32_t>(id);
+}
+
+void MakeSound(DB* db)
+{
+    for (LIST* list : {&db->lstTracks, &db->lstPlayLists}) {
+        ShowNodes(list, list == &db->lstTracks);
+        SaneIDs(list);
+    }
+    for (LISTITEM* item = db->lstPlayLists.First; item != nullptr; item = item->Next) {
+        LIST* items = PLGetList(static_cast<PL*>(item->Data));
+        ShowNodes(items, false);
+        SaneIDs(items);
+    }
+}
+
+// Creates a file of a free temporary name in Path's folder into Temp.
+File CreateTemp(const char* Path, char (&Temp)[MAXL_DBPATH + 8])
+{
+    const char* slash = std::strrchr(Path, '\\');
+    if (const char* other = std::strrchr(Path, '/'); other != nullptr && (slash == nullptr || other > slash))
+        slash = other;
+    const int dirLen = slash != nullptr ? static_cast<int>(slash - Path + 1) : 0;
+    for (int i = 0; i < MAXI_TEMPNAMES; ++i) {
+        StrFormat(Temp, sizeof Temp, "%.*s~T%X", dirLen, Path, i);
+        File file = File::CreateNew(Temp);
+        if (file.IsOpen() || !File::Exists(Temp))
+            return file;
+    }
+    return File();
 }
 
 bool ReadDatabase(DB* db, File& file)
@@ -194,9 +254,8 @@ int DBStore(DB* db)
 {
     if (db == nullptr || db->cPath[0] == '\0' || db->bRestoreFailed)
         return 0;
-    char temp[MAXL_DBPATH + sizeof kTempSuffix];
-    StrFormat(temp, sizeof temp, "%s%s", db->cPath, kTempSuffix);
-    File file = File::OpenWrite(temp);
+    char temp[MAXL_DBPATH + 8];
+    File file = CreateTemp(db->cPath, temp);
     if (!file.IsOpen())
         return 0;
     const bool written = WriteDatabase(db, file);
@@ -213,6 +272,7 @@ int DBRestore(DB* db)
     DBFree(db);
     File file = File::OpenRead(db->cPath);
     const bool ok = file.IsOpen() && ReadDatabase(db, file);
+    MakeSound(db);
     db->bRestoreFailed = !ok && File::Exists(db->cPath);
     return ok ? 1 : 0;
 }
@@ -246,6 +306,8 @@ int SongRestoreProc(void** Song, File& File, void*)
         return 0;
     }
     TerminateTexts(song);
+    if (song->Desc.iStyle < 0 || song->Desc.iStyle > STYLE_NONE)
+        song->Desc.iStyle = STYLE_NONE;
     *Song = song;
     return 1;
 }

@@ -1,7 +1,8 @@
 // The program's entry point: players, database, settings, then the control
-// panel for the whole run; the database and the settings are saved after it closes.
+// panel for the whole run; the panel keeps the library as it closes, the settings are saved after.
 #include "dlgcomm.h"
 #include "dlgmain.h"
+#include "dlgtl.h"
 #include "fncfg.h"
 #include "fndb.h"
 #include "fnmain.h"
@@ -102,10 +103,9 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
     InitConfig();
     if (commandLineDB[0] != '\0')
         DBSetPath(MainGetDB(), commandLineDB);
-    DBRestore(MainGetDB());
+    DlgTLLoadDBase(nullptr, DBGetPath(MainGetDB()));
     DialogBoxParamA(hInst, MAKEINTRESOURCEA(DLG_MAIN), nullptr, DlgMainWndProc, 0);
 
-    DBStore(MainGetDB());
     DoneWAmpInstances();
     CfgStore();
     if (SUCCEEDED(com))
