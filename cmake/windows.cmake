@@ -5,7 +5,7 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 include(GoogleTest)
 
-set(WIN32_LIBS comctl32 comdlg32 shell32 gdi32 user32 advapi32 ole32)
+set(WIN32_LIBS comctl32 comdlg32 shell32 gdi32 user32 advapi32 ole32 winmm)
 
 file(GLOB WINDOW_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/source/dlg*.cpp)
 if(EXISTS ${PROJECT_SOURCE_DIR}/source/winmain.cpp)

@@ -361,14 +361,16 @@ void DlgMainEditChangeComboBox(WPARAM wParam, LPARAM lParam)
     if (id != CBOFADELEN && id != CBODUOLEN)
         return;
     char S[MAXL_TYPEDLENGTH + 1];
-    int value = 0;
-    if (std::sscanf(WMGetText(LParamWindow(lParam), sizeof S, S), "%d", &value) != 1)
-        return;
+    std::uint32_t value = 0;
+    const char* text = WMGetText(LParamWindow(lParam), sizeof S, S);
+    if (text[0] == '\0')
+        return;  // the user is about to type a new length
+    // Anything but a sane length keeps the last one, and the field shows it.
+    const bool valid = MixParseLength(text, &value) != 0;
     if (id == CBOFADELEN)
-        StateSetFadeLen(static_cast<unsigned>(value));
+        DlgMainSetFadeLen(valid ? value : StateGetFadeLen(), !valid);
     else
-        StateSetDuoLen(static_cast<unsigned>(value));
-    DlgMainFreshTotal();
+        DlgMainSetDuoLen(valid ? value : StateGetDuoLen(), !valid);
 }
 
 void DlgMainSelChangeComboBox(WPARAM wParam, LPARAM lParam)
@@ -437,13 +439,16 @@ void DlgMainNext() { MixNext(hwndMain); }
 void DlgMainSkipNext()
 {
     MixSkip(hwndMain);
-    DlgMainSetNextSong(StateGetNextPLI());
+    DlgMainSetNextSong(MixGetQueuedPLI());
 }
 
 void DlgMainPause() { WAmpBtPause(StateGetActPlayer()); }
 
 void DlgMainMMProc(HWND, UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    // A slot outside the arrays of controls is a fault of the sender: ignored.
+    if ((msg == MIXMSG_VOLUME && wParam > SLOT_COMMON) || (msg == MIXMSG_ACTPLAYER && wParam > SLOT_PL2))
+        return;
     switch (msg) {
     case MIXMSG_NEXTPLI:
         DlgMainSetNextSong(WParamPLI(wParam));
@@ -510,7 +515,7 @@ void DlgMainCommand(WPARAM wParam, LPARAM lParam)
     case BTPLAYNEXT: DlgMainNext(); break;
     case BTSKIPNEXT: DlgMainSkipNext(); break;
     case BTPAUSE: DlgMainPause(); break;
-    case BTSTOP: WAmpBtStop(StateGetActPlayer()); break;
+    case BTSTOP: MixStopByUser(); break;
     case BTTL: TLEdit(); break;
     case BTPLAYLIST: PLEdit(); break;
     case BTHELP: DlgMainHelp(); break;

@@ -92,7 +92,7 @@ void PLFreePLIByIdx(PL* pl, int Idx)
     PLI* pli = PLGetPLI(pl, Idx);
     if (pli == nullptr)
         return;
-    MixDropPLI(pli);
+    MixDropPLI(pli, true);
     pl->lTotalTime -= SongGetLen(PLIGetSong(pli));
     ListFreeItemByIdx(&pl->lstItems, Idx, PLIFreeProc);
 }

@@ -541,3 +541,9 @@ int Control::CheckWrites() const
 }
 
 }  // namespace fake
+
+// ---- seam calls of the mixer's watchdog and poll timing ----
+
+BOOL IsWindow(HWND hWnd) { return fake::IsWindow(hWnd) ? TRUE : FALSE; }
+UINT timeBeginPeriod(UINT) { return 0; }
+UINT timeEndPeriod(UINT) { return 0; }
