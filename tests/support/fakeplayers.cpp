@@ -80,10 +80,6 @@ SimPlayer::SimPlayer(const VirtualClock& clock, const TrackTable& tracks, DWORD 
         std::lock_guard lock(mutex_);
         log_.push_back(entry);
     });
-    model_.SetWindowRequest([this](int id) {
-        std::lock_guard lock(mutex_);
-        requests_.push_back(id);
-    });
     window_ = CreateWindow(
         WAMP_WINDOWCLASS, [this](UINT msg, WPARAM wParam, LPARAM lParam) { return Handle(msg, wParam, lParam); },
         processId);
@@ -118,12 +114,6 @@ void SimPlayer::ClearLog()
     log_.clear();
 }
 
-std::vector<int> SimPlayer::WindowRequests() const
-{
-    std::lock_guard lock(mutex_);
-    return requests_;
-}
-
 void SimPlayer::Close() { DestroyWindow(window_); }
 
 // ---- PlayerRig ----
@@ -133,7 +123,7 @@ PlayerRig::PlayerRig(int running, bool installed)
     WAmpInstFreeAll();
     Reset();
     if (installed)
-        SetOpenCommand(kPlayerOpenCommand);
+        RegistrySet(HKEY_CLASSES_ROOT, kOpenCommandKey, "", kPlayerOpenCommand);
     SetLauncher([this](const std::string& cmdLine, UINT) { return Launch(cmdLine); });
     for (int i = 0; i < running; ++i)
         Start();
@@ -190,11 +180,6 @@ int PlayerRig::Launches() const
 {
     std::lock_guard lock(mutex_);
     return launches_;
-}
-
-void PlayerRig::SetOpenCommand(const std::string& command)
-{
-    RegistrySet(HKEY_CLASSES_ROOT, kOpenCommandKey, "", command);
 }
 
 // Starts a player only for the command that starts the installed player.

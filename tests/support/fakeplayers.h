@@ -70,8 +70,6 @@ public:
     // Every message the player handled, in order.
     std::vector<PlayerJournalEntry> Log() const;
     void ClearLog();
-    // The WINAMP_OPTIONS_... / WINAMP_HELP_ABOUT windows it was asked to open.
-    std::vector<int> WindowRequests() const;
     // The user closes the player: the window stops answering.
     void Close();
 
@@ -82,7 +80,6 @@ private:
     DWORD processId_;
     mutable std::mutex mutex_;
     std::vector<PlayerJournalEntry> log_;
-    std::vector<int> requests_;
     HWND window_ = nullptr;
 };
 
@@ -111,9 +108,6 @@ public:
     SimPlayer* ByWindow(HWND wnd);
     // How many players WinExec started.
     int Launches() const;
-
-    // Registers another open command of the player's file class.
-    void SetOpenCommand(const std::string& command);
 
 private:
     UINT Launch(const std::string& cmdLine);

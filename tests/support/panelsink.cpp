@@ -20,37 +20,34 @@ namespace {
 
 std::atomic<fake::PanelSink*> ActiveSink{nullptr};
 
+void Hook(const std::string& call)
+{
+    if (fake::PanelSink* sink = ActiveSink)
+        sink->Hook(call);
+}
+
 }  // namespace
 
-void DlgMainSetTestPlayerState(int Playing)
-{
-    if (fake::PanelSink* sink = ActiveSink)
-        sink->OnTestPlayerState(Playing);
-}
-
-void DlgTTFreshTestPos(const char* Pos)
-{
-    if (fake::PanelSink* sink = ActiveSink)
-        sink->OnTrackTimesPos(Pos);
-}
-
-void DlgTTBeatTest(unsigned Pos)
-{
-    if (fake::PanelSink* sink = ActiveSink)
-        sink->OnBeatTest(Pos);
-}
-
-void DlgPLIFreshTestPos(const char* PosS)
-{
-    if (fake::PanelSink* sink = ActiveSink)
-        sink->OnItemEditorPos(PosS);
-}
+void DlgMainSetTestPlayerState(int Playing) { Hook("busy " + std::to_string(Playing)); }
+void DlgTTFreshTestPos(const char* Pos) { Hook(std::string("tt ") + Pos); }
+void DlgTTBeatTest(unsigned Pos) { Hook("beat " + std::to_string(Pos)); }
+void DlgPLIFreshTestPos(const char* PosS) { Hook(std::string("pli ") + PosS); }
 
 namespace fake {
 
 PanelSink::PanelSink()
 {
-    hwnd_ = CreateWindow("#32770", [this](UINT msg, WPARAM wParam, LPARAM lParam) { return Handle(msg, wParam, lParam); });
+    hwnd_ = CreateWindow("#32770", [this](UINT msg, WPARAM wParam, LPARAM lParam) {
+        {
+            std::lock_guard lock(mutex_);
+            messages_.push_back({msg, wParam, lParam});
+        }
+        if (msg == MIXMSG_VOLUME)
+            MixSetVolume(static_cast<int>(wParam), static_cast<int>(lParam));
+        else if (msg == MIXMSG_CHANGE)
+            MixOnChangeMsg(wParam);
+        return LRESULT{0};
+    });
     hwndTBSONGPOS = songPos.hwnd();
     hwndEDELAPSED = elapsed.hwnd();
     hwndSTREMAINING = remainingLabel.hwnd();
@@ -71,19 +68,6 @@ PanelSink::~PanelSink()
     hwndTT = nullptr;
     hwndPLI = nullptr;
     DestroyWindow(hwnd_);
-}
-
-LRESULT PanelSink::Handle(UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    {
-        std::lock_guard lock(mutex_);
-        messages_.push_back({msg, wParam, lParam});
-    }
-    if (msg == MIXMSG_VOLUME)
-        MixSetVolume(static_cast<int>(wParam), static_cast<int>(lParam));
-    else if (msg == MIXMSG_CHANGE)
-        MixOnChangeMsg(wParam);
-    return 0;
 }
 
 std::vector<PanelSink::Message> PanelSink::Messages() const
@@ -107,52 +91,16 @@ void PanelSink::ClearMessages()
     messages_.clear();
 }
 
-int PanelSink::TestPlayerState() const
+std::vector<std::string> PanelSink::Hooks() const
 {
     std::lock_guard lock(mutex_);
-    return testPlayerState_;
+    return hooks_;
 }
 
-std::vector<std::string> PanelSink::TrackTimesPositions() const
+void PanelSink::Hook(const std::string& call)
 {
     std::lock_guard lock(mutex_);
-    return ttPositions_;
-}
-
-std::vector<unsigned> PanelSink::BeatTestPositions() const
-{
-    std::lock_guard lock(mutex_);
-    return beatPositions_;
-}
-
-std::vector<std::string> PanelSink::ItemEditorPositions() const
-{
-    std::lock_guard lock(mutex_);
-    return pliPositions_;
-}
-
-void PanelSink::OnTestPlayerState(int Playing)
-{
-    std::lock_guard lock(mutex_);
-    testPlayerState_ = Playing;
-}
-
-void PanelSink::OnTrackTimesPos(const char* Pos)
-{
-    std::lock_guard lock(mutex_);
-    ttPositions_.push_back(Pos);
-}
-
-void PanelSink::OnBeatTest(unsigned Pos)
-{
-    std::lock_guard lock(mutex_);
-    beatPositions_.push_back(Pos);
-}
-
-void PanelSink::OnItemEditorPos(const char* Pos)
-{
-    std::lock_guard lock(mutex_);
-    pliPositions_.push_back(Pos);
+    hooks_.push_back(call);
 }
 
 }  // namespace fake

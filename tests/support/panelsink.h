@@ -1,7 +1,7 @@
 // A recording stand-in for the control panel: the mixer's destination window
 // and the live fields the status display writes. It applies what the real
 // panel must apply (reported volumes, changes handed over by the mixer
-// thread) and records every notification.
+// thread) and records every notification and every call of the dialog hooks.
 #pragma once
 
 #include "fakeos.h"
@@ -29,12 +29,9 @@ public:
     std::vector<Message> Messages() const;
     std::vector<Message> MessagesOf(UINT msg) const;
     void ClearMessages();
-
-    // What the status display passed to the dialog hooks.
-    int TestPlayerState() const;
-    std::vector<std::string> TrackTimesPositions() const;
-    std::vector<unsigned> BeatTestPositions() const;
-    std::vector<std::string> ItemEditorPositions() const;
+    // The dialog hooks' calls in order: "busy N", "tt TEXT", "beat MS", "pli TEXT".
+    std::vector<std::string> Hooks() const;
+    void Hook(const std::string& call);
 
     Control songPos{"msctls_trackbar32"};
     Control elapsed{"Edit"};
@@ -47,21 +44,10 @@ public:
     Control trackTimes{"#32770"};
     Control itemEditor{"#32770"};
 
-    // Called by the hook stand-ins.
-    void OnTestPlayerState(int Playing);
-    void OnTrackTimesPos(const char* Pos);
-    void OnBeatTest(unsigned Pos);
-    void OnItemEditorPos(const char* Pos);
-
 private:
-    LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam);
-
     mutable std::mutex mutex_;
     std::vector<Message> messages_;
-    int testPlayerState_ = -1;
-    std::vector<std::string> ttPositions_;
-    std::vector<unsigned> beatPositions_;
-    std::vector<std::string> pliPositions_;
+    std::vector<std::string> hooks_;
     HWND hwnd_ = nullptr;
 };
 
