@@ -362,16 +362,28 @@ void DlgMainEditChangeComboBox(WPARAM wParam, LPARAM lParam)
         return;
     char S[MAXL_TYPEDLENGTH + 1];
     std::uint32_t value = 0;
-    const char* text = WMGetText(LParamWindow(lParam), sizeof S, S);
-    if (text[0] == '\0')
-        return;  // the user is about to type a new length
-    // Anything but a sane length keeps the last one, and the field shows it.
-    const bool valid = MixParseLength(text, &value) != 0;
+    // Anything but a sane length keeps the last one; the field shows it again
+    // when the user leaves it.
+    if (!MixParseLength(WMGetText(LParamWindow(lParam), sizeof S, S), &value))
+        return;
     if (id == CBOFADELEN)
-        DlgMainSetFadeLen(valid ? value : StateGetFadeLen(), !valid);
+        DlgMainSetFadeLen(value, 0);
     else
-        DlgMainSetDuoLen(valid ? value : StateGetDuoLen(), !valid);
+        DlgMainSetDuoLen(value, 0);
 }
+
+namespace {
+
+// The field of a length combo box shows the length in force once the user leaves it.
+void DlgMainKillFocusComboBox(WPARAM wParam)
+{
+    if (LOWORD(wParam) == CBOFADELEN)
+        DlgMainSetFadeLen(StateGetFadeLen(), 1);
+    else if (LOWORD(wParam) == CBODUOLEN)
+        DlgMainSetDuoLen(StateGetDuoLen(), 1);
+}
+
+}  // namespace
 
 void DlgMainSelChangeComboBox(WPARAM wParam, LPARAM lParam)
 {
@@ -485,6 +497,7 @@ void DlgMainCommand(WPARAM wParam, LPARAM lParam)
     switch (HIWORD(wParam)) {
     case CBN_SELCHANGE: DlgMainSelChangeComboBox(wParam, lParam); break;
     case CBN_EDITCHANGE: DlgMainEditChangeComboBox(wParam, lParam); break;
+    case CBN_KILLFOCUS: DlgMainKillFocusComboBox(wParam); break;
     default: break;
     }
     switch (LOWORD(wParam)) {

@@ -27,7 +27,7 @@ std::int16_t RndValue = -1;
 
 // The effective end of a current item that was released while it played:
 // its track plays on and still mixes into the next item at that point.
-std::uint32_t DroppedCurEnd = 0;
+std::atomic<std::uint32_t> DroppedCurEnd{0};
 // The same for an incoming item released during its mix, until it is current.
 std::uint32_t DroppedNextEnd = 0;
 
@@ -50,7 +50,7 @@ void SetBeatLights(const PLI* pli)
 std::uint32_t CurrentItemEnd()
 {
     const PLI* cur = StateGetCurPLI();
-    return cur != nullptr ? PLIGetEnd(cur) : DroppedCurEnd;
+    return cur != nullptr ? PLIGetEnd(cur) : DroppedCurEnd.load();
 }
 
 // Reads the facts of a track added without reading them, keeping what the
@@ -408,6 +408,14 @@ void MixStopByUser()
 
 int MixGetUserStopped() { return UserStopped; }
 
+int MixIsPlayingItem() { return StateGetCurPLI() != nullptr || DroppedCurEnd != 0; }
+
+int MixPlayerGone(int Idx)
+{
+    const WAMPINST* inst = WAmpInstGet(Idx);
+    return inst != nullptr && !IsWindow(inst->Window);
+}
+
 int MixRevivePlayer(int Idx)
 {
     WAMPINST* inst = WAmpInstGet(Idx);
@@ -470,6 +478,7 @@ void MixFadeDone(HWND Sender)
     MixChangeCurrentPLI();
     MixChangePlayers();
     MixChangeNextPLI(Sender);
+    UserStopped = 0;  // the new active player plays
     StateSetFading(0);
     StateSetMixEnabled(1);
 }

@@ -84,6 +84,11 @@ void MixCut(HWND Sender);
 // The user's STOP: the active player stays stopped until the next change.
 void MixStopByUser();
 int MixGetUserStopped();
+// Whether a track of the playlist plays: the current item's, or that of a
+// current item released while it played.
+int MixIsPlayingItem();
+// Whether slot Idx's registered player window has gone.
+int MixPlayerGone(int Idx);
 // Starts a player for slot Idx when its window has gone and registers it in
 // that slot. Returns 1 when the slot has a window afterwards.
 int MixRevivePlayer(int Idx);

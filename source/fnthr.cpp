@@ -167,7 +167,7 @@ void FineTimer(bool On)
 // its track ended early, its length was wrong, or it was closed or crashed.
 bool ActiveLost()
 {
-    return StateGetCurPLI() != nullptr && !MixGetUserStopped() &&
+    return MixIsPlayingItem() && !MixGetUserStopped() &&
            (Pass.ActStatus == PLAYSTAT_STOPPED || Pass.ActStatus == PLAYSTAT_NONE);
 }
 
@@ -236,8 +236,18 @@ void ReadStatus()
 
 void SongMixer()
 {
-    if (!StateGetMixEnabled() || Pass.Fading)
+    if (!StateGetMixEnabled())
         return;
+    if (Pass.Fading) {
+        // The incoming player vanished: its position would hold the mix for ever.
+        if (MixPlayerGone(StateGetPasPlayer())) {
+            MixRevivePlayer(StateGetPasPlayer());
+            Fade.FadeDir = FADEDIR_FINISH;
+            Fade.OldFading = 0;
+            Finish(StateGetActPlayer(), StateGetPasPlayer());
+        }
+        return;
+    }
     if (Pass.ActStatus == PLAYSTAT_PLAYING &&
         static_cast<std::int32_t>(Pass.ActPos) > static_cast<std::int32_t>(StateGetBeatLast())) {
         MixChangeFromWorker(MIXCHANGE_NEXT);
