@@ -73,6 +73,10 @@ if(E2E_TESTS)
     target_link_libraries(demodrive PRIVATE tandem_e2e)
     add_dependencies(demodrive tandem tplayer)
     tandem_warnings(demodrive)
+    # A user's actions during the unattended mixing benchmark (bench/mixwine.sh).
+    add_executable(mixinject ${PROJECT_SOURCE_DIR}/bench/mixinject.cpp)
+    target_link_libraries(mixinject PRIVATE tandem_e2e)
+    tandem_warnings(mixinject)
   endif()
 endif()
 
