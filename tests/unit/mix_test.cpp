@@ -167,6 +167,8 @@ TEST_F(Mixer, CutsPlayEachItemAndCountItPlayed)
         EXPECT_EQ(PLGetNotPlayed(MainGetCurrentPL()), left);
         MixNext(rig.Panel());
     }
+    PLFreePLIByIdx(MainGetCurrentPL(), 1);  // the current item goes; its track plays on
+    EXPECT_TRUE(StateGetCurPLI() == nullptr && rig.Player(StateGetActPlayer()).State() == PlayerState::Playing);
 }
 
 TEST_F(Mixer, DeletingTheQueuedItemQueuesItsFollower)
