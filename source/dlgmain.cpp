@@ -465,7 +465,7 @@ void DlgMainMMProc(HWND, UINT msg, WPARAM wParam, LPARAM lParam)
     case MIXMSG_NEXTPLI:
         DlgMainSetNextSong(WParamPLI(wParam));
         FreshRemainingTracks();
-        DlgPLSetFocusedPLI(StateGetNextPLI());
+        DlgPLSetFocusedPLI(MixGetQueuedPLI());
         break;
     case MIXMSG_CURRENTPLI:
         DlgMainSetCurrentSong(WParamPLI(wParam));

@@ -79,7 +79,7 @@ PlayerRig::~PlayerRig()
 PlayerTrackInfo PlayerRig::Probe(const std::string& file) const
 {
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(lengthsMutex_);
         if (const auto found = lengths_.find(file); found != lengths_.end())
             return {found->second, 44100, 128, 2};
     }

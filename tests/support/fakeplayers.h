@@ -71,7 +71,7 @@ public:
 
     VirtualClock& Clock() { return clock_; }
     // The length the players find in a file; other files are read as MP3.
-    void SetLength(const std::string& file, std::uint32_t ms) { std::lock_guard lock(mutex_); lengths_[file] = ms; }
+    void SetLength(const std::string& file, std::uint32_t ms) { std::lock_guard lock(lengthsMutex_); lengths_[file] = ms; }
 
     // Starts one player now, as the user would.
     SimPlayer& Start();
@@ -89,6 +89,7 @@ private:
 
     VirtualClock clock_;
     mutable std::mutex mutex_;
+    mutable std::mutex lengthsMutex_;  // apart: a player asks for lengths while the rig starts another
     std::map<std::string, std::uint32_t> lengths_;
     std::vector<std::unique_ptr<SimPlayer>> players_;
     int launches_ = 0;
