@@ -94,6 +94,7 @@ void PLFreePLIByIdx(PL* pl, int Idx)
         return;
     MixDropPLI(pli, true);
     pl->lTotalTime -= SongGetLen(PLIGetSong(pli));
+    pl->iPlayedItems -= pli->bPlayed ? 1 : 0;
     ListFreeItemByIdx(&pl->lstItems, Idx, PLIFreeProc);
 }
 

@@ -169,6 +169,7 @@ TEST_F(Mixer, CutsPlayEachItemAndCountItPlayed)
     }
     PLFreePLIByIdx(MainGetCurrentPL(), 1);  // the current item goes; its track plays on
     EXPECT_TRUE(StateGetCurPLI() == nullptr && rig.Player(StateGetActPlayer()).State() == PlayerState::Playing);
+    EXPECT_EQ(PLGetNotPlayed(MainGetCurrentPL()), 1) << "its mark went with it";
 }
 
 TEST_F(Mixer, DeletingTheQueuedItemQueuesItsFollower)
