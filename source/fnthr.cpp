@@ -32,6 +32,8 @@ struct {
     int Fading;
     std::uint32_t ActPos;
     int ActStatus;
+    std::uint32_t PasPos;  // the incoming position of the last step
+    bool PasStill;         // it did not advance since the step before
 } Pass;
 
 constexpr int FADEDIR_DUO = 0;
@@ -239,12 +241,14 @@ void SongMixer()
     if (!StateGetMixEnabled())
         return;
     if (Pass.Fading) {
-        // The incoming player vanished: its position would hold the mix for ever.
-        if (MixPlayerGone(StateGetPasPlayer())) {
-            MixRevivePlayer(StateGetPasPlayer());
+        // The incoming player vanished or its track ended: its position would
+        // hold the mix for ever. A paused one holds it until it moves again.
+        const int pas = StateGetPasPlayer();
+        if (MixPlayerGone(pas) || (Pass.PasStill && WAmpCmIsPlaying(pas) == PLAYSTAT_STOPPED)) {
+            MixRevivePlayer(pas);
             Fade.FadeDir = FADEDIR_FINISH;
             Fade.OldFading = 0;
-            Finish(StateGetActPlayer(), StateGetPasPlayer());
+            Finish(StateGetActPlayer(), pas);
         }
         return;
     }
@@ -269,6 +273,8 @@ void FadeMixer()
     StateSetPos(Pass.ActPos);
     if (Pass.Fading) {
         const std::uint32_t P = WAmpCmGetSongPos(pas);
+        Pass.PasStill = static_cast<std::int32_t>(P) <= static_cast<std::int32_t>(Pass.PasPos);
+        Pass.PasPos = P;
         if (!Fade.OldFading) {
             Fade.VolAct = StateGetVolume(act);
             Fade.VolPas = StateGetVolume(pas);
