@@ -51,3 +51,8 @@ if(TANDEM_BENCH)
     tandem_warnings(${name})
   endforeach()
 endif()
+
+# The mixer soak runs on request (it takes minutes): cmake --build ... --target mixsoak.
+add_executable(mixsoak EXCLUDE_FROM_ALL ${PROJECT_SOURCE_DIR}/bench/mixsoak.cpp)
+target_link_libraries(mixsoak PRIVATE ${NATIVE_SEAM})
+tandem_warnings(mixsoak)

@@ -5,7 +5,7 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 include(GoogleTest)
 
-set(WIN32_LIBS comctl32 comdlg32 shell32 gdi32 user32 advapi32 ole32)
+set(WIN32_LIBS comctl32 comdlg32 shell32 gdi32 user32 advapi32 ole32 winmm)
 # The version resources of both programs carry the project's version.
 set_source_files_properties(resources/tandem.rc resources/tplayer.rc PROPERTIES COMPILE_DEFINITIONS
   "TANDEM_VERSION_MAJOR=${PROJECT_VERSION_MAJOR};TANDEM_VERSION_MINOR=${PROJECT_VERSION_MINOR};TANDEM_VERSION=${PROJECT_VERSION}")
@@ -85,6 +85,10 @@ if(E2E_TESTS)
     target_link_libraries(demodrive PRIVATE tandem_e2e)
     add_dependencies(demodrive tandem tplayer)
     tandem_warnings(demodrive)
+    # A user's actions during the unattended mixing benchmark (bench/mixwine.sh).
+    add_executable(mixinject ${PROJECT_SOURCE_DIR}/bench/mixinject.cpp)
+    target_link_libraries(mixinject PRIVATE tandem_e2e)
+    tandem_warnings(mixinject)
   endif()
 
   # The manual's pictures of each window (scripts/make-manual).

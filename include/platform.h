@@ -200,4 +200,9 @@ constexpr DWORD WC_NO_BEST_FIT_CHARS = 0x00000400;
 int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, const WCHAR* lpWideCharStr, int cchWideChar,
                         LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar, BOOL* lpUsedDefaultChar);
 
+// Whether a window still exists; the timer resolution while mixing.
+BOOL IsWindow(HWND hWnd);
+UINT timeBeginPeriod(UINT uPeriod);
+UINT timeEndPeriod(UINT uPeriod);
+
 #endif

@@ -17,7 +17,7 @@ constexpr std::size_t kDocumentPlaceholderLength = 5;
 HWND InstWindow(int NO)
 {
     const WAMPINST* inst = WAmpInstGet(NO);
-    return inst != nullptr ? inst->Window : nullptr;
+    return inst != nullptr ? inst->Window.load() : nullptr;
 }
 
 // wParam is the full width here, so that WAmpCmGetSkin can pass an address.

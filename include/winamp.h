@@ -68,7 +68,7 @@ constexpr int MAXL_WAMPPATH = 260;
 // ---- registry of player windows ----
 
 struct WAMPINST {
-    HWND Window;
+    std::atomic<HWND> Window;  // replaced by the mixer thread when a vanished player is started again
     unsigned Version;
     unsigned ProcessID;
     int NO;

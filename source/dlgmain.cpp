@@ -366,15 +366,29 @@ void DlgMainEditChangeComboBox(WPARAM wParam, LPARAM lParam)
     if (id != CBOFADELEN && id != CBODUOLEN)
         return;
     char S[MAXL_TYPEDLENGTH + 1];
-    int value = 0;
-    if (std::sscanf(WMGetText(LParamWindow(lParam), sizeof S, S), "%d", &value) != 1)
+    std::uint32_t value = 0;
+    // Anything but a sane length keeps the last one; the field shows it again
+    // when the user leaves it.
+    if (!MixParseLength(WMGetText(LParamWindow(lParam), sizeof S, S), &value))
         return;
     if (id == CBOFADELEN)
-        StateSetFadeLen(static_cast<unsigned>(value));
+        DlgMainSetFadeLen(value, 0);
     else
-        StateSetDuoLen(static_cast<unsigned>(value));
-    DlgMainFreshTotal();
+        DlgMainSetDuoLen(value, 0);
 }
+
+namespace {
+
+// The field of a length combo box shows the length in force once the user leaves it.
+void DlgMainKillFocusComboBox(WPARAM wParam)
+{
+    if (LOWORD(wParam) == CBOFADELEN)
+        DlgMainSetFadeLen(StateGetFadeLen(), 1);
+    else if (LOWORD(wParam) == CBODUOLEN)
+        DlgMainSetDuoLen(StateGetDuoLen(), 1);
+}
+
+}  // namespace
 
 void DlgMainSelChangeComboBox(WPARAM wParam, LPARAM lParam)
 {
@@ -442,18 +456,21 @@ void DlgMainNext() { MixNext(hwndMain); }
 void DlgMainSkipNext()
 {
     MixSkip(hwndMain);
-    DlgMainSetNextSong(StateGetNextPLI());
+    DlgMainSetNextSong(MixGetQueuedPLI());
 }
 
 void DlgMainPause() { WAmpBtPause(StateGetActPlayer()); }
 
 void DlgMainMMProc(HWND, UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    // A slot outside the arrays of controls is a fault of the sender: ignored.
+    if ((msg == MIXMSG_VOLUME && wParam > SLOT_COMMON) || (msg == MIXMSG_ACTPLAYER && wParam > SLOT_PL2))
+        return;
     switch (msg) {
     case MIXMSG_NEXTPLI:
         DlgMainSetNextSong(WParamPLI(wParam));
         FreshRemainingTracks();
-        DlgPLSetFocusedPLI(StateGetNextPLI());
+        DlgPLSetFocusedPLI(MixGetQueuedPLI());
         break;
     case MIXMSG_CURRENTPLI:
         DlgMainSetCurrentSong(WParamPLI(wParam));
@@ -540,6 +557,7 @@ void DlgMainCommand(WPARAM wParam, LPARAM lParam)
     switch (HIWORD(wParam)) {
     case CBN_SELCHANGE: DlgMainSelChangeComboBox(wParam, lParam); break;
     case CBN_EDITCHANGE: DlgMainEditChangeComboBox(wParam, lParam); break;
+    case CBN_KILLFOCUS: DlgMainKillFocusComboBox(wParam); break;
     default: break;
     }
     switch (LOWORD(wParam)) {
@@ -570,7 +588,7 @@ void DlgMainCommand(WPARAM wParam, LPARAM lParam)
     case BTPLAYNEXT: DlgMainNext(); break;
     case BTSKIPNEXT: DlgMainSkipNext(); break;
     case BTPAUSE: DlgMainPause(); break;
-    case BTSTOP: WAmpBtStop(StateGetActPlayer()); break;
+    case BTSTOP: MixStopByUser(); break;
     case BTTL: TLEdit(); break;
     case BTPLAYLIST: PLEdit(); break;
     case BTHELP: DlgMainHelp(); break;

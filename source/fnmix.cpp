@@ -27,7 +27,15 @@ std::int16_t RndValue = -1;
 
 // The effective end of a current item that was released while it played:
 // its track plays on and still mixes into the next item at that point.
-std::uint32_t DroppedCurEnd = 0;
+std::atomic<std::uint32_t> DroppedCurEnd{0};
+// The same for an incoming item released during its mix, until it is current.
+std::uint32_t DroppedNextEnd = 0;
+
+// An item queued while a mix runs, waiting for the change to finish.
+std::atomic<bool> PendingSet{false};
+std::atomic<PLI*> PendingNext{nullptr};
+
+std::atomic<int> UserStopped{0};
 
 constexpr int MAXL_MISSINGMSG = 1024;  // holds title, path, place and the fixed text whole
 
@@ -42,7 +50,7 @@ void SetBeatLights(const PLI* pli)
 std::uint32_t CurrentItemEnd()
 {
     const PLI* cur = StateGetCurPLI();
-    return cur != nullptr ? PLIGetEnd(cur) : DroppedCurEnd;
+    return cur != nullptr ? PLIGetEnd(cur) : DroppedCurEnd.load();
 }
 
 // Reads the facts of a track added without reading them, keeping what the
@@ -65,9 +73,14 @@ void FormatMissingTrack(const SONG* Song, char* Msg, std::size_t Size)
     char title[MAXL_FULLTITLE + 1];
     SongGetFullTitle(Song, title);
     const char* fileName = SongGetFileName(Song);
-    if (Song->General.bOnRemovable)
+    const char drive = Song->General.bOnRemovable ? MixGetFreeRemovableDrive() : 0;
+    if (drive != 0)
         StrFormat(Msg, Size, "Track not found: %s %c%c(Path: %s)%c%cMaybe you should insert %s into drive %c:.", title,
-                  13, 13, fileName, 13, 13, SongGetPlace(Song), MixGetFreeRemovableDrive());
+                  13, 13, fileName, 13, 13, SongGetPlace(Song), drive);
+    else if (Song->General.bOnRemovable)
+        StrFormat(Msg, Size,
+                  "Track not found: %s %c%c(Path: %s)%c%cMaybe you should insert %s, but no removable drive is free.",
+                  title, 13, 13, fileName, 13, 13, SongGetPlace(Song));
     else
         StrFormat(Msg, Size, "Track not found: %s %c%c(Path: %s)%c%cMaybe it has been deleted or moved.", title, 13, 13,
                   fileName, 13, 13);
@@ -75,6 +88,87 @@ void FormatMissingTrack(const SONG* Song, char* Msg, std::size_t Size)
 
 // The passive player holds nothing: stopped with an empty playlist.
 void EmptyPassivePlayer() { MixLoadSong(StateGetPasPlayer(), nullptr, 0); }
+
+// The item after pli in the current playlist; with repeat the first after
+// the last, unless that is pli itself.
+PLI* FollowerOf(const PLI* pli)
+{
+    PL* pl = MainGetCurrentPL();
+    LISTITEM* key = nullptr;
+    PLI* item = PLFindFirstPLI(pl, &key);
+    while (item != nullptr && item != pli)
+        item = PLFindNextPLI(pl, &key);
+    if (item == nullptr)
+        return nullptr;
+    PLI* next = PLFindNextPLI(pl, &key);
+    if (next == nullptr && StateGetRepeat())
+        next = PLGetFirstPLI(pl);
+    return next != pli ? next : nullptr;
+}
+
+// Counts an item that becomes current as played; the playlist's first item
+// starts a new round, so the marks of the last one are cleared.
+void MarkPlayed(PLI* pli)
+{
+    PL* pl = MainGetCurrentPL();
+    LISTITEM* key = nullptr;
+    PLI* item = PLFindFirstPLI(pl, &key);
+    if (pli == nullptr || item == nullptr)
+        return;
+    if (item == pli) {
+        for (; item != nullptr; item = PLFindNextPLI(pl, &key))
+            item->bPlayed = 0;
+        pl->iPlayedItems = 0;
+    }
+    if (!pli->bPlayed) {
+        pli->bPlayed = 1;
+        ++pl->iPlayedItems;
+    }
+}
+
+void Pend(PLI* pli)
+{
+    PendingNext = pli;
+    PendingSet = true;
+}
+
+// Queues pli into the passive player. The track is checked before it is
+// queued, so that its own drive does not count as in use.
+void QueueNext(HWND Sender, PLI* pli)
+{
+    if (pli != nullptr && !MixCheckSong(Sender, StateGetPasPlayer(), PLIGetSong(pli))) {
+        // The track is missing and the user gave up: queue nothing rather than
+        // let the next change play what the passive player held before. The
+        // playlist stays on the missing item, so SKIP and Load go on from it.
+        StateSetNextPLI(nullptr);
+        EmptyPassivePlayer();
+        DBSetCurrentPLI(MainGetDB(), pli);
+        MixRecalcBeat(nullptr);
+        MixSendMsg(MIXMSG_NEXTPLI, 0, 0);
+        return;
+    }
+    StateSetNextPLI(pli);
+    if (pli != nullptr) {
+        MixLoadSong(StateGetPasPlayer(), PLIGetSong(pli), PLIGetStart(pli));
+        MixPreparePLIPlay(StateGetPasPlayer(), pli);
+    }
+    MixRecalcBeat(pli);
+    DBSetCurrentPLI(MainGetDB(), pli);
+    MixSendMsg(MIXMSG_NEXTPLI, reinterpret_cast<WPARAM>(pli), 0);
+}
+
+HWND UnregisteredPlayer()
+{
+    for (HWND wnd = FindWindowExA(nullptr, nullptr, WAMP_WINDOWCLASS, nullptr); wnd != nullptr;
+         wnd = FindWindowExA(nullptr, wnd, WAMP_WINDOWCLASS, nullptr)) {
+        bool known = false;
+        for (int i = 0; i < WAmpGetInstances() && !known; ++i)
+            known = WAmpInstGet(i)->Window == wnd;
+        if (!known)
+            return wnd;
+    }
+    return nullptr;
+}
 
 bool DriveOfFile(const SONG* Song, const char* Root)
 {
@@ -186,10 +280,13 @@ void MixPreparePLIPlay(int Idx, PLI* pli)
         MixSendMsg(MIXMSG_FADETYPE, static_cast<WPARAM>(pli->Override.iFadeType), 0);
     }
     if (pli->UpdFlag.bLengths) {
-        StateSetFadeLen(pli->Override.lFadeLen);
-        StateSetDuoLen(pli->Override.lDuoLen);
-        MixSendMsg(MIXMSG_FADELEN, pli->Override.lFadeLen, 0);
-        MixSendMsg(MIXMSG_DUOLEN, pli->Override.lDuoLen, 0);
+        // A damaged file's length must not make a mix that never ends.
+        const std::uint32_t fadeLen = std::min(pli->Override.lFadeLen, MIX_MAX_LENGTH_MS);
+        const std::uint32_t duoLen = std::min(pli->Override.lDuoLen, MIX_MAX_LENGTH_MS);
+        StateSetFadeLen(fadeLen);
+        StateSetDuoLen(duoLen);
+        MixSendMsg(MIXMSG_FADELEN, fadeLen, 0);
+        MixSendMsg(MIXMSG_DUOLEN, duoLen, 0);
     }
     MixRecalcBeat(StateGetNextPLI());
 }
@@ -205,22 +302,17 @@ int MixLoadPLI(HWND Sender, int Idx, PLI* pli)
 
 void MixSetNextPLI(HWND Sender, PLI* pli)
 {
-    StateSetNextPLI(pli);
-    if (pli != nullptr && !MixLoadPLI(Sender, StateGetPasPlayer(), pli)) {
-        // The track is missing and the user gave up: queue nothing rather than
-        // let the next change play what the passive player held before. The
-        // playlist stays on the missing item, so SKIP and Load go on from it.
-        StateSetNextPLI(nullptr);
-        EmptyPassivePlayer();
-        DBSetCurrentPLI(MainGetDB(), pli);
-        MixRecalcBeat(nullptr);
-        MixSendMsg(MIXMSG_NEXTPLI, 0, 0);
+    if (!StateGetFading()) {
+        QueueNext(Sender, pli);
         return;
     }
-    MixRecalcBeat(pli);
-    DBSetCurrentPLI(MainGetDB(), pli);
+    Pend(pli);
+    if (pli != nullptr)
+        DBSetCurrentPLI(MainGetDB(), pli);
     MixSendMsg(MIXMSG_NEXTPLI, reinterpret_cast<WPARAM>(pli), 0);
 }
+
+PLI* MixGetQueuedPLI() { return PendingSet ? PendingNext.load() : StateGetNextPLI(); }
 
 PLI* MixGetNextPLI()
 {
@@ -248,13 +340,21 @@ PLI* MixGetNextPLI()
 
 void MixSkip(HWND Sender) { MixSetNextPLI(Sender, MixGetNextPLI()); }
 
-void MixChangeNextPLI(HWND Sender) { MixSkip(Sender); }
+void MixChangeNextPLI(HWND Sender)
+{
+    if (PendingSet.exchange(false))
+        QueueNext(Sender, PendingNext.exchange(nullptr));
+    else
+        QueueNext(Sender, MixGetNextPLI());
+}
 
 void MixChangeCurrentPLI()
 {
     PLI* cur = StateGetNextPLI();
     StateSetCurPLI(cur);
-    DroppedCurEnd = 0;
+    DroppedCurEnd = cur == nullptr ? DroppedNextEnd : 0;
+    DroppedNextEnd = 0;
+    MarkPlayed(cur);
     StateSetLen(PLIGetLength(cur));
     SetBeatLights(cur);
     MixSendMsg(MIXMSG_CURRENTPLI, reinterpret_cast<WPARAM>(cur), 0);
@@ -270,6 +370,9 @@ void MixChangePlayers()
 
 void MixNext(HWND Sender)
 {
+    if (StateGetFading())
+        return;
+    UserStopped = 0;
     if (StateGetNextPLI() == nullptr) {
         MixFadeDone(Sender);
         return;
@@ -282,6 +385,70 @@ void MixNext(HWND Sender)
         MixFadeStart();
     else
         MixFadeDone(Sender);
+}
+
+void MixCut(HWND Sender)
+{
+    if (StateGetFading())
+        return;
+    // A restarted passive player is empty: it gets the next item again.
+    PLI* next = StateGetNextPLI();
+    if (next != nullptr && WAmpCmIsPlaying(StateGetPasPlayer()) == PLAYSTAT_STOPPED)
+        QueueNext(Sender, next);
+    if (StateGetNextPLI() != nullptr)
+        MixPlay(StateGetPasPlayer());
+    MixFadeDone(Sender);
+}
+
+void MixStopByUser()
+{
+    UserStopped = 1;
+    WAmpBtStop(StateGetActPlayer());
+}
+
+int MixGetUserStopped() { return UserStopped; }
+
+int MixIsPlayingItem() { return StateGetCurPLI() != nullptr || DroppedCurEnd != 0; }
+
+int MixPlayerGone(int Idx)
+{
+    const WAMPINST* inst = WAmpInstGet(Idx);
+    return inst != nullptr && !IsWindow(inst->Window);
+}
+
+int MixRevivePlayer(int Idx)
+{
+    WAMPINST* inst = WAmpInstGet(Idx);
+    if (inst == nullptr)
+        return 0;
+    if (IsWindow(inst->Window))
+        return 1;
+    WAmpRun(1);
+    constexpr unsigned kPollMs = 50;
+    for (unsigned waited = 0; waited <= MIX_REVIVE_WAIT_MS; waited += kPollMs) {
+        if (const HWND wnd = UnregisteredPlayer()) {
+            inst->Window = wnd;
+            return 1;
+        }
+        Sleep(kPollMs);
+    }
+    return 0;
+}
+
+int MixParseLength(const char* Text, std::uint32_t* Value)
+{
+    std::uint32_t value = 0;
+    if (Text == nullptr || *Text == '\0')
+        return 0;
+    for (; *Text != '\0'; ++Text) {
+        if (*Text < '0' || *Text > '9')
+            return 0;
+        value = value * 10 + static_cast<std::uint32_t>(*Text - '0');
+        if (value > MIX_MAX_LENGTH_MS)
+            return 0;
+    }
+    *Value = value;
+    return 1;
 }
 
 void MixChangeFromWorker(int Change)
@@ -298,6 +465,8 @@ void MixOnChangeMsg(WPARAM Change)
         MixNext(MixGetDestWindow());
     else if (Change == MIXCHANGE_DONE)
         MixFadeDone(MixGetDestWindow());
+    else if (Change == MIXCHANGE_CUT)
+        MixCut(MixGetDestWindow());
 }
 
 void MixFadeStart() { StateSetFading(1); }
@@ -309,6 +478,7 @@ void MixFadeDone(HWND Sender)
     MixChangeCurrentPLI();
     MixChangePlayers();
     MixChangeNextPLI(Sender);
+    UserStopped = 0;  // the new active player plays
     StateSetFading(0);
     StateSetMixEnabled(1);
 }
@@ -418,17 +588,29 @@ char MixGetFreeRemovableDrive()
     return 0;
 }
 
-void MixDropPLI(const PLI* pli)
+void MixDropPLI(const PLI* pli, bool Alone)
 {
     if (pli == nullptr)
         return;
+    if (PendingSet && PendingNext == pli)
+        PendingNext = Alone ? FollowerOf(pli) : nullptr;
     if (StateGetNextPLI() == pli) {
+        PLI* follower = Alone ? FollowerOf(pli) : nullptr;
         StateSetNextPLI(nullptr);
-        // While a mix runs the next item is already playing in: it plays on.
-        if (!StateGetFading())
+        if (StateGetFading()) {
+            // The item is already playing in: it plays on and becomes current
+            // at the end of the change, which queues what followed it.
+            DroppedNextEnd = PLIGetEnd(pli);
+            if (!PendingSet)
+                Pend(follower);
+            MixSendMsg(MIXMSG_NEXTPLI, reinterpret_cast<WPARAM>(MixGetQueuedPLI()), 0);
+        } else if (follower != nullptr) {
+            QueueNext(MixGetDestWindow(), follower);
+        } else {
             EmptyPassivePlayer();
-        MixRecalcBeat(nullptr);
-        MixSendMsg(MIXMSG_NEXTPLI, 0, 0);
+            MixRecalcBeat(nullptr);
+            MixSendMsg(MIXMSG_NEXTPLI, 0, 0);
+        }
     }
     if (StateGetCurPLI() == pli) {
         DroppedCurEnd = PLIGetEnd(pli);

@@ -18,6 +18,10 @@ struct SONG;
 // How long before the end of its file a track hands over at the latest: its
 // player must still be playing when the mixer next reads its position.
 constexpr std::uint32_t MIX_FILE_END_MARGIN_MS = 50;
+// The longest fade or duo phase accepted, typed or from an item's override.
+constexpr std::uint32_t MIX_MAX_LENGTH_MS = 3600000;
+// How long a restarted player may take to show its window.
+constexpr unsigned MIX_REVIVE_WAIT_MS = 5000;
 
 // Notifications to the destination window (wParam, lParam as noted).
 constexpr UINT MIXMSG_STOPPED = WM_USER + 1;       // slot, 0
@@ -46,6 +50,7 @@ constexpr int WACMPAN = 6;
 // hands MixNext and MixFadeDone over with MIXMSG_CHANGE and waits.
 constexpr int MIXCHANGE_NEXT = 0;
 constexpr int MIXCHANGE_DONE = 1;
+constexpr int MIXCHANGE_CUT = 2;
 
 void MixSetDestWindow(HWND hwnd);
 HWND MixGetDestWindow();
@@ -60,13 +65,36 @@ SONG* MixLoadSong(int Idx, SONG* Song, unsigned StartPos);
 int MixCheckSong(HWND hwndParent, int WAmpInst, SONG* Song);
 void MixPreparePLIPlay(int Idx, PLI* pli);
 int MixLoadPLI(HWND Sender, int Idx, PLI* pli);
+// While a mix runs the item waits until the change is finished, so the
+// incoming player is never reloaded under the fade.
 void MixSetNextPLI(HWND Sender, PLI* pli);
+// The item the user will hear after the current one: the one waiting for a
+// running mix to finish, else the next item.
+PLI* MixGetQueuedPLI();
 PLI* MixGetNextPLI();
 void MixSkip(HWND Sender);
 void MixChangeNextPLI(HWND Sender);
 void MixChangeCurrentPLI();
 void MixChangePlayers();
+// Does nothing while a mix runs: that change completes as planned.
 void MixNext(HWND Sender);
+// The change to the next item at once, whatever the fade settings: the
+// active player stopped by itself or vanished.
+void MixCut(HWND Sender);
+// The user's STOP: the active player stays stopped until the next change.
+void MixStopByUser();
+int MixGetUserStopped();
+// Whether a track of the playlist plays: the current item's, or that of a
+// current item released while it played.
+int MixIsPlayingItem();
+// Whether slot Idx's registered player window has gone.
+int MixPlayerGone(int Idx);
+// Starts a player for slot Idx when its window has gone and registers it in
+// that slot. Returns 1 when the slot has a window afterwards.
+int MixRevivePlayer(int Idx);
+// A typed fade or duo length: 1 and the value for digits only, at most
+// MIX_MAX_LENGTH_MS; 0 for anything else.
+int MixParseLength(const char* Text, std::uint32_t* Value);
 // Worker side: runs the step through the destination window, or here when there is none.
 void MixChangeFromWorker(int Change);
 // Receiver side of MIXMSG_CHANGE.
@@ -84,9 +112,10 @@ void MixControlWAmp(int Code, int Mask, int Value, HWND Sender);
 int MixDriveUsed(const char* Root);
 char MixGetFreeRemovableDrive();
 
-// The library calls this before it releases a playlist item (alone, with
-// its playlist, or with the whole database): when the mixer holds it as the
-// next item, the next item becomes null and the passive player is stopped;
-// as the current item, the current item becomes null and the playing track
-// plays on, no longer an item.
-void MixDropPLI(const PLI* pli);
+// The library calls this before it releases a playlist item (Alone: by
+// itself; else with its playlist or the whole database). The next item is
+// replaced by the one that followed it in the current playlist when it goes
+// alone, else by null; while a mix runs that replacement waits for the end of
+// the change, and the incoming track plays on. As the current item, the
+// current item becomes null and the playing track plays on, no longer an item.
+void MixDropPLI(const PLI* pli, bool Alone = false);

@@ -92,8 +92,9 @@ void PLFreePLIByIdx(PL* pl, int Idx)
     PLI* pli = PLGetPLI(pl, Idx);
     if (pli == nullptr)
         return;
-    MixDropPLI(pli);
+    MixDropPLI(pli, true);
     pl->lTotalTime -= SongGetLen(PLIGetSong(pli));
+    pl->iPlayedItems -= pli->bPlayed ? 1 : 0;
     ListFreeItemByIdx(&pl->lstItems, Idx, PLIFreeProc);
 }
 

@@ -25,6 +25,17 @@ struct {
     int OldFading;     // fading flag at the end of the previous pass
 } Fade;
 
+// What this pass of the mixer thread read itself, after the last change of
+// players: the information thread may still store a position of the player
+// that was active before.
+struct {
+    int Fading;
+    std::uint32_t ActPos;
+    int ActStatus;
+    std::uint32_t PasPos;  // the incoming position of the last step
+    bool PasStill;         // it did not advance since the step before
+} Pass;
+
 constexpr int FADEDIR_DUO = 0;
 constexpr int FADEDIR_IN = 1;
 constexpr int FADEDIR_OUT = 2;
@@ -140,6 +151,28 @@ bool NearStart()
 unsigned MixerPollInterval() { return StateGetFading() || NearStart() ? MIX_POLL_INTERVAL_MS : MIX_IDLE_INTERVAL_MS; }
 unsigned InfoPollInterval() { return NearStart() ? MIX_POLL_INTERVAL_MS : MIX_IDLE_INTERVAL_MS; }
 
+// The default timer tick of Windows (about 15.6 ms) would make the short
+// pause three times too long; fine timing is asked for only while it is used.
+void FineTimer(bool On)
+{
+    static bool held = false;
+    if (On == held)
+        return;
+    held = On;
+    if (On)
+        timeBeginPeriod(1);
+    else
+        timeEndPeriod(1);
+}
+
+// The active player stopped or vanished by itself while an item is current:
+// its track ended early, its length was wrong, or it was closed or crashed.
+bool ActiveLost()
+{
+    return MixIsPlayingItem() && !MixGetUserStopped() &&
+           (Pass.ActStatus == PLAYSTAT_STOPPED || Pass.ActStatus == PLAYSTAT_NONE);
+}
+
 }  // namespace
 
 void InitThreads()
@@ -179,8 +212,11 @@ unsigned MixerThread(void*)
 {
     while (ThreadsRunning) {
         MainMixer();
-        Sleep(MixerPollInterval());
+        const unsigned interval = MixerPollInterval();
+        FineTimer(interval == MIX_POLL_INTERVAL_MS);
+        Sleep(interval);
     }
+    FineTimer(false);
     return 0;
 }
 
@@ -202,19 +238,43 @@ void ReadStatus()
 
 void SongMixer()
 {
-    if (StateGetMixEnabled() && static_cast<std::int32_t>(StateGetPos()) > static_cast<std::int32_t>(StateGetBeatLast()) &&
-        StateGetPlayStatus() == PLAYSTAT_PLAYING)
+    if (!StateGetMixEnabled())
+        return;
+    if (Pass.Fading) {
+        // The incoming player vanished or its track ended: its position would
+        // hold the mix for ever. A paused one holds it until it moves again.
+        const int pas = StateGetPasPlayer();
+        if (MixPlayerGone(pas) || (Pass.PasStill && WAmpCmIsPlaying(pas) == PLAYSTAT_STOPPED)) {
+            MixRevivePlayer(pas);
+            Fade.FadeDir = FADEDIR_FINISH;
+            Fade.OldFading = 0;
+            Finish(StateGetActPlayer(), pas);
+        }
+        return;
+    }
+    if (Pass.ActStatus == PLAYSTAT_PLAYING &&
+        static_cast<std::int32_t>(Pass.ActPos) > static_cast<std::int32_t>(StateGetBeatLast())) {
         MixChangeFromWorker(MIXCHANGE_NEXT);
+    } else if (ActiveLost()) {
+        // Started again here, not on the user-interface thread, which must not wait.
+        MixRevivePlayer(StateGetActPlayer());
+        MixRevivePlayer(StateGetPasPlayer());
+        MixChangeFromWorker(MIXCHANGE_CUT);
+    }
 }
 
-// The information thread keeps the active position; asking for it here as
-// well would only add round trips to the players on every step.
 void FadeMixer()
 {
     const int act = StateGetActPlayer();
     const int pas = StateGetPasPlayer();
-    if (StateGetFading()) {
+    Pass.Fading = StateGetFading();
+    Pass.ActPos = WAmpCmGetSongPos(act);
+    Pass.ActStatus = WAmpCmIsPlaying(act);
+    StateSetPos(Pass.ActPos);
+    if (Pass.Fading) {
         const std::uint32_t P = WAmpCmGetSongPos(pas);
+        Pass.PasStill = static_cast<std::int32_t>(P) <= static_cast<std::int32_t>(Pass.PasPos);
+        Pass.PasPos = P;
         if (!Fade.OldFading) {
             Fade.VolAct = StateGetVolume(act);
             Fade.VolPas = StateGetVolume(pas);
@@ -229,12 +289,20 @@ void FadeMixer()
             FadeOut(P, act);
         if (Fade.FadeDir == FADEDIR_FINISH)
             Finish(act, pas);
-        StateSetFadeLeft(StateGetTotalFadeLen() - (P - static_cast<std::uint32_t>(Fade.TheFadeStart)));
+        const std::int64_t done = static_cast<std::int32_t>(P) - static_cast<std::int64_t>(Fade.TheFadeStart);
+        const std::int64_t left = static_cast<std::int64_t>(StateGetTotalFadeLen()) - (done > 0 ? done : 0);
+        StateSetFadeLeft(static_cast<std::uint32_t>(left > 0 ? left : 0));
     }
-    Fade.OldFading = StateGetFading();
+    // A finished change has cleared the flag: the next one begins afresh even
+    // when it starts before this thread looks again.
+    Fade.OldFading = Pass.Fading && Fade.FadeDir != FADEDIR_FINISH;
 }
 
-void FadeMixerReset() { Fade = {}; }
+void FadeMixerReset()
+{
+    Fade = {};
+    Pass = {};
+}
 
 void ShowStatus()
 {

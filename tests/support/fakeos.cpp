@@ -568,3 +568,9 @@ int WideCharToMultiByte(UINT, DWORD, const WCHAR* lpWideCharStr, int cchWideChar
         *lpUsedDefaultChar = usedDefault;
     return n;
 }
+
+// ---- seam calls of the mixer's watchdog and poll timing ----
+
+BOOL IsWindow(HWND hWnd) { return fake::IsWindow(hWnd) ? TRUE : FALSE; }
+UINT timeBeginPeriod(UINT) { return 0; }
+UINT timeEndPeriod(UINT) { return 0; }

@@ -6,19 +6,15 @@
 // WAmpRun makes from it starts a simulated player. Typical use:
 //   fake::PlayerRig rig;          // nothing running, the registry empty
 //   InitWAmpInstances();          // starts five players through WinExec
-//   rig.Slot(0).Model().State();  // the player that registration 0 reaches
+//   rig.Slot(0)->Model().State(); // the player that registration 0 reaches
 //   rig.Clock().Advance(1500);
 #pragma once
 
 #include "fakeos.h"
 #include "playermodel.h"
 
-#include <cstdint>
 #include <map>
 #include <memory>
-#include <mutex>
-#include <string>
-#include <vector>
 
 namespace fake {
 
@@ -30,8 +26,8 @@ inline constexpr char kPlayerCommand[] = "\"C:\\Program Files\\tplayer\\tplayer.
 // RunFaster(n), n times as fast as real time on top of that. Thread-safe.
 class VirtualClock {
 public:
-    std::uint64_t Now() const;
-    void Advance(std::uint64_t ms);
+    std::uint64_t Now() const { std::lock_guard lock(mutex_); return NowLocked(); }
+    void Advance(std::uint64_t ms) { std::lock_guard lock(mutex_); base_ += ms; }
     // speed 0 stops the real-time part again (keeping the time reached).
     void RunFaster(double speed);
 
@@ -44,45 +40,23 @@ private:
     std::int64_t realStart_ = 0;  // steady clock, ns
 };
 
-// Facts of the files the players are given: a table of lengths, and for
-// other files their real MPEG header (files written with tools/mp3gen.h).
-class TrackTable {
-public:
-    void SetLength(const std::string& file, std::uint32_t ms);
-    PlayerTrackInfo Probe(const std::string& file) const;
-
-private:
-    mutable std::mutex mutex_;
-    std::map<std::string, std::uint32_t> lengths_;
-};
-
 class SimPlayer {
 public:
-    SimPlayer(const VirtualClock& clock, const TrackTable& tracks, DWORD processId);
-    ~SimPlayer();
-    SimPlayer(const SimPlayer&) = delete;
-    SimPlayer& operator=(const SimPlayer&) = delete;
+    SimPlayer(const VirtualClock& clock, PlayerModel::Probe probe, DWORD processId);
+    ~SimPlayer() { Close(); }
 
     HWND Window() const { return window_; }
-    DWORD ProcessId() const { return processId_; }
     PlayerModel& Model() { return model_; }
-
     // Every message the player handled, in order.
-    std::vector<PlayerJournalEntry> Log() const;
-    void ClearLog();
-    // The WINAMP_OPTIONS_... / WINAMP_HELP_ABOUT windows it was asked to open.
-    std::vector<int> WindowRequests() const;
-    // The user closes the player: the window stops answering.
-    void Close();
+    std::vector<PlayerJournalEntry> Log() const { std::lock_guard lock(mutex_); return log_; }
+    void ClearLog() { std::lock_guard lock(mutex_); log_.clear(); }
+    // The user closes the player, or it crashes: the window stops answering.
+    void Close() { DestroyWindow(window_); }
 
 private:
-    LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam);
-
     PlayerModel model_;
-    DWORD processId_;
     mutable std::mutex mutex_;
     std::vector<PlayerJournalEntry> log_;
-    std::vector<int> requests_;
     HWND window_ = nullptr;
 };
 
@@ -94,33 +68,29 @@ public:
     // players and resets the machine again; no fake::Reset while it lives.
     explicit PlayerRig(int running = 0, bool installed = true);
     ~PlayerRig();
-    PlayerRig(const PlayerRig&) = delete;
-    PlayerRig& operator=(const PlayerRig&) = delete;
 
     VirtualClock& Clock() { return clock_; }
-    TrackTable& Tracks() { return tracks_; }
-    void SetLength(const std::string& file, std::uint32_t ms) { tracks_.SetLength(file, ms); }
+    // The length the players find in a file; other files are read as MP3.
+    void SetLength(const std::string& file, std::uint32_t ms) { std::lock_guard lock(lengthsMutex_); lengths_[file] = ms; }
 
     // Starts one player now, as the user would.
     SimPlayer& Start();
     // Players in the order they started (by hand or by WinExec).
-    int Count() const;
-    SimPlayer& Player(int i);
+    int Count() const { std::lock_guard lock(mutex_); return static_cast<int>(players_.size()); }
+    SimPlayer& Player(int i) { std::lock_guard lock(mutex_); return *players_.at(static_cast<std::size_t>(i)); }
     // The player whose window registration NO holds; null when none.
     SimPlayer* Slot(int NO);
-    SimPlayer* ByWindow(HWND wnd);
     // How many players WinExec started.
-    int Launches() const;
-
-    // Registers another open command of the player's file class.
-    void SetOpenCommand(const std::string& command);
+    int Launches() const { std::lock_guard lock(mutex_); return launches_; }
 
 private:
     UINT Launch(const std::string& cmdLine);
+    PlayerTrackInfo Probe(const std::string& file) const;
 
     VirtualClock clock_;
-    TrackTable tracks_;
     mutable std::mutex mutex_;
+    mutable std::mutex lengthsMutex_;  // apart: a player asks for lengths while the rig starts another
+    std::map<std::string, std::uint32_t> lengths_;
     std::vector<std::unique_ptr<SimPlayer>> players_;
     int launches_ = 0;
 };

@@ -1,40 +1,79 @@
 #include "mixrig.h"
 
 #include "defs.h"
+#include "dlghooks.h"
 #include "fndb.h"
-#include "fnmain.h"
 #include "fnmix.h"
-#include "fnpl.h"
 #include "fnsong.h"
-#include "fnthr.h"
 #include "fntl.h"
 #include "string2.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 
 #include <unistd.h>
 
-namespace fake {
+// The window globals and hooks that the window modules define in tandem.exe.
+HWND hwndTBSONGPOS, hwndEDELAPSED, hwndSTREMAINING, hwndEDREMAINING, hwndEDSTATUS, hwndRBBEAT1, hwndRBBEAT2;
+std::atomic<HWND> hwndTT{nullptr};
+std::atomic<HWND> hwndPLI{nullptr};
 
 namespace {
 
-std::string FreshDir()
+std::atomic<fake::PanelSink*> ActiveSink{nullptr};
+
+void Hook(const std::string& call)
 {
-    static std::atomic<int> counter{0};
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("tandem-mix-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    std::filesystem::create_directories(dir);
-    return dir.string();
+    if (fake::PanelSink* sink = ActiveSink)
+        sink->Hook(call);
 }
 
 }  // namespace
 
-MixRig::MixRig() : dir_(FreshDir())
+void DlgMainSetTestPlayerState(int Playing) { Hook("busy " + std::to_string(Playing)); }
+void DlgTTFreshTestPos(const char* Pos) { Hook(std::string("tt ") + Pos); }
+void DlgTTBeatTest(unsigned Pos) { Hook("beat " + std::to_string(Pos)); }
+void DlgPLIFreshTestPos(const char* PosS) { Hook(std::string("pli ") + PosS); }
+
+namespace fake {
+
+PanelSink::PanelSink()
 {
+    hwnd_ = CreateWindow("#32770", [this](UINT msg, WPARAM wParam, LPARAM lParam) {
+        {
+            std::lock_guard lock(mutex_);
+            messages_.push_back({msg, wParam, lParam});
+        }
+        if (msg == MIXMSG_VOLUME)
+            MixSetVolume(static_cast<int>(wParam), static_cast<int>(lParam));
+        else if (msg == MIXMSG_CHANGE)
+            MixOnChangeMsg(wParam);
+        return LRESULT{0};
+    });
+    for (auto [global, control] : {std::pair{&hwndTBSONGPOS, &songPos}, {&hwndEDELAPSED, &elapsed},
+                                   {&hwndSTREMAINING, &remainingLabel}, {&hwndEDREMAINING, &remaining},
+                                   {&hwndEDSTATUS, &status}, {&hwndRBBEAT1, &beat1}, {&hwndRBBEAT2, &beat2}})
+        *global = control->hwnd();
+    ActiveSink = this;
+    MixSetDestWindow(hwnd_);
+}
+
+PanelSink::~PanelSink()
+{
+    MixSetDestWindow(nullptr);
+    ActiveSink = nullptr;
+    hwndTBSONGPOS = hwndEDELAPSED = hwndSTREMAINING = hwndEDREMAINING = hwndEDSTATUS = hwndRBBEAT1 = hwndRBBEAT2 = nullptr;
+    hwndTT = hwndPLI = nullptr;
+    DestroyWindow(hwnd_);
+}
+
+MixRig::MixRig()
+{
+    static std::atomic<int> counter{0};
+    dir_ = std::filesystem::temp_directory_path() / ("tandem-mix-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    std::filesystem::create_directories(dir_);
     StateReset();
     FadeMixerReset();
     ShowStatusReset();
@@ -68,25 +107,6 @@ SONG* MixRig::AddSong(const std::string& name, std::uint32_t length, std::uint32
     song->Bounds.iNoBeats = 1;
     TLAddSong(DBGetTL(MainGetDB()), song);
     return song;
-}
-
-PLI* MixRig::AddItem(const std::string& name, std::uint32_t length, std::uint32_t start, std::uint32_t end)
-{
-    return PLAddSong(MainGetCurrentPL(), AddSong(name, length, start, end));
-}
-
-void MixRig::Pass()
-{
-    ShowStatus();
-    MainMixer();
-}
-
-void MixRig::Run(std::uint32_t Ms, std::uint32_t Step)
-{
-    for (std::uint32_t t = 0; t < Ms; t += Step) {
-        Clock().Advance(Step);
-        Pass();
-    }
 }
 
 void MixRig::RunUntilPos(int Slot, std::int32_t Pos, std::uint32_t Step, std::uint32_t Limit)

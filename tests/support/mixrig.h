@@ -5,23 +5,56 @@
 #pragma once
 
 #include "fakeplayers.h"
-#include "panelsink.h"
-
-#include <cstdint>
-#include <memory>
-#include <string>
-
-struct PLI;
-struct SONG;
+#include "fnmain.h"
+#include "fnpl.h"
+#include "fnthr.h"
 
 namespace fake {
+
+// A recording stand-in for the control panel: the mixer's destination window
+// and the live fields the status display writes. It applies what the real
+// panel must apply (reported volumes, changes handed over by the mixer
+// thread) and records every notification and every call of the dialog hooks.
+class PanelSink {
+public:
+    struct Message {
+        UINT msg;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+
+    PanelSink();
+    ~PanelSink();
+
+    HWND hwnd() const { return hwnd_; }
+    std::vector<Message> Messages() const { std::lock_guard lock(mutex_); return messages_; }
+    std::vector<Message> MessagesOf(UINT msg) const
+    {
+        std::vector<Message> found = Messages();
+        std::erase_if(found, [msg](const Message& m) { return m.msg != msg; });
+        return found;
+    }
+    void ClearMessages() { std::lock_guard lock(mutex_); messages_.clear(); }
+    // The dialog hooks' calls in order: "busy N", "tt TEXT", "beat MS", "pli TEXT".
+    std::vector<std::string> Hooks() const { std::lock_guard lock(mutex_); return hooks_; }
+    void Hook(const std::string& call) { std::lock_guard lock(mutex_); hooks_.push_back(call); }
+
+    Control songPos{"msctls_trackbar32"}, elapsed{"Edit"}, remainingLabel{"Static"}, remaining{"Edit"}, status{"Edit"};
+    Control beat1{"Button"}, beat2{"Button"};
+    // Stand-ins for the open track times dialog and playlist item editor.
+    Control trackTimes{"#32770"}, itemEditor{"#32770"};
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<Message> messages_;
+    std::vector<std::string> hooks_;
+    HWND hwnd_ = nullptr;
+};
 
 class MixRig {
 public:
     MixRig();
     ~MixRig();
-    MixRig(const MixRig&) = delete;
-    MixRig& operator=(const MixRig&) = delete;
 
     PlayerRig players;
     std::unique_ptr<PanelSink> panel;
@@ -34,13 +67,22 @@ public:
     // (End 0: the whole length).
     SONG* AddSong(const std::string& name, std::uint32_t length, std::uint32_t start = 0, std::uint32_t end = 0);
     // An item of the current playlist for a new song.
-    PLI* AddItem(const std::string& name, std::uint32_t length, std::uint32_t start = 0, std::uint32_t end = 0);
+    PLI* AddItem(const std::string& name, std::uint32_t length, std::uint32_t start = 0, std::uint32_t end = 0)
+    {
+        return PLAddSong(MainGetCurrentPL(), AddSong(name, length, start, end));
+    }
     std::string PathOf(const std::string& name) const { return dir_ + "/" + name; }
 
     // One pass of each worker loop: the status display, then the mixer.
-    void Pass();
+    void Pass() { ShowStatus(); MainMixer(); }
     // Advances the clock by Step and runs a pass, Ms / Step times.
-    void Run(std::uint32_t Ms, std::uint32_t Step = 10);
+    void Run(std::uint32_t Ms, std::uint32_t Step = 10)
+    {
+        for (std::uint32_t t = 0; t < Ms; t += Step) {
+            Clock().Advance(Step);
+            Pass();
+        }
+    }
     // Runs passes until the slot's player reaches Pos (at most Limit ms).
     void RunUntilPos(int Slot, std::int32_t Pos, std::uint32_t Step = 100, std::uint32_t Limit = 600000);
 
