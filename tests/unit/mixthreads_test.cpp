@@ -22,7 +22,7 @@ TEST(MixerThreads, PlayUnattendedThroughTenChanges)
     fake::MixRig rig;
     std::vector<PLI*> items;
     for (int i = 0; i < 12; ++i)
-        items.push_back(rig.AddItem("t" + std::to_string(i) + ".mp3", 4000));
+        items.push_back(rig.AddItem(std::string("t").append(std::to_string(i)).append(".mp3"), 4000));
     rig.StartWith(items[0]);
     StateSetFade(1);
     StateSetFadeType(FADE_OVER);
