@@ -10,18 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <set>
-#include <tuple>
-#include <vector>
 
 namespace {
 
 class PlayersTest : public e2e::Test {
 protected:
-    void TearDown() override
-    {
-        WAmpInstFreeAll();
-        e2e::Test::TearDown();
-    }
     std::string Song(const char* name, unsigned ms)
     {
         MP3GENOPTIONS options;
@@ -39,9 +32,15 @@ protected:
     }
 };
 
-// The position a player reports between two clock readings around a command and two around the reading.
-void ExpectPosition(int NO, std::uint64_t commandBefore, std::uint64_t commandAfter, unsigned from)
+// Runs the command, lets the player play for ms and expects the position it
+// reports to be from plus the time since the command, within what the clock
+// readings around the command and around the reading allow.
+void ExpectPositionAfter(int NO, void (*command)(int), DWORD ms, unsigned from)
 {
+    const std::uint64_t commandBefore = e2e::NowMs();
+    command(NO);
+    const std::uint64_t commandAfter = e2e::NowMs();
+    Sleep(ms);
     const std::uint64_t before = e2e::NowMs(), pos = WAmpCmGetSongPos(NO), after = e2e::NowMs();
     EXPECT_GE(pos + 50, from + (before - commandAfter));
     EXPECT_LE(pos, from + (after - commandBefore) + 50);
@@ -49,8 +48,8 @@ void ExpectPosition(int NO, std::uint64_t commandBefore, std::uint64_t commandAf
 
 TEST_F(PlayersTest, StartUpStartsFiveStoppedMinimisedPlayersThatKeepTheirOwnClocksAndCloseOnKill)
 {
-    e2e::StopWindowsOfClass(WAMP_WINDOWCLASS);
-    SetRegistry(HKEY_CLASSES_ROOT, "Winamp.File\\shell\\open\\command", "", std::string(1, '"').append(e2e::TplayerExe()).append("\" \"%1\""));
+    const std::string open = std::string(1, '"').append(e2e::TplayerExe()).append("\" \"%1\"");
+    SetRegistry(HKEY_CLASSES_ROOT, "Winamp.File\\shell\\open\\command", "", open);
     SetEnv("TPLAYER_JOURNAL", e2e::JournalPattern(scratch));
     const std::string ten = Song("ten seconds.mp3", 10000), shortSong = Song("short.mp3", 1000);
     InitWAmpInstances();
@@ -72,35 +71,18 @@ TEST_F(PlayersTest, StartUpStartsFiveStoppedMinimisedPlayersThatKeepTheirOwnCloc
     WAmpBtPlay(4);
     WAmpCmDeletePlayList(0);
     WAmpCmPlayFile(0, ten.c_str());
-    EXPECT_EQ(WAmpCmGetPlayListLength(0) * 100 + static_cast<int>(WAmpCmGetSongLen(0)), 110);
+    EXPECT_EQ(WAmpCmGetPlayListLength(0), 1);
+    EXPECT_EQ(WAmpCmGetSongLen(0), 10u);
     EXPECT_EQ(WAmpCmGetSongPos(0), 0xFFFFFFFFu);
-    const std::uint64_t playBefore = e2e::NowMs();
-    WAmpBtPlay(0);
-    const std::uint64_t playAfter = e2e::NowMs();
+    ExpectPositionAfter(0, WAmpBtPlay, 400, 0);
     EXPECT_EQ(WAmpCmIsPlaying(0), 1);
-    Sleep(400);
-    ExpectPosition(0, playBefore, playAfter, 0);
     WAmpBtPause(0);
-    const unsigned pausedAt = WAmpCmGetSongPos(0);
     WAmpCmJump(0, 7000);
     Sleep(200);
-    EXPECT_EQ(WAmpCmIsPlaying(0) * 10000 + WAmpCmGetSongPos(0), 37000u) << "a jump while paused stays paused";
-    const std::uint64_t resumeBefore = e2e::NowMs();
-    WAmpBtPause(0);
-    const std::uint64_t resumeAfter = e2e::NowMs();
-    Sleep(300);
-    ExpectPosition(0, resumeBefore, resumeAfter, 7000);
+    EXPECT_EQ(WAmpCmIsPlaying(0), 3) << "a jump while paused stays paused, and the clock stands";
+    EXPECT_EQ(WAmpCmGetSongPos(0), 7000u);
+    ExpectPositionAfter(0, WAmpBtPause, 300, 7000);
 
-    // The journal tells the same story.
-    const auto journal = Journal(0, {WINAMP_BUTTON2, WINAMP_BUTTON3, IPC_JUMPTOTIME});
-    std::vector<std::tuple<int, int, int>> steps;
-    for (const auto& e : journal)
-        steps.emplace_back(e.code, e.state, e.pos);
-    const auto paused = static_cast<int>(pausedAt);
-    EXPECT_EQ(steps, (std::vector<std::tuple<int, int, int>>{
-                         {WINAMP_BUTTON2, 1, 0}, {WINAMP_BUTTON3, 3, paused}, {IPC_JUMPTOTIME, 3, 7000}, {WINAMP_BUTTON3, 1, 7000}}));
-    ASSERT_GE(journal.size(), 2u);
-    EXPECT_NEAR(static_cast<double>(journal[1].t - journal[0].t), pausedAt, 2.0);
     EXPECT_TRUE(e2e::WaitUntil([] { return WAmpCmIsPlaying(4) == 0; }, 3000)) << "a track stops at its end";
     EXPECT_EQ(WAmpCmGetSongPos(4), 0xFFFFFFFFu);
     EXPECT_TRUE(Journal(1, {IPC_PLAYFILE, WINAMP_BUTTON2}).empty() && Journal(3, {IPC_PLAYFILE, WINAMP_BUTTON2}).empty());
@@ -109,6 +91,7 @@ TEST_F(PlayersTest, StartUpStartsFiveStoppedMinimisedPlayersThatKeepTheirOwnCloc
     EXPECT_TRUE(e2e::WaitUntil([pid] { return e2e::ProcessEnded(pid); }, 5000));
     EXPECT_EQ(WAmpCmIsPlaying(2), 0) << "a closed player answers nothing and keeps its registration";
     EXPECT_EQ(WAmpCheck(), 5);
+    WAmpInstFreeAll();
 }
 
 }  // namespace
