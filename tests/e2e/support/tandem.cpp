@@ -56,14 +56,14 @@ void TandemTest::TearDown()
     Test::TearDown();
 }
 
-// The five players start side by side before the program, which then finds
-// them running: its own start would launch them one after another, each
-// waiting for the one before to be ready, and this runs before every test.
+// The players missing of five start side by side before the program, which
+// then finds them running: its own start would launch them one after
+// another, each waiting for the one before to be ready, before every test.
 void TandemTest::StartTandem()
 {
-    for (int i = 0; i < 5; ++i)
+    for (std::size_t i = TopLevelWindows(WAMP_WINDOWCLASS).size(); i < 5; ++i)
         ASSERT_TRUE(Start(TplayerExe(), {}, {}, nullptr, false));
-    ASSERT_EQ(WaitForWindows(WAMP_WINDOWCLASS, 5, kStartTimeoutMs).size(), 5u);
+    ASSERT_GE(WaitForWindows(WAMP_WINDOWCLASS, 5, kStartTimeoutMs).size(), 5u);
     ASSERT_TRUE(Start(ToWindowsPath(TANDEM_EXE), {}, {}, &tandem));
     running = true;
     panel = WaitForWindow(kDialogClass, kPanelCaption, kStartTimeoutMs);
