@@ -80,7 +80,8 @@ std::string TplayerExe() { return ToWindowsPath(TPLAYER_EXE); }
 
 bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-std::string ScratchDir(const std::string& name)
+// A new, empty folder <temp>\tandem-e2e\<name> (emptied when it exists).
+static std::string ScratchDir(const std::string& name)
 {
     char temp[MAX_PATH] = "C:\\";
     GetTempPathA(sizeof temp, temp);
@@ -234,7 +235,7 @@ std::vector<PlayerJournalEntry> ReadJournal(const std::string& file)
 
 // ---- registry ----
 
-bool RegistrySetString(HKEY root, const std::string& path, const std::string& name, const std::string& value)
+static bool RegistrySetString(HKEY root, const std::string& path, const std::string& name, const std::string& value)
 {
     return RegSetKeyValueA(root, path.c_str(), name.c_str(), REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1)) ==
            ERROR_SUCCESS;
@@ -253,7 +254,7 @@ bool RegistryGetString(HKEY root, const std::string& path, const std::string& na
     return true;
 }
 
-bool RegistryDeleteValue(HKEY root, const std::string& path, const std::string& name)
+static bool RegistryDeleteValue(HKEY root, const std::string& path, const std::string& name)
 {
     return RegDeleteKeyValueA(root, path.c_str(), name.c_str()) == ERROR_SUCCESS;
 }

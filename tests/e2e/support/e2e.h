@@ -30,8 +30,6 @@ std::string ToLinuxPath(const std::string& path);
 std::string JoinPath(const std::string& dir, const std::string& name);
 // The Windows path of the tplayer.exe built with the tests.
 std::string TplayerExe();
-// A new, empty folder <temp>\tandem-e2e\<name> (emptied when it exists).
-std::string ScratchDir(const std::string& name);
 bool FileExists(const std::string& path);
 
 // ---- time ----
@@ -83,10 +81,8 @@ std::vector<PlayerJournalEntry> ReadJournal(const std::string& file);
 
 // ---- registry ----
 
-bool RegistrySetString(HKEY root, const std::string& path, const std::string& name, const std::string& value);
 // False when the key or the value is missing.
 bool RegistryGetString(HKEY root, const std::string& path, const std::string& name, std::string* value);
-bool RegistryDeleteValue(HKEY root, const std::string& path, const std::string& name);
 
 // ---- the fixture ----
 

@@ -8,11 +8,7 @@
 
 namespace e2e {
 
-namespace {
-
 constexpr char kOpenKey[] = "Winamp.File\\shell\\open\\command";
-
-}  // namespace
 
 void WriteTrack(const std::string& path, const Tag& tag)
 {
