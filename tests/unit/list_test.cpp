@@ -140,6 +140,8 @@ TEST_F(List, SortIsStableRecordsCarryIdAndFlagAndCurrentStaysOnItsNode)
     EXPECT_EQ(Show(lst), "4 5* 2 3 0h 1");
     ListReverse(&lst);
     EXPECT_EQ(Show(lst), "1 0h* 3 2 5 4");
+    ListExchangeListItems(lst.First, lst.Last);
+    EXPECT_EQ(Show(lst), "4 0h* 3 2 5 1");
     // A draw of 0 twice: the last record to the front, then the new second to the front.
     Fill(3);
     ListShuffle(&lst, [](unsigned) { return 0u; });

@@ -33,7 +33,7 @@ TEST(String2, TimeTruncatesEachFieldAndSplitsOffHoursOnlyWhenAsked)
 TEST(String2, CopyAndFormatAreBoundedAlwaysTerminatedAndCopyReportsCuts)
 {
     char small[4], out[6];
-    EXPECT_FALSE(StrCopy(small, "abcdef"));
+    EXPECT_FALSE(StrCopy(small, "abcd"));  // one character too many for the terminator
     EXPECT_STREQ(small, "abc");
     EXPECT_TRUE(StrCopy(small, static_cast<const char*>(nullptr)));
     EXPECT_STREQ(small, "");
