@@ -13,7 +13,7 @@ namespace {
 
 std::string ScratchPath(const char* suffix)
 {
-    return "/tmp/tandem-db-fuzz-" + std::to_string(getpid()) + suffix;
+    return std::string("/tmp/tandem-db-fuzz-").append(std::to_string(getpid())).append(suffix);
 }
 
 std::string Contents(const std::string& path)

@@ -2,13 +2,11 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
-#include <cstdio>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <thread>
@@ -20,15 +18,16 @@ struct Window {
     fake::WindowProc proc;
     DWORD processId = 0;
     std::atomic<bool> alive = true;
-    std::atomic<bool> enabled = true;
     std::recursive_mutex dispatch;  // one message at a time, re-entrant like a window's own thread
 };
 
+using Values = std::map<std::string, std::string>;  // lower-case name -> value
+
 struct Machine {
-    std::mutex mutex;
     std::vector<std::shared_ptr<Window>> windows;  // HWND = index + 1
-    std::map<std::string, std::map<std::string, std::string>> registry;  // lower-case key path -> values
-    std::vector<std::string> openKeys;                                    // HKEY = index + 0x1000
+    std::map<std::string, Values> registry;        // lower-case key path -> values
+    std::vector<std::string> openKeys;             // HKEY = index + kFirstKey
+    std::map<std::string, Values> profiles;        // file + "\n" + section -> keys
     std::deque<int> answers;
     std::vector<fake::MessageBoxCall> boxes;
     std::vector<std::pair<std::string, UINT>> drives;
@@ -37,10 +36,19 @@ struct Machine {
     std::string commandLine = "tandem.exe";
 };
 
+// Everything a test may change, under one lock.
+std::mutex mutex;
 Machine& M()
 {
     static Machine machine;
     return machine;
+}
+
+template <typename F>
+auto Locked(F&& f)
+{
+    std::lock_guard lock(mutex);
+    return f(M());
 }
 
 constexpr std::uintptr_t kFirstKey = 0x1000;
@@ -48,96 +56,52 @@ constexpr std::uintptr_t kFirstKey = 0x1000;
 std::shared_ptr<Window> Find(HWND hwnd)
 {
     const auto index = reinterpret_cast<std::uintptr_t>(hwnd);
-    std::lock_guard lock(M().mutex);
-    if (index == 0 || index > M().windows.size())
-        return nullptr;
-    return M().windows[index - 1];
+    std::lock_guard lock(mutex);
+    return index == 0 || index > M().windows.size() ? nullptr : M().windows[index - 1];
 }
 
-HWND ToHandle(std::size_t index) { return reinterpret_cast<HWND>(index + 1); }
-
-std::string Lower(std::string s)
+std::string Lower(const char* text)
 {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::string s = text != nullptr ? text : "";
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
 }
 
-std::string RootName(HKEY root)
+// The lower-case path a handle and a subkey stand for; empty for an unknown
+// handle. Call locked.
+std::string KeyPath(HKEY key, const char* sub = nullptr)
 {
-    if (root == HKEY_CLASSES_ROOT)
-        return "hkcr";
-    if (root == HKEY_CURRENT_USER)
-        return "hkcu";
-    return "";
-}
-
-std::string JoinKey(const std::string& base, const char* sub)
-{
-    if (sub == nullptr || sub[0] == '\0')
-        return base;
-    return base + "\\" + Lower(sub);
-}
-
-// The key path a handle stands for; empty for an unknown handle. Call locked.
-std::string KeyPath(HKEY key)
-{
-    std::string root = RootName(key);
-    if (!root.empty())
-        return root;
     const auto index = reinterpret_cast<std::uintptr_t>(key);
-    if (index < kFirstKey || index - kFirstKey >= M().openKeys.size())
-        return "";
-    return M().openKeys[index - kFirstKey];
-}
-
-HKEY NewHandle(const std::string& path)
-{
-    M().openKeys.push_back(path);
-    return reinterpret_cast<HKEY>(kFirstKey + M().openKeys.size() - 1);
+    std::string path = key == HKEY_CLASSES_ROOT ? "hkcr" : key == HKEY_CURRENT_USER ? "hkcu" : "";
+    if (index >= kFirstKey && index - kFirstKey < M().openKeys.size())
+        path = M().openKeys[index - kFirstKey];
+    return path.empty() || sub == nullptr || sub[0] == '\0' ? path : path.append("\\").append(Lower(sub));
 }
 
 LONG OpenKey(HKEY key, LPCSTR sub, HKEY* result, bool create)
 {
-    std::lock_guard lock(M().mutex);
-    const std::string base = KeyPath(key);
-    if (base.empty() || result == nullptr)
+    std::lock_guard lock(mutex);
+    const std::string path = KeyPath(key, sub);
+    if (path.empty() || result == nullptr || (!create && M().registry.count(path) == 0))
         return ERROR_FILE_NOT_FOUND;
-    const std::string path = JoinKey(base, sub);
-    if (create) {
-        for (std::size_t at = path.find('\\'); at != std::string::npos; at = path.find('\\', at + 1))
-            M().registry[path.substr(0, at)];
-        M().registry[path];
-    } else if (M().registry.count(path) == 0) {
-        return ERROR_FILE_NOT_FOUND;
-    }
-    *result = NewHandle(path);
+    for (std::size_t at = path.find('\\'); create && at != std::string::npos; at = path.find('\\', at + 1))
+        M().registry[path.substr(0, at)];
+    M().registry[path];
+    M().openKeys.push_back(path);
+    *result = reinterpret_cast<HKEY>(kFirstKey + M().openKeys.size() - 1);
     return ERROR_SUCCESS;
 }
 
-std::string TextOf(const BYTE* data, DWORD size)
+// Looks up a value; null when the key or the value is missing. Call locked.
+const std::string* Value(const std::string& path, const char* name)
 {
-    const char* text = reinterpret_cast<const char*>(data);
-    return std::string(text, strnlen(text, size));
+    const auto key = M().registry.find(path);
+    const auto value = key != M().registry.end() ? key->second.find(Lower(name)) : Values::iterator();
+    return key != M().registry.end() && value != key->second.end() ? &value->second : nullptr;
 }
 
-// A tiny ini file: "[section]" lines and "key=value" lines.
-using Ini = std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>>;
-
-Ini ReadIni(const char* fileName)
-{
-    Ini ini;
-    std::ifstream in(fileName);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.size() >= 2 && line.front() == '[' && line.back() == ']')
-            ini.push_back({line.substr(1, line.size() - 2), {}});
-        else if (const auto eq = line.find('='); eq != std::string::npos && !ini.empty())
-            ini.back().second.push_back({line.substr(0, eq), line.substr(eq + 1)});
-    }
-    return ini;
-}
+// A profile's keys, found by the file's and the section's name. Call locked.
+Values& Profile(LPCSTR file, LPCSTR section) { return M().profiles[Lower(file).append("\n").append(Lower(section))]; }
 
 }  // namespace
 
@@ -149,32 +113,18 @@ LRESULT SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
     if (window == nullptr)
         return 0;
     std::lock_guard lock(window->dispatch);
-    if (!window->alive || !window->proc)
-        return 0;
-    return window->proc(Msg, wParam, lParam);
+    return window->alive && window->proc ? window->proc(Msg, wParam, lParam) : 0;
 }
 
-BOOL EnableWindow(HWND hWnd, BOOL bEnable)
-{
-    const auto window = Find(hWnd);
-    if (window == nullptr)
-        return FALSE;
-    const bool wasDisabled = !window->enabled;
-    window->enabled = bEnable != 0;
-    return wasDisabled ? TRUE : FALSE;
-}
+// No test looks at the enabled state; every window was enabled before.
+BOOL EnableWindow(HWND, BOOL) { return FALSE; }
 
 HWND FindWindowExA(HWND hWndParent, HWND hWndChildAfter, LPCSTR lpszClass, LPCSTR)
 {
-    if (hWndParent != nullptr || lpszClass == nullptr)
-        return nullptr;
-    std::lock_guard lock(M().mutex);
-    const auto after = reinterpret_cast<std::uintptr_t>(hWndChildAfter);
-    for (std::size_t i = after; i < M().windows.size(); ++i) {
-        const auto& w = M().windows[i];
-        if (w->alive && w->className == lpszClass)
-            return ToHandle(i);
-    }
+    std::lock_guard lock(mutex);
+    for (auto i = reinterpret_cast<std::uintptr_t>(hWndChildAfter); hWndParent == nullptr && i < M().windows.size(); ++i)
+        if (M().windows[i]->alive && lpszClass != nullptr && M().windows[i]->className == lpszClass)
+            return reinterpret_cast<HWND>(i + 1);
     return nullptr;
 }
 
@@ -188,20 +138,12 @@ DWORD GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId)
 
 UINT WinExec(LPCSTR lpCmdLine, UINT uCmdShow)
 {
-    fake::Launcher launcher;
-    {
-        std::lock_guard lock(M().mutex);
-        M().execs.push_back({lpCmdLine != nullptr ? lpCmdLine : "", uCmdShow});
-        launcher = M().launcher;
-    }
-    return launcher ? launcher(lpCmdLine != nullptr ? lpCmdLine : "", uCmdShow) : 2;
+    const std::string command = lpCmdLine != nullptr ? lpCmdLine : "";
+    const fake::Launcher launcher = Locked([&](Machine& m) { return m.execs.push_back({command, uCmdShow}), m.launcher; });
+    return launcher ? launcher(command, uCmdShow) : 2;
 }
 
-LPSTR GetCommandLineA()
-{
-    std::lock_guard lock(M().mutex);
-    return M().commandLine.data();
-}
+LPSTR GetCommandLineA() { return Locked([](Machine& m) { return m.commandLine.data(); }); }
 
 void Sleep(DWORD dwMilliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(dwMilliseconds)); }
 
@@ -216,26 +158,19 @@ LONG RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, HKEY* phkResult) { return OpenKey
 
 LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
 {
-    std::lock_guard lock(M().mutex);
-    const auto key = M().registry.find(KeyPath(hKey));
-    if (key == M().registry.end())
-        return ERROR_FILE_NOT_FOUND;
-    const auto value = key->second.find(Lower(lpValueName != nullptr ? lpValueName : ""));
-    if (value == key->second.end())
+    std::lock_guard lock(mutex);
+    const std::string* value = Value(KeyPath(hKey), lpValueName);
+    if (value == nullptr)
         return ERROR_FILE_NOT_FOUND;
     if (lpType != nullptr)
         *lpType = REG_SZ;
-    const DWORD needed = static_cast<DWORD>(value->second.size() + 1);
-    if (lpcbData == nullptr)
-        return lpData == nullptr ? ERROR_SUCCESS : ERROR_MORE_DATA;
-    if (lpData != nullptr && *lpcbData < needed) {
+    const auto needed = static_cast<DWORD>(value->size() + 1);
+    const bool fits = lpData == nullptr || (lpcbData != nullptr && *lpcbData >= needed);
+    if (lpData != nullptr && fits)
+        std::memcpy(lpData, value->c_str(), needed);
+    if (lpcbData != nullptr)
         *lpcbData = needed;
-        return ERROR_MORE_DATA;
-    }
-    if (lpData != nullptr)
-        std::memcpy(lpData, value->second.c_str(), needed);
-    *lpcbData = needed;
-    return ERROR_SUCCESS;
+    return fits ? ERROR_SUCCESS : ERROR_MORE_DATA;
 }
 
 // Like Win32, the length is taken from the text, not from cbData.
@@ -243,56 +178,38 @@ LONG RegSetValueA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPCSTR lpData, DWORD)
 {
     HKEY sub = nullptr;
     const LONG opened = OpenKey(hKey, lpSubKey, &sub, true);
-    if (opened != ERROR_SUCCESS)
-        return opened;
-    std::lock_guard lock(M().mutex);
-    M().registry[KeyPath(sub)][""] = lpData != nullptr ? lpData : "";
-    return ERROR_SUCCESS;
+    std::lock_guard lock(mutex);
+    if (opened == ERROR_SUCCESS)
+        M().registry[KeyPath(sub)][""] = lpData != nullptr ? lpData : "";
+    return opened;
 }
 
 LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD, const BYTE* lpData, DWORD cbData)
 {
-    std::lock_guard lock(M().mutex);
+    std::lock_guard lock(mutex);
     const std::string path = KeyPath(hKey);
-    if (path.empty())
-        return ERROR_FILE_NOT_FOUND;
-    M().registry[path][Lower(lpValueName != nullptr ? lpValueName : "")] = lpData != nullptr ? TextOf(lpData, cbData) : "";
-    return ERROR_SUCCESS;
+    const auto* text = reinterpret_cast<const char*>(lpData);
+    if (!path.empty())
+        M().registry[path][Lower(lpValueName)] = text != nullptr ? std::string(text, strnlen(text, cbData)) : "";
+    return path.empty() ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
 }
 
 LONG RegCloseKey(HKEY) { return ERROR_SUCCESS; }
 
+// Profiles live in memory, keyed by the file name.
 UINT GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, int nDefault, LPCSTR lpFileName)
 {
-    for (const auto& [section, entries] : ReadIni(lpFileName)) {
-        if (Lower(section) != Lower(lpAppName))
-            continue;
-        for (const auto& [key, value] : entries)
-            if (Lower(key) == Lower(lpKeyName))
-                return static_cast<UINT>(std::atoi(value.c_str()));
-    }
-    return static_cast<UINT>(nDefault);
+    std::lock_guard lock(mutex);
+    const Values& keys = Profile(lpFileName, lpAppName);
+    const auto found = keys.find(Lower(lpKeyName));
+    return static_cast<UINT>(found != keys.end() ? std::atoi(found->second.c_str()) : nDefault);
 }
 
 BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName)
 {
-    Ini ini = ReadIni(lpFileName);
-    auto section = std::find_if(ini.begin(), ini.end(), [&](const auto& s) { return Lower(s.first) == Lower(lpAppName); });
-    if (section == ini.end())
-        section = ini.insert(ini.end(), {lpAppName, {}});
-    auto& entries = section->second;
-    auto entry = std::find_if(entries.begin(), entries.end(), [&](const auto& e) { return Lower(e.first) == Lower(lpKeyName); });
-    if (entry == entries.end())
-        entries.push_back({lpKeyName, lpString});
-    else
-        entry->second = lpString;
-    std::ofstream out(lpFileName, std::ios::trunc);
-    for (const auto& [name, values] : ini) {
-        out << '[' << name << "]\r\n";
-        for (const auto& [key, value] : values)
-            out << key << '=' << value << "\r\n";
-    }
-    return out.good() ? TRUE : FALSE;
+    std::lock_guard lock(mutex);
+    Profile(lpFileName, lpAppName)[Lower(lpKeyName)] = lpString != nullptr ? lpString : "";
+    return TRUE;
 }
 
 // rename() replaces the target in one step, as MoveFileExA with
@@ -304,21 +221,20 @@ BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD)
 
 int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 {
-    std::lock_guard lock(M().mutex);
+    std::lock_guard lock(mutex);
     M().boxes.push_back({hWnd, lpText != nullptr ? lpText : "", lpCaption != nullptr ? lpCaption : "", uType});
-    if (M().answers.empty())
-        return IDOK;
-    const int answer = M().answers.front();
-    M().answers.pop_front();
+    const int answer = M().answers.empty() ? IDOK : M().answers.front();
+    if (!M().answers.empty())
+        M().answers.pop_front();
     return answer;
 }
 
 DWORD GetLogicalDriveStringsA(DWORD nBufferLength, LPSTR lpBuffer)
 {
-    std::lock_guard lock(M().mutex);
+    std::lock_guard lock(mutex);
     std::string all;
     for (const auto& drive : M().drives)
-        all += drive.first + '\0';
+        all.append(drive.first).push_back('\0');
     const auto needed = static_cast<DWORD>(all.size() + 1);
     if (lpBuffer == nullptr || nBufferLength < needed)
         return needed;
@@ -328,9 +244,9 @@ DWORD GetLogicalDriveStringsA(DWORD nBufferLength, LPSTR lpBuffer)
 
 UINT GetDriveTypeA(LPCSTR lpRootPathName)
 {
-    std::lock_guard lock(M().mutex);
+    std::lock_guard lock(mutex);
     for (const auto& [root, type] : M().drives)
-        if (lpRootPathName != nullptr && Lower(root) == Lower(lpRootPathName))
+        if (Lower(root.c_str()) == Lower(lpRootPathName))
             return type;
     return DRIVE_NO_ROOT_DIR;
 }
@@ -341,18 +257,10 @@ namespace fake {
 
 void Reset()
 {
-    std::lock_guard lock(M().mutex);
+    std::lock_guard lock(mutex);
     for (auto& w : M().windows)
         w->alive = false;
-    M().windows.clear();
-    M().registry.clear();
-    M().openKeys.clear();
-    M().answers.clear();
-    M().boxes.clear();
-    M().drives.clear();
-    M().launcher = nullptr;
-    M().execs.clear();
-    M().commandLine = "tandem.exe";
+    M() = Machine{};
 }
 
 HWND CreateWindow(const std::string& className, WindowProc proc, DWORD processId)
@@ -361,9 +269,9 @@ HWND CreateWindow(const std::string& className, WindowProc proc, DWORD processId
     window->className = className;
     window->proc = std::move(proc);
     window->processId = processId;
-    std::lock_guard lock(M().mutex);
+    std::lock_guard lock(mutex);
     M().windows.push_back(std::move(window));
-    return ToHandle(M().windows.size() - 1);
+    return reinterpret_cast<HWND>(M().windows.size());
 }
 
 void DestroyWindow(HWND hwnd)
@@ -374,86 +282,34 @@ void DestroyWindow(HWND hwnd)
     }
 }
 
-bool IsWindow(HWND hwnd)
-{
-    const auto window = Find(hwnd);
-    return window != nullptr && window->alive;
-}
-
-bool IsEnabled(HWND hwnd)
-{
-    const auto window = Find(hwnd);
-    return window != nullptr && window->enabled;
-}
-
 void RegistrySet(HKEY root, const std::string& path, const std::string& name, const std::string& value)
 {
     HKEY key = nullptr;
     if (OpenKey(root, path.c_str(), &key, true) != ERROR_SUCCESS)
         return;
-    std::lock_guard lock(M().mutex);
-    M().registry[KeyPath(key)][Lower(name)] = value;
+    std::lock_guard lock(mutex);
+    M().registry[KeyPath(key)][Lower(name.c_str())] = value;
 }
 
 bool RegistryGet(HKEY root, const std::string& path, const std::string& name, std::string* value)
 {
-    std::lock_guard lock(M().mutex);
-    const auto key = M().registry.find(JoinKey(RootName(root), path.c_str()));
-    if (key == M().registry.end())
-        return false;
-    const auto found = key->second.find(Lower(name));
-    if (found == key->second.end())
-        return false;
-    if (value != nullptr)
-        *value = found->second;
-    return true;
+    std::lock_guard lock(mutex);
+    const std::string* found = Value(KeyPath(root, path.c_str()), name.c_str());
+    if (found != nullptr && value != nullptr)
+        *value = *found;
+    return found != nullptr;
 }
 
-bool RegistryKeyExists(HKEY root, const std::string& path)
-{
-    std::lock_guard lock(M().mutex);
-    return M().registry.count(JoinKey(RootName(root), path.c_str())) != 0;
-}
-
-void QueueMessageBoxAnswer(int answer)
-{
-    std::lock_guard lock(M().mutex);
-    M().answers.push_back(answer);
-}
-
-std::vector<MessageBoxCall> MessageBoxCalls()
-{
-    std::lock_guard lock(M().mutex);
-    return M().boxes;
-}
-
-void SetDrives(std::vector<std::pair<std::string, UINT>> drives)
-{
-    std::lock_guard lock(M().mutex);
-    M().drives = std::move(drives);
-}
-
-void SetLauncher(Launcher launcher)
-{
-    std::lock_guard lock(M().mutex);
-    M().launcher = std::move(launcher);
-}
-
-std::vector<std::pair<std::string, UINT>> ExecCalls()
-{
-    std::lock_guard lock(M().mutex);
-    return M().execs;
-}
-
-void SetCommandLine(const std::string& cmdLine)
-{
-    std::lock_guard lock(M().mutex);
-    M().commandLine = cmdLine;
-}
+void QueueMessageBoxAnswer(int answer) { Locked([&](Machine& m) { m.answers.push_back(answer); }); }
+std::vector<MessageBoxCall> MessageBoxCalls() { return Locked([](Machine& m) { return m.boxes; }); }
+void SetDrives(std::vector<std::pair<std::string, UINT>> drives) { Locked([&](Machine& m) { m.drives = std::move(drives); }); }
+void SetLauncher(Launcher launcher) { Locked([&](Machine& m) { m.launcher = std::move(launcher); }); }
+std::vector<std::pair<std::string, UINT>> ExecCalls() { return Locked([](Machine& m) { return m.execs; }); }
+void SetCommandLine(const std::string& cmdLine) { Locked([&](Machine& m) { m.commandLine = cmdLine; }); }
 
 Control::Control(const std::string& className)
+    : hwnd_(CreateWindow(className, [this](UINT msg, WPARAM wParam, LPARAM lParam) { return Handle(msg, wParam, lParam); }))
 {
-    hwnd_ = CreateWindow(className, [this](UINT msg, WPARAM wParam, LPARAM lParam) { return Handle(msg, wParam, lParam); });
 }
 
 Control::~Control() { DestroyWindow(hwnd_); }
@@ -461,83 +317,27 @@ Control::~Control() { DestroyWindow(hwnd_); }
 LRESULT Control::Handle(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     std::lock_guard lock(mutex_);
+    auto* out = reinterpret_cast<char*>(lParam);
+    const std::size_t n = wParam > 0 ? std::min(wParam - 1, text_.size()) : 0;
     switch (msg) {
     case WM_SETTEXT:
-        text_ = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";
-        ++textWrites_;
-        return TRUE;
-    case WM_GETTEXT: {
-        auto* out = reinterpret_cast<char*>(lParam);
-        const std::size_t size = wParam;
-        if (out == nullptr || size == 0)
-            return 0;
-        const std::size_t n = std::min(size - 1, text_.size());
-        std::memcpy(out, text_.data(), n);
-        out[n] = '\0';
-        return static_cast<LRESULT>(n);
-    }
+        text_ = out != nullptr ? out : "";
+        return ++textWrites_, TRUE;
+    case WM_GETTEXT:
+        if (out != nullptr && wParam > 0)
+            std::memcpy(out, text_.data(), n), out[n] = '\0';
+        return out != nullptr ? static_cast<LRESULT>(n) : 0;
     case BM_SETCHECK:
-        check_ = static_cast<int>(wParam);
-        ++checkWrites_;
-        return 0;
+        return check_ = static_cast<int>(wParam), 0;
     case BM_GETCHECK:
         return check_;
     case TBM_SETPOS:
-        pos_ = static_cast<int>(lParam);
-        ++posWrites_;
-        return 0;
+        return pos_ = static_cast<int>(lParam), 0;
     case TBM_GETPOS:
         return pos_;
-    case TBM_SETRANGEMIN:
-        rangeMin_ = static_cast<int>(lParam);
-        return 0;
-    case TBM_SETRANGEMAX:
-        rangeMax_ = static_cast<int>(lParam);
-        return 0;
     default:
         return 0;
     }
-}
-
-std::string Control::Text() const
-{
-    std::lock_guard lock(mutex_);
-    return text_;
-}
-int Control::Check() const
-{
-    std::lock_guard lock(mutex_);
-    return check_;
-}
-int Control::Pos() const
-{
-    std::lock_guard lock(mutex_);
-    return pos_;
-}
-int Control::RangeMin() const
-{
-    std::lock_guard lock(mutex_);
-    return rangeMin_;
-}
-int Control::RangeMax() const
-{
-    std::lock_guard lock(mutex_);
-    return rangeMax_;
-}
-int Control::TextWrites() const
-{
-    std::lock_guard lock(mutex_);
-    return textWrites_;
-}
-int Control::PosWrites() const
-{
-    std::lock_guard lock(mutex_);
-    return posWrites_;
-}
-int Control::CheckWrites() const
-{
-    std::lock_guard lock(mutex_);
-    return checkWrites_;
 }
 
 }  // namespace fake

@@ -27,20 +27,16 @@ void Reset();
 HWND CreateWindow(const std::string& className, WindowProc proc, DWORD processId = 0);
 // A destroyed window answers 0 to every message and is no longer found.
 void DestroyWindow(HWND hwnd);
-bool IsWindow(HWND hwnd);
-bool IsEnabled(HWND hwnd);
 
 // Registry. Paths use backslashes, as Win32 writes them; the default value
 // of a key has the empty name.
 void RegistrySet(HKEY root, const std::string& path, const std::string& name, const std::string& value);
 bool RegistryGet(HKEY root, const std::string& path, const std::string& name, std::string* value);
-bool RegistryKeyExists(HKEY root, const std::string& path);
 
 // Message boxes: each call takes the next queued answer (IDOK when empty).
 struct MessageBoxCall {
     HWND owner;
-    std::string text;
-    std::string caption;
+    std::string text, caption;
     UINT type;
 };
 void QueueMessageBoxAnswer(int answer);
@@ -65,28 +61,24 @@ public:
     Control& operator=(const Control&) = delete;
 
     HWND hwnd() const { return hwnd_; }
-    std::string Text() const;
-    int Check() const;
-    int Pos() const;
-    int RangeMin() const;
-    int RangeMax() const;
-    // How many times each kind of write arrived.
-    int TextWrites() const;
-    int PosWrites() const;
-    int CheckWrites() const;
+    std::string Text() const { return Locked(text_); }
+    int Check() const { return Locked(check_); }
+    int Pos() const { return Locked(pos_); }
+    // How many times the text was written.
+    int TextWrites() const { return Locked(textWrites_); }
 
 private:
     LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam);
+    template <typename T>
+    T Locked(const T& field) const
+    {
+        std::lock_guard lock(mutex_);
+        return field;
+    }
 
     mutable std::mutex mutex_;
     std::string text_;
-    int check_ = 0;
-    int pos_ = 0;
-    int rangeMin_ = 0;
-    int rangeMax_ = 0;
-    int textWrites_ = 0;
-    int posWrites_ = 0;
-    int checkWrites_ = 0;
+    int check_ = 0, pos_ = 0, textWrites_ = 0;
     HWND hwnd_ = nullptr;
 };
 

@@ -6,110 +6,61 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 namespace {
 
-class Config : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+std::string Value(HKEY root, const std::string& path, const std::string& name = "")
+{
+    std::string value;
+    return fake::RegistryGet(root, path, name, &value) ? value : "<missing>";
+}
+
+TEST(Config, RecentKeepsAPathOfTheFieldWidthAndAMissingOrLongerOneGivesTheEmptyPath)
+{
+    const std::string longest = std::string(MAXL_DBPATH - 4, 'a').append(".tdb");
+    const struct { std::string recent, path; } cases[] = {{longest, longest}, {"", ""}, {longest + "b", ""}};
+    for (const auto& c : cases) {
         fake::Reset();
-        StateReset();
-        DBSetPath(MainGetDB(), "");
+        DBSetPath(MainGetDB(), c.recent.c_str());
+        if (!c.recent.empty())
+            fake::RegistrySet(HKEY_CURRENT_USER, "Software\\Brightwater\\Tandem", "Recent", c.recent);
+        EXPECT_EQ(CfgRestore(), 1);
+        EXPECT_EQ(DBGetPath(MainGetDB()), c.path);
+        EXPECT_EQ(CfgStore(), 1);
+        EXPECT_EQ(Value(HKEY_CURRENT_USER, "Software\\Brightwater\\Tandem", "Recent"), c.path);
     }
+}
 
-    static std::string Value(HKEY root, const std::string& path, const std::string& name = "")
-    {
-        std::string value;
-        return fake::RegistryGet(root, path, name, &value) ? value : "<missing>";
-    }
-};
-
-TEST_F(Config, FileClassesNameTheDatabaseTypeAndTheProgramIcon)
+TEST(Config, EveryStartRegistersTheDatabaseClassAnIconWhenTheCommandLineFitsAndTheMixerDefaults)
 {
     // Started by a double click on a database: the program, not its argument, is registered.
-    fake::SetCommandLine("\"C:\\Tandem\\tandem.exe\" \"D:\\My Music\\a.tdb\"");
-    EXPECT_EQ(CfgSetFileClasses(), 1);
-    EXPECT_EQ(Value(HKEY_CLASSES_ROOT, "Tandem.Database"), "Tandem database file");
-    EXPECT_EQ(Value(HKEY_CLASSES_ROOT, "Tandem.Database\\DefaultIcon"), "\"C:\\Tandem\\tandem.exe\", 1");
-    EXPECT_EQ(Value(HKEY_CLASSES_ROOT, "Tandem.Database\\shell\\open\\command"), "\"C:\\Tandem\\tandem.exe\" \"%1\"");
-    EXPECT_EQ(Value(HKEY_CLASSES_ROOT, ".tdb"), "Tandem.Database");
-
-    // A second start rewrites the same values.
-    CfgSetFileClasses();
-    EXPECT_EQ(Value(HKEY_CLASSES_ROOT, ".tdb"), "Tandem.Database");
-}
-
-TEST_F(Config, CommandLineTooLongForTheIconTextRegistersNoIcon)
-{
-    fake::SetCommandLine(std::string(300, 'x'));
-    CfgSetFileClasses();
-    EXPECT_EQ(Value(HKEY_CLASSES_ROOT, "Tandem.Database"), "Tandem database file");
-    EXPECT_EQ(Value(HKEY_CLASSES_ROOT, "Tandem.Database\\DefaultIcon"), "<missing>");
-}
-
-TEST_F(Config, RecentSurvivesStoreAndRestoreUpToTheFieldWidth)
-{
-    const std::string longest = "C:\\" + std::string(MAXL_DBPATH - 7, 'a') + ".tdb";
-    ASSERT_EQ(longest.size(), static_cast<std::size_t>(MAXL_DBPATH));
-    DBSetPath(MainGetDB(), longest.c_str());
-    EXPECT_EQ(CfgStore(), 1);
-    EXPECT_EQ(Value(HKEY_CURRENT_USER, "Software\\Brightwater\\Tandem", "Recent"), longest);
-
-    DBSetPath(MainGetDB(), "other");
-    EXPECT_EQ(CfgRestore(), 1);
-    EXPECT_EQ(DBGetPath(MainGetDB()), longest);
-}
-
-TEST_F(Config, MissingOrTooLongRecentGivesTheEmptyPath)
-{
-    DBSetPath(MainGetDB(), "C:\\stale.tdb");
-    CfgRestore();
-    EXPECT_STREQ(DBGetPath(MainGetDB()), "");
-
-    fake::RegistrySet(HKEY_CURRENT_USER, "Software\\Brightwater\\Tandem", "Recent",
-                      "C:\\" + std::string(MAXL_DBPATH, 'b'));
-    DBSetPath(MainGetDB(), "C:\\stale.tdb");
-    CfgRestore();
-    EXPECT_STREQ(DBGetPath(MainGetDB()), "");
-}
-
-TEST_F(Config, InitConfigSetsTheMixerDefaults)
-{
-    StateSetRepeat(1);
-    InitConfig();
-    EXPECT_EQ(StateGetActPlayer(), 0);
-    EXPECT_EQ(StateGetPasPlayer(), 1);
-    EXPECT_EQ(StateGetActEff(), 2);
-    EXPECT_EQ(StateGetPasEff(), 3);
-    EXPECT_EQ(StateGetTest(), 4);
-    for (int i = 0; i <= SLOT_COMMON; ++i) {
-        EXPECT_EQ(StateGetVolume(i), 204);
-        EXPECT_EQ(StateGetPanning(i), 0);
+    for (const std::string& command : {std::string("\"C:\\Tandem\\tandem.exe\" \"D:\\a.tdb\""), std::string(300, 'x')}) {
+        fake::Reset();
+        fake::SetCommandLine(command);
+        InitConfig();
+        EXPECT_EQ(Value(HKEY_CLASSES_ROOT, "Tandem.Database"), "Tandem database file");
+        EXPECT_EQ(Value(HKEY_CLASSES_ROOT, ".tdb"), "Tandem.Database");
+        EXPECT_EQ(Value(HKEY_CLASSES_ROOT, "Tandem.Database\\DefaultIcon"), command.size() < 300 ? "\"C:\\Tandem\\tandem.exe\", 1" : "<missing>");
+        if (command.size() < 300)
+            EXPECT_EQ(Value(HKEY_CLASSES_ROOT, "Tandem.Database\\shell\\open\\command"), "\"C:\\Tandem\\tandem.exe\" \"%1\"");
+        const long long got[] = {StateGetActPlayer(), StateGetPasPlayer(), StateGetActEff(), StateGetPasEff(),
+            StateGetTest(), StateGetFade(), StateGetFadeLen(), StateGetDuoLen(), StateGetFadeType(), StateGetSubFade(),
+            StateGetMixEnabled(), StateGetPlayStatus(), StateGetTotalFadeLen(), StateGetVolume(0), StateGetVolume(5)};
+        const long long want[] = {0, 1, 2, 3, 4, 0, 3000, 5000, FADE_OVER, 1, 1, -1, 0, 204, 204};
+        for (std::size_t i = 0; i < sizeof got / sizeof got[0]; ++i)
+            EXPECT_EQ(got[i], want[i]) << i;
     }
-    EXPECT_EQ(StateGetFade(), 0);
-    EXPECT_EQ(StateGetFadeLen(), 3000u);
-    EXPECT_EQ(StateGetDuoLen(), 5000u);
-    EXPECT_EQ(StateGetFadeType(), FADE_OVER);
-    EXPECT_EQ(StateGetSubFade(), 1);
-    EXPECT_EQ(StateGetMixEnabled(), 1);
-    EXPECT_EQ(StateGetPlayStatus(), -1);
-    EXPECT_EQ(StateGetTotalFadeLen(), 0u);
-    EXPECT_EQ(StateGetRepeat(), 1) << "settings InitConfig does not name stay as they are";
-    EXPECT_TRUE(fake::RegistryKeyExists(HKEY_CLASSES_ROOT, ".tdb"));
 }
 
-TEST_F(Config, OnlyOneDatabaseArgumentIsTakenFromTheCommandLine)
+TEST(Config, OnlyOneDatabaseArgumentIsTakenFromTheCommandLine)
 {
-    const std::string longest = "C:\\" + std::string(MAXL_DBPATH - 7, 'a') + ".tdb";
+    const std::string longest = std::string("C:\\").append(MAXL_DBPATH - 7, 'a').append(".tdb");
     const struct {
         std::string commandLine, database;
     } rows[] = {
         {"\"C:\\Program Files\\Tandem\\tandem.exe\" \"D:\\My Music\\a.tdb\"", "D:\\My Music\\a.tdb"},
         {"tandem.exe D:\\My Music\\A.TDB  ", "D:\\My Music\\A.TDB"},
-        {"tandem.exe " + longest, longest},
-        {"tandem.exe " + longest + "x.tdb", ""},
+        {std::string("tandem.exe ") + longest, longest},
+        {std::string("tandem.exe ") + longest + "x.tdb", ""},
         {"tandem.exe", ""},
         {"tandem.exe /S", ""},
         {"tandem.exe \"a.tdb\" \"b.tdb\"", ""},

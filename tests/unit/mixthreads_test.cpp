@@ -14,7 +14,7 @@ TEST(MixerThreads, PlayUnattendedThroughTenChanges)
 {
     fake::MixRig rig;
     for (int i = 0; i < 12; ++i)
-        rig.AddItem("t" + std::to_string(i) + ".mp3", 4000);
+        rig.AddItem(std::string("t").append(std::to_string(i)).append(".mp3"), 4000);
     rig.StartWith(PLGetPLI(MainGetCurrentPL(), 0));
     StateSetFade(1);
     StateSetFadeLen(500);

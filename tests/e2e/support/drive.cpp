@@ -5,8 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <memory>
+#include <cstring>
 
 namespace e2e {
 
@@ -17,14 +16,11 @@ namespace {
 constexpr UINT kAnswerTimeoutMs = 10000;
 // Room for one list-view cell: more than any path or title the program shows.
 constexpr int kCellChars = 1024;
-constexpr int kFileNameCombo = 0x47C;  // cmb13
-constexpr int kFileNameEdit = 0x480;   // edt1
 
 LRESULT Send(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutA(window, msg, wParam, lParam, SMTO_NORMAL, kAnswerTimeoutMs, &result) &&
-        IsWindow(window))
+    if (!SendMessageTimeoutA(window, msg, wParam, lParam, SMTO_NORMAL, kAnswerTimeoutMs, &result) && IsWindow(window))
         ADD_FAILURE() << "window " << window << " did not answer message 0x" << std::hex << msg;
     return static_cast<LRESULT>(result);
 }
@@ -36,138 +32,85 @@ std::string ClassOf(HWND window)
     return name;
 }
 
-// Texts of a combo box or list box: count, then each entry by its length.
-std::vector<std::string> Entries(HWND control, UINT countMsg, UINT lengthMsg, UINT textMsg)
-{
-    std::vector<std::string> entries;
-    const auto count = control != nullptr ? Send(control, countMsg, 0, 0) : 0;
-    for (LRESULT i = 0; i < count; ++i) {
-        const auto length = Send(control, lengthMsg, static_cast<WPARAM>(i), 0);
-        std::string text(length > 0 ? static_cast<std::size_t>(length) + 1 : 1, '\0');
-        const auto got = Send(control, textMsg, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
-        text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-        entries.push_back(text);
-    }
-    return entries;
-}
-
-// A block of memory in the process that owns a window, for messages whose
-// arguments point at memory: the window reads and writes them in its own
-// address space.
-class RemoteMemory {
+// An item record and a cell's text in the process that owns the list view:
+// the view reads and writes them in its own address space.
+class RemoteItem {
 public:
-    RemoteMemory(HWND window, std::size_t size)
+    explicit RemoteItem(HWND listView)
+        : view_(listView), process_(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
+                                                WindowProcess(listView)))
     {
-        process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
-                               WindowProcess(window));
         if (process_ != nullptr)
-            address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+            item_ = static_cast<char*>(VirtualAllocEx(process_, nullptr, sizeof(LVITEMA) + kCellChars,
+                                                      MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
     }
-    ~RemoteMemory()
+    ~RemoteItem()
     {
-        if (address_ != nullptr)
-            VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+        if (item_ != nullptr)
+            VirtualFreeEx(process_, item_, 0, MEM_RELEASE);
         if (process_ != nullptr)
             CloseHandle(process_);
     }
-    RemoteMemory(const RemoteMemory&) = delete;
-    RemoteMemory& operator=(const RemoteMemory&) = delete;
+    RemoteItem(const RemoteItem&) = delete;
+    RemoteItem& operator=(const RemoteItem&) = delete;
 
-    bool Ok() const { return address_ != nullptr; }
-    char* At(std::size_t offset) const { return static_cast<char*>(address_) + offset; }
-    bool Write(std::size_t offset, const void* data, std::size_t size)
+    bool Ok() const { return item_ != nullptr; }
+    // Sends msg for the row with the item record written first.
+    LRESULT Send(UINT msg, int row, const LVITEMA& item)
     {
         SIZE_T done = 0;
-        return WriteProcessMemory(process_, At(offset), data, size, &done) && done == size;
+        const bool written = WriteProcessMemory(process_, item_, &item, sizeof item, &done) && done == sizeof item;
+        return written ? e2e::Send(view_, msg, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(item_)) : 0;
     }
-    bool Read(std::size_t offset, void* data, std::size_t size)
+    std::string Cell(int row, int column)
     {
+        LVITEMA item{};
+        item.iSubItem = column;
+        item.pszText = item_ + sizeof item;
+        item.cchTextMax = kCellChars;
+        const auto length = Send(LVM_GETITEMTEXTA, row, item);
+        std::string text(static_cast<std::size_t>(length > 0 && length < kCellChars ? length : 0), '\0');
         SIZE_T done = 0;
-        return ReadProcessMemory(process_, At(offset), data, size, &done) && done == size;
+        return text.empty() || ReadProcessMemory(process_, item.pszText, text.data(), text.size(), &done) ? text : "";
+    }
+    bool SetState(int row, UINT state, UINT mask)
+    {
+        LVITEMA item{};
+        item.state = state;
+        item.stateMask = mask;
+        return Send(LVM_SETITEMSTATE, row, item) != 0;
     }
 
 private:
-    HANDLE process_ = nullptr;
-    void* address_ = nullptr;
+    HWND view_;
+    HANDLE process_;
+    char* item_ = nullptr;
 };
 
-// The item record at offset 0, the cell's text behind it.
-constexpr std::size_t kCellMemory = sizeof(LVITEMA) + kCellChars;
-
-std::string CellText(RemoteMemory& memory, HWND listView, int row, int column)
-{
-    LVITEMA item{};
-    item.iSubItem = column;
-    item.pszText = memory.At(sizeof item);
-    item.cchTextMax = kCellChars;
-    if (!memory.Write(0, &item, sizeof item))
-        return "";
-    const auto length = Send(listView, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(memory.At(0)));
-    std::string text(static_cast<std::size_t>(length > 0 && length < kCellChars ? length : 0), '\0');
-    if (!text.empty() && !memory.Read(sizeof item, text.data(), text.size()))
-        return "";
-    return text;
-}
-
-bool SetItemState(RemoteMemory& memory, HWND listView, int row, UINT state, UINT mask)
-{
-    LVITEMA item{};
-    item.state = state;
-    item.stateMask = mask;
-    return memory.Write(0, &item, sizeof item) &&
-           Send(listView, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(memory.At(0))) != 0;
-}
-
-struct DescendantSearch {
-    const char* className;
-    int id;
-    HWND found;
-};
-
-BOOL CALLBACK MatchDescendant(HWND window, LPARAM lParam)
-{
-    auto* search = reinterpret_cast<DescendantSearch*>(lParam);
-    if (ClassOf(window) != search->className || (search->id != -1 && GetDlgCtrlID(window) != search->id))
-        return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-BOOL CALLBACK FirstStaticText(HWND window, LPARAM lParam)
-{
-    if (ClassOf(window) != "Static")
-        return TRUE;
-    *reinterpret_cast<std::string*>(lParam) = WindowText(window);
-    return reinterpret_cast<std::string*>(lParam)->empty();
-}
-
-// The field the dialog shows for the file name: the combo box of the
-// newer layout or the edit of the older one.
+// The field the dialog shows for the file name: the combo box (cmb13) of
+// the newer layout or the edit (edt1) of the older one.
 HWND FileNameControl(HWND dialog)
 {
-    HWND any = nullptr;
-    for (const int id : {kFileNameCombo, kFileNameEdit}) {
-        const HWND control = GetDlgItem(dialog, id);
-        if (control != nullptr && IsWindowVisible(control))
-            return control;
-        if (any == nullptr)
-            any = control;
-    }
-    return any;
+    const HWND combo = GetDlgItem(dialog, 0x47C), edit = GetDlgItem(dialog, 0x480);
+    return combo != nullptr && (IsWindowVisible(combo) || edit == nullptr) ? combo : edit;
 }
 
-// Top-level dialogs with the caption that are visible, enabled and pass test.
+HWND FileNameEdit(HWND dialog)
+{
+    const HWND field = FileNameControl(dialog);
+    return field != nullptr && ClassOf(field) != "Edit" ? FindDescendant(field, "Edit") : field;
+}
+
+// A visible, enabled top-level dialog with the caption that passes test.
 HWND WaitForDialog(const char* caption, int timeoutMs, bool (*test)(HWND))
 {
     HWND found = nullptr;
     WaitUntil(
         [&] {
             for (const HWND window : TopLevelWindows(kDialogClass, caption))
-                if (IsWindowVisible(window) && IsWindowEnabled(window) && test(window)) {
+                if (found == nullptr && IsWindowVisible(window) && IsWindowEnabled(window) && test(window))
                     found = window;
-                    return true;
-                }
-            return false;
+            return found != nullptr;
         },
         timeoutMs, 20);
     return found;
@@ -181,29 +124,20 @@ HWND Control(HWND dialog, int id) { return dialog != nullptr ? GetDlgItem(dialog
 
 HWND FindDescendant(HWND parent, const char* className, int id)
 {
-    DescendantSearch search{className, id, nullptr};
-    EnumChildWindows(parent, MatchDescendant, reinterpret_cast<LPARAM>(&search));
+    struct Search {
+        const char* className;
+        int id;
+        HWND found;
+    } search{className, id, nullptr};
+    EnumChildWindows(
+        parent,
+        [](HWND window, LPARAM lParam) {
+            auto* s = reinterpret_cast<Search*>(lParam);
+            const bool match = ClassOf(window) == s->className && (s->id == -1 || GetDlgCtrlID(window) == s->id);
+            return match ? (s->found = window, FALSE) : TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
     return search.found;
-}
-
-std::string WindowTree(HWND window)
-{
-    std::string tree;
-    const auto line = [&tree](HWND w, int depth) {
-        tree.append(static_cast<std::size_t>(depth) * 2, ' ');
-        tree += ClassOf(w) + " #" + std::to_string(GetDlgCtrlID(w)) + " \"" + WindowText(w) + "\"";
-        tree += IsWindowVisible(w) ? "" : " hidden";
-        tree += IsWindowEnabled(w) ? "" : " disabled";
-        tree += '\n';
-    };
-    const auto walk = [&line](HWND w, int depth, const auto& self) -> void {
-        line(w, depth);
-        for (HWND child = GetWindow(w, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
-            self(child, depth + 1, self);
-    };
-    if (window != nullptr)
-        walk(window, 0, walk);
-    return tree;
 }
 
 bool IsControlEnabled(HWND dialog, int id)
@@ -216,17 +150,14 @@ bool IsControlEnabled(HWND dialog, int id)
 bool Click(HWND dialog, int id)
 {
     const HWND button = Control(dialog, id);
-    if (button == nullptr || !IsWindowEnabled(button) || !IsWindowVisible(button))
-        return false;
-    Send(button, BM_CLICK, 0, 0);
-    return true;
+    const bool pressable = button != nullptr && IsWindowEnabled(button) && IsWindowVisible(button);
+    return pressable && (Send(button, BM_CLICK, 0, 0), true);
 }
 
 bool ClickPosted(HWND dialog, int id)
 {
     const HWND button = Control(dialog, id);
-    return button != nullptr && IsWindowEnabled(button) && IsWindowVisible(button) &&
-           PostMessageA(button, BM_CLICK, 0, 0);
+    return button != nullptr && IsWindowEnabled(button) && IsWindowVisible(button) && PostMessageA(button, BM_CLICK, 0, 0);
 }
 
 void SendCommand(HWND window, int id) { Send(window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
@@ -237,11 +168,8 @@ void PostCommand(HWND window, int id) { PostMessageA(window, WM_COMMAND, MAKEWPA
 
 std::string WindowText(HWND window)
 {
-    if (window == nullptr)
-        return "";
-    const auto length = Send(window, WM_GETTEXTLENGTH, 0, 0);
-    std::string text(static_cast<std::size_t>(length > 0 ? length : 0) + 1, '\0');
-    const auto got = Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    std::string text(window != nullptr ? static_cast<std::size_t>(std::max<LRESULT>(Send(window, WM_GETTEXTLENGTH, 0, 0), 0)) + 1 : 1, '\0');
+    const auto got = window != nullptr ? Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())) : 0;
     text.resize(static_cast<std::size_t>(got > 0 && got < static_cast<LRESULT>(text.size()) ? got : 0));
     return text;
 }
@@ -268,28 +196,18 @@ bool SetComboText(HWND dialog, int id, const std::string& text)
     return WindowText(edit) == text;
 }
 
-std::vector<std::string> ComboItems(HWND dialog, int id)
-{
-    return Entries(Control(dialog, id), CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
-}
-
 // The wide messages: Wine hands a cross-process LB_GETTEXT of an ANSI
 // caller back in UTF-16.
 std::vector<std::string> ListBoxItems(HWND dialog, int id)
 {
     const HWND listBox = Control(dialog, id);
     std::vector<std::string> rows;
-    const auto count = listBox != nullptr ? SendMessageW(listBox, LB_GETCOUNT, 0, 0) : 0;
-    for (WPARAM i = 0; static_cast<LRESULT>(i) < count; ++i) {
-        const auto length = SendMessageW(listBox, LB_GETTEXTLEN, i, 0);
-        std::wstring wide(length > 0 ? static_cast<std::size_t>(length) + 1 : 1, L'\0');
-        const auto got = SendMessageW(listBox, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide.data()));
-        wide.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-        std::string text(wide.size() * 2 + 1, '\0');
-        const int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text.data(), static_cast<int>(text.size()),
-                                          nullptr, nullptr);
-        text.resize(n > 0 ? static_cast<std::size_t>(n - 1) : 0);
-        rows.push_back(text);
+    for (WPARAM i = 0; listBox != nullptr && static_cast<LRESULT>(i) < SendMessageW(listBox, LB_GETCOUNT, 0, 0); ++i) {
+        std::wstring wide(static_cast<std::size_t>(std::max<LRESULT>(SendMessageW(listBox, LB_GETTEXTLEN, i, 0), 0)) + 1, L'\0');
+        SendMessageW(listBox, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide.data()));
+        std::string& text = rows.emplace_back(wide.size() * 2, '\0');
+        WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text.data(), static_cast<int>(text.size()), nullptr, nullptr);
+        text.resize(std::strlen(text.c_str()));
     }
     return rows;
 }
@@ -297,12 +215,7 @@ std::vector<std::string> ListBoxItems(HWND dialog, int id)
 std::string WaitForText(HWND window, const std::string& expected, int timeoutMs)
 {
     std::string text;
-    WaitUntil(
-        [&] {
-            text = WindowText(window);
-            return text == expected;
-        },
-        timeoutMs, 20);
+    WaitUntil([&] { return (text = WindowText(window)) == expected; }, timeoutMs, 20);
     return text;
 }
 
@@ -321,11 +234,9 @@ bool SetTrackbarPos(HWND dialog, int id, int pos)
         return false;
     Send(trackbar, TBM_SETPOS, TRUE, pos);
     const UINT msg = (GetWindowLongA(trackbar, GWL_STYLE) & TBS_VERT) != 0 ? WM_VSCROLL : WM_HSCROLL;
-    const auto lParam = reinterpret_cast<LPARAM>(trackbar);
-    const HWND parent = GetParent(trackbar);
-    for (const int code : {TB_THUMBTRACK, TB_THUMBPOSITION})
-        Send(parent, msg, MAKEWPARAM(code, static_cast<WORD>(pos)), lParam);
-    Send(parent, msg, MAKEWPARAM(TB_ENDTRACK, 0), lParam);
+    for (const int code : {TB_THUMBTRACK, TB_THUMBPOSITION, TB_ENDTRACK})
+        Send(GetParent(trackbar), msg, MAKEWPARAM(code, code == TB_ENDTRACK ? 0 : static_cast<WORD>(pos)),
+             reinterpret_cast<LPARAM>(trackbar));
     return true;
 }
 
@@ -339,33 +250,16 @@ int CheckState(HWND dialog, int id)
 
 int ListViewCount(HWND listView) { return static_cast<int>(Send(listView, LVM_GETITEMCOUNT, 0, 0)); }
 
-int ListViewColumns(HWND listView)
-{
-    const auto header = reinterpret_cast<HWND>(Send(listView, LVM_GETHEADER, 0, 0));
-    const auto count = header != nullptr ? Send(header, HDM_GETITEMCOUNT, 0, 0) : 0;
-    return count > 0 ? static_cast<int>(count) : 0;
-}
-
-std::string ListViewText(HWND listView, int row, int column)
-{
-    RemoteMemory memory(listView, kCellMemory);
-    return memory.Ok() ? CellText(memory, listView, row, column) : "";
-}
-
 std::vector<std::vector<std::string>> ListViewRows(HWND listView, int columns)
 {
+    const auto header = reinterpret_cast<HWND>(Send(listView, LVM_GETHEADER, 0, 0));
     if (columns < 0)
-        columns = std::max(ListViewColumns(listView), 1);
+        columns = std::max(header != nullptr ? static_cast<int>(Send(header, HDM_GETITEMCOUNT, 0, 0)) : 0, 1);
     std::vector<std::vector<std::string>> rows;
-    RemoteMemory memory(listView, kCellMemory);
-    if (!memory.Ok())
-        return rows;
-    const int count = ListViewCount(listView);
-    for (int row = 0; row < count; ++row) {
-        std::vector<std::string>& cells = rows.emplace_back();
+    RemoteItem remote(listView);
+    for (int row = 0, count = ListViewCount(listView); remote.Ok() && row < count; ++row)
         for (int column = 0; column < columns; ++column)
-            cells.push_back(CellText(memory, listView, row, column));
-    }
+            (column == 0 ? rows.emplace_back() : rows.back()).push_back(remote.Cell(row, column));
     return rows;
 }
 
@@ -383,24 +277,20 @@ std::vector<int> ListViewSelection(HWND listView)
     return rows;
 }
 
+// Index -1 changes every item: clear them, then mark the one.
 bool ListViewSelect(HWND listView, int row)
 {
     constexpr UINT kMask = LVIS_SELECTED | LVIS_FOCUSED;
-    RemoteMemory memory(listView, sizeof(LVITEMA));
-    if (!memory.Ok() || row < 0 || row >= ListViewCount(listView))
-        return false;
-    // Index -1 changes every item: clear them, then mark the one.
-    if (!SetItemState(memory, listView, -1, 0, kMask) || !SetItemState(memory, listView, row, kMask, kMask))
-        return false;
-    Send(listView, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
-    return true;
+    RemoteItem remote(listView);
+    const bool selected = remote.Ok() && row >= 0 && row < ListViewCount(listView) && remote.SetState(-1, 0, kMask) &&
+                          remote.SetState(row, kMask, kMask);
+    return selected && (Send(listView, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE), true);
 }
 
 bool ListViewSetState(HWND listView, int row, UINT state, UINT mask)
 {
-    RemoteMemory memory(listView, sizeof(LVITEMA));
-    return memory.Ok() && row >= -1 && row < ListViewCount(listView) &&
-           SetItemState(memory, listView, row, state, mask);
+    RemoteItem remote(listView);
+    return remote.Ok() && row >= -1 && row < ListViewCount(listView) && remote.SetState(row, state, mask);
 }
 
 // ---- message boxes and file dialogs ----
@@ -413,7 +303,15 @@ HWND FindMessageBox(const char* caption, int timeoutMs)
 std::string MessageBoxText(HWND box)
 {
     std::string text;
-    EnumChildWindows(box, FirstStaticText, reinterpret_cast<LPARAM>(&text));
+    EnumChildWindows(
+        box,
+        [](HWND window, LPARAM lParam) {
+            auto* found = reinterpret_cast<std::string*>(lParam);
+            if (ClassOf(window) == "Static")
+                *found = WindowText(window);
+            return found->empty() ? TRUE : FALSE;
+        },
+        reinterpret_cast<LPARAM>(&text));
     return text;
 }
 
@@ -429,62 +327,16 @@ HWND FindFileDialog(const char* caption, int timeoutMs)
 
 bool SetFileDialogName(HWND dialog, const std::string& name)
 {
-    const HWND field = FileNameControl(dialog);
-    const HWND edit = field != nullptr && ClassOf(field) != "Edit" ? FindDescendant(field, "Edit") : field;
+    const HWND edit = FileNameEdit(dialog);
     return edit != nullptr && Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str())) != 0;
 }
 
-std::string FileDialogName(HWND dialog)
-{
-    const HWND field = FileNameControl(dialog);
-    const HWND edit = field != nullptr && ClassOf(field) != "Edit" ? FindDescendant(field, "Edit") : field;
-    return edit != nullptr ? WindowText(edit) : "";
-}
+std::string FileDialogName(HWND dialog) { return WindowText(FileNameEdit(dialog)); }
 
 bool SubmitFileDialog(HWND dialog, const std::string& name, int timeoutMs)
 {
     return SetFileDialogName(dialog, name) && ClickPosted(dialog, IDOK) &&
            WaitUntil([dialog] { return !IsWindow(dialog); }, timeoutMs);
-}
-
-// ---- the record ----
-
-bool Screenshot(const std::string& file)
-{
-    const int width = GetSystemMetrics(SM_CXSCREEN);
-    const int height = GetSystemMetrics(SM_CYSCREEN);
-    const std::unique_ptr<HDC__, void (*)(HDC)> screen(GetDC(nullptr), [](HDC dc) { ReleaseDC(nullptr, dc); });
-    const std::unique_ptr<HDC__, decltype(&DeleteDC)> memory(CreateCompatibleDC(screen.get()), DeleteDC);
-    const std::unique_ptr<HBITMAP__, void (*)(HBITMAP)> bitmap(CreateCompatibleBitmap(screen.get(), width, height),
-                                                               [](HBITMAP b) { DeleteObject(b); });
-    if (screen == nullptr || memory == nullptr || bitmap == nullptr)
-        return false;
-    const HGDIOBJ old = SelectObject(memory.get(), bitmap.get());
-    const bool copied = BitBlt(memory.get(), 0, 0, width, height, screen.get(), 0, 0, SRCCOPY) != 0;
-    SelectObject(memory.get(), old);
-
-    // 24 bits a pixel, rows bottom-up and padded to whole words: the plain BMP every viewer reads.
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof header;
-    header.biWidth = width;
-    header.biHeight = height;
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    header.biCompression = BI_RGB;
-    const auto rowBytes = static_cast<std::size_t>((width * 3 + 3) & ~3);
-    std::vector<char> pixels(rowBytes * static_cast<std::size_t>(height));
-    if (!copied || GetDIBits(memory.get(), bitmap.get(), 0, static_cast<UINT>(height), pixels.data(),
-                             reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS) != height)
-        return false;
-    BITMAPFILEHEADER fileHeader{};
-    fileHeader.bfType = 0x4D42;  // "BM"
-    fileHeader.bfOffBits = sizeof fileHeader + sizeof header;
-    fileHeader.bfSize = static_cast<DWORD>(fileHeader.bfOffBits + pixels.size());
-    std::ofstream out(file, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(&fileHeader), sizeof fileHeader);
-    out.write(reinterpret_cast<const char*>(&header), sizeof header);
-    out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
-    return static_cast<bool>(out.flush());
 }
 
 }  // namespace e2e

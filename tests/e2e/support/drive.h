@@ -25,9 +25,6 @@ HWND Control(HWND dialog, int id);
 // The first descendant of the class (and the id, unless -1) in depth-first order; null when none.
 HWND FindDescendant(HWND parent, const char* className, int id = -1);
 bool IsControlEnabled(HWND dialog, int id);
-// The window and its descendants, one line each: class, id, text, and
-// whether hidden or disabled; for the message of a failed expectation.
-std::string WindowTree(HWND window);
 
 // Presses the button: BM_CLICK, which the button turns into BN_CLICKED to
 // its parent. Returns once the parent handled it; false for no such control.
@@ -48,8 +45,7 @@ bool SetControlText(HWND dialog, int id, const std::string& text);
 // The edit field of a drop-down combo box, set as typing would set it
 // (the combo box tells its parent CBN_EDITCHANGE).
 bool SetComboText(HWND dialog, int id, const std::string& text);
-// The entries of a combo box or list box.
-std::vector<std::string> ComboItems(HWND dialog, int id);
+// The entries of a list box.
 std::vector<std::string> ListBoxItems(HWND dialog, int id);
 // Polls the window's text until it equals expected or timeoutMs passed;
 // returns the text last read, so a failing comparison shows it.
@@ -67,11 +63,8 @@ int CheckState(HWND dialog, int id);
 // ---- list views ----
 
 int ListViewCount(HWND listView);
-// The header's column count; 0 in the views without columns.
-int ListViewColumns(HWND listView);
-// One cell (column 0 is the item's own text); empty when it cannot be read.
-std::string ListViewText(HWND listView, int row, int column);
-// Every row with columns cells each (all header columns when columns < 0).
+// Every row with columns cells each (all header columns when columns < 0;
+// column 0 is the item's own text); empty cells when they cannot be read.
 std::vector<std::vector<std::string>> ListViewRows(HWND listView, int columns = -1);
 // The LVIS_ bits of mask that the row has (LVIS_SELECTED, LVIS_FOCUSED, ...).
 UINT ListViewState(HWND listView, int row, UINT mask = LVIS_SELECTED | LVIS_FOCUSED);
@@ -103,11 +96,5 @@ std::string FileDialogName(HWND dialog);
 // Types the name and presses Open/Save; true once the dialog closed (a
 // folder opens in the dialog instead, and a refused name brings a message box).
 bool SubmitFileDialog(HWND dialog, const std::string& name, int timeoutMs = 5000);
-
-// ---- the record ----
-
-// Writes the whole screen to the file as a BMP image; false when it could
-// not be taken or written.
-bool Screenshot(const std::string& file);
 
 }  // namespace e2e

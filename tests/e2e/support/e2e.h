@@ -23,15 +23,13 @@ namespace e2e {
 
 // ---- paths ----
 
-// "/a/b" -> "Z:\a\b" (as Wine maps it); a Windows path comes back unchanged.
+// "/a/b" -> "Z:\a\b" (as Wine maps the root); a Windows path comes back unchanged.
 std::string ToWindowsPath(const std::string& path);
 // "Z:\a\b" -> "/a/b"; other drives as Wine maps them; empty when unknown.
 std::string ToLinuxPath(const std::string& path);
 std::string JoinPath(const std::string& dir, const std::string& name);
 // The Windows path of the tplayer.exe built with the tests.
 std::string TplayerExe();
-// A new, empty folder <temp>\tandem-e2e\<name> (emptied when it exists).
-std::string ScratchDir(const std::string& name);
 bool FileExists(const std::string& path);
 
 // ---- time ----
@@ -50,10 +48,11 @@ struct Process {
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
 // Starts exe with the arguments (quoted where needed) and these variables
-// added to the test's environment. The process is remembered for StopAll.
-bool Start(const std::string& exe, const std::vector<std::string>& args, const Environment& env, Process* process);
-// Asks the process's windows to close, then ends it after timeoutMs.
-void Stop(Process& process, int timeoutMs = 3000);
+// added to the test's environment, and waits until it is ready for input
+// unless told not to (it then starts minimised, as the program starts its
+// players). The process is remembered for StopAll.
+bool Start(const std::string& exe, const std::vector<std::string>& args, const Environment& env, Process* process,
+           bool waitForInput = true);
 // Stops every process Start started.
 void StopAll();
 // Stops the processes owning top-level windows of the class (players
@@ -68,7 +67,7 @@ std::vector<HWND> TopLevelWindows(const char* className, const char* caption = n
 // The first matching window, or null after timeoutMs.
 HWND WaitForWindow(const char* className, const char* caption, int timeoutMs);
 // Waits until at least count windows match; returns those there are then.
-std::vector<HWND> WaitForWindows(const char* className, std::size_t count, int timeoutMs);
+std::vector<HWND> WaitForWindows(const char* className, std::size_t count, int timeoutMs, const char* caption = nullptr);
 DWORD WindowProcess(HWND hwnd);
 
 // ---- player journals ----
@@ -82,10 +81,8 @@ std::vector<PlayerJournalEntry> ReadJournal(const std::string& file);
 
 // ---- registry ----
 
-bool RegistrySetString(HKEY root, const std::string& path, const std::string& name, const std::string& value);
 // False when the key or the value is missing.
 bool RegistryGetString(HKEY root, const std::string& path, const std::string& name, std::string* value);
-bool RegistryDeleteValue(HKEY root, const std::string& path, const std::string& name);
 
 // ---- the fixture ----
 

@@ -8,11 +8,7 @@
 
 namespace e2e {
 
-namespace {
-
 constexpr char kOpenKey[] = "Winamp.File\\shell\\open\\command";
-
-}  // namespace
 
 void WriteTrack(const std::string& path, const Tag& tag)
 {
@@ -27,7 +23,7 @@ void WriteTrack(const std::string& path, const Tag& tag)
 
 std::string ReadBytes(const std::string& path)
 {
-    std::ifstream in(ToLinuxPath(path), std::ios::binary);
+    std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
@@ -41,7 +37,7 @@ void TandemTest::SetUp()
 {
     Test::SetUp();
     StopWindowsOfClass(WAMP_WINDOWCLASS);
-    SetRegistry(HKEY_CLASSES_ROOT, kOpenKey, "", "\"" + TplayerExe() + "\" \"%1\"");
+    SetRegistry(HKEY_CLASSES_ROOT, kOpenKey, "", std::string(1, '"').append(TplayerExe()).append("\" \"%1\""));
     SetEnv("TPLAYER_JOURNAL", JournalPattern(scratch));
     database = JoinPath(scratch, "library.tdb");
     SetRegistry(HKEY_CURRENT_USER, kSettingsKey, "Recent", database);
@@ -56,14 +52,19 @@ void TandemTest::TearDown()
     Test::TearDown();
 }
 
+// The players missing of five start side by side before the program, which
+// then finds them running: its own start would launch them one after
+// another, each waiting for the one before to be ready, before every test.
 void TandemTest::StartTandem()
 {
+    for (std::size_t i = TopLevelWindows(WAMP_WINDOWCLASS).size(); i < 5; ++i)
+        ASSERT_TRUE(Start(TplayerExe(), {}, {}, nullptr, false));
+    ASSERT_GE(WaitForWindows(WAMP_WINDOWCLASS, 5, kStartTimeoutMs).size(), 5u);
     ASSERT_TRUE(Start(ToWindowsPath(TANDEM_EXE), {}, {}, &tandem));
     running = true;
     panel = WaitForWindow(kDialogClass, kPanelCaption, kStartTimeoutMs);
     ASSERT_NE(panel, nullptr);
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(panel) != FALSE; }, kStartTimeoutMs));
-    ASSERT_EQ(WaitForWindows(WAMP_WINDOWCLASS, 5, kStartTimeoutMs).size(), 5u);
 }
 
 void TandemTest::Quit()
