@@ -9,7 +9,9 @@
 
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -35,6 +37,46 @@ HWND WaitShown(const std::string& caption)
     return found;
 }
 
+// Writes the whole screen to the file as a BMP image; false when it could
+// not be taken or written.
+bool Screenshot(const std::string& file)
+{
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    const std::unique_ptr<HDC__, void (*)(HDC)> screen(GetDC(nullptr), [](HDC dc) { ReleaseDC(nullptr, dc); });
+    const std::unique_ptr<HDC__, decltype(&DeleteDC)> memory(CreateCompatibleDC(screen.get()), DeleteDC);
+    const std::unique_ptr<HBITMAP__, void (*)(HBITMAP)> bitmap(CreateCompatibleBitmap(screen.get(), width, height),
+                                                               [](HBITMAP b) { DeleteObject(b); });
+    if (screen == nullptr || memory == nullptr || bitmap == nullptr)
+        return false;
+    const HGDIOBJ old = SelectObject(memory.get(), bitmap.get());
+    const bool copied = BitBlt(memory.get(), 0, 0, width, height, screen.get(), 0, 0, SRCCOPY) != 0;
+    SelectObject(memory.get(), old);
+
+    // 24 bits a pixel, rows bottom-up and padded to whole words: the plain BMP every viewer reads.
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    const auto rowBytes = static_cast<std::size_t>((width * 3 + 3) & ~3);
+    std::vector<char> pixels(rowBytes * static_cast<std::size_t>(height));
+    if (!copied || GetDIBits(memory.get(), bitmap.get(), 0, static_cast<UINT>(height), pixels.data(),
+                             reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS) != height)
+        return false;
+    BITMAPFILEHEADER fileHeader{};
+    fileHeader.bfType = 0x4D42;  // "BM"
+    fileHeader.bfOffBits = sizeof fileHeader + sizeof header;
+    fileHeader.bfSize = static_cast<DWORD>(fileHeader.bfOffBits + pixels.size());
+    std::ofstream out(file, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&fileHeader), sizeof fileHeader);
+    out.write(reinterpret_cast<const char*>(&header), sizeof header);
+    out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
+    return static_cast<bool>(out.flush());
+}
+
 bool Record(HWND window, const char* name)
 {
     if (window == nullptr) {
@@ -48,7 +90,7 @@ bool Record(HWND window, const char* name)
     const std::string base = e2e::JoinPath(folder, name);
     std::ofstream(e2e::ToLinuxPath(base + ".geometry"))
         << (r.right - r.left) << 'x' << (r.bottom - r.top) << '+' << r.left << '+' << r.top << '\n';
-    return e2e::Screenshot(base + ".bmp");
+    return Screenshot(base + ".bmp");
 }
 
 void Cancel(HWND dialog) { e2e::ClickPosted(dialog, IDCANCEL); }

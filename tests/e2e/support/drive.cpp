@@ -263,6 +263,12 @@ std::vector<std::vector<std::string>> ListViewRows(HWND listView, int columns)
     return rows;
 }
 
+std::string ListViewText(HWND listView, int row, int column)
+{
+    RemoteItem remote(listView);
+    return remote.Ok() ? remote.Cell(row, column) : std::string();
+}
+
 UINT ListViewState(HWND listView, int row, UINT mask)
 {
     return static_cast<UINT>(Send(listView, LVM_GETITEMSTATE, static_cast<WPARAM>(row), static_cast<LPARAM>(mask)));

@@ -67,6 +67,8 @@ int ListViewCount(HWND listView);
 // column 0 is the item's own text); empty cells when they cannot be read.
 std::vector<std::vector<std::string>> ListViewRows(HWND listView, int columns = -1);
 // The LVIS_ bits of mask that the row has (LVIS_SELECTED, LVIS_FOCUSED, ...).
+// The text of one cell; empty when it cannot be read.
+std::string ListViewText(HWND listView, int row, int column);
 UINT ListViewState(HWND listView, int row, UINT mask = LVIS_SELECTED | LVIS_FOCUSED);
 // The selected rows in order.
 std::vector<int> ListViewSelection(HWND listView);
