@@ -24,7 +24,6 @@ namespace {
 using e2e::NowMs;
 
 constexpr int kWaitMs = 600000;
-constexpr UINT kSetSelection = WM_USER + 102;  // BFFM_SETSELECTIONA: lParam is a path in the browser's process
 
 int EnvInt(const char* name, int fallback)
 {
@@ -53,16 +52,6 @@ bool Shown(HWND window, HWND list, int rows)
     return !e2e::ListViewText(list, 0, 0).empty();
 }
 
-bool BrowseTo(HWND browser, const std::string& folder)
-{
-    const HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, e2e::WindowProcess(browser));
-    void* remote = VirtualAllocEx(process, nullptr, folder.size() + 1, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    const bool ok = remote != nullptr && WriteProcessMemory(process, remote, folder.c_str(), folder.size() + 1, nullptr);
-    for (int i = 0; ok && i < 3; ++i, Sleep(700))
-        SendMessageA(browser, kSetSelection, TRUE, reinterpret_cast<LPARAM>(remote));
-    CloseHandle(process);
-    return ok;
-}
 
 class LibraryBench : public e2e::TandemTest {
 protected:
@@ -146,7 +135,7 @@ TEST_F(LibraryBench, AddTree)
     ASSERT_NE(tl, nullptr);
     e2e::PostCommand(tl, CMADDDIR);
     const HWND browser = WaitForDialog([](HWND w) { return e2e::FindDescendant(w, "SysTreeView32") != nullptr; });
-    ASSERT_TRUE(browser != nullptr && BrowseTo(browser, music));
+    ASSERT_TRUE(browser != nullptr && e2e::BrowseTo(browser, music));
     ASSERT_TRUE(e2e::ClickPosted(browser, IDOK));
     const HWND place = WaitForShown("Place of songs");
     ASSERT_TRUE(place != nullptr && e2e::Click(place, CBREADSUBDIRS));

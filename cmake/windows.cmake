@@ -70,33 +70,19 @@ if(E2E_TESTS)
   add_dependencies(wampcall_roundtrip tplayer)
   tandem_warnings(wampcall_roundtrip)
 
-  # The library windows at big sizes and "Add directory" of a big tree; run by
-  # bench/libwin.sh and bench/addtree.sh.
+  # Programs that drive a running Tandem: the library windows benchmark
+  # (bench/libwin.sh, bench/addtree.sh), the demo's hands on the control panel
+  # (scripts/demo), a user's actions during the unattended mixing benchmark
+  # (bench/mixwine.sh) and the manual's pictures (scripts/make-manual).
   if(TARGET tandem)
-    add_executable(libwin_bench ${PROJECT_SOURCE_DIR}/bench/libwin_bench.cpp)
-    target_link_libraries(libwin_bench PRIVATE tandem_e2e gtest_main)
-    add_dependencies(libwin_bench tandem tplayer)
-    tandem_warnings(libwin_bench)
-  endif()
-
-  # The demo's hands on the control panel (scripts/demo).
-  if(TARGET tandem)
-    add_executable(demodrive ${PROJECT_SOURCE_DIR}/tools/demo/demodrive.cpp)
-    target_link_libraries(demodrive PRIVATE tandem_e2e)
-    add_dependencies(demodrive tandem tplayer)
-    tandem_warnings(demodrive)
-    # A user's actions during the unattended mixing benchmark (bench/mixwine.sh).
-    add_executable(mixinject ${PROJECT_SOURCE_DIR}/bench/mixinject.cpp)
-    target_link_libraries(mixinject PRIVATE tandem_e2e)
-    tandem_warnings(mixinject)
-  endif()
-
-  # The manual's pictures of each window (scripts/make-manual).
-  if(TARGET tandem)
-    add_executable(manualdrive ${PROJECT_SOURCE_DIR}/tools/manual/manualdrive.cpp)
-    target_link_libraries(manualdrive PRIVATE tandem_e2e)
-    add_dependencies(manualdrive tandem tplayer)
-    tandem_warnings(manualdrive)
+    foreach(driver bench/libwin_bench tools/demo/demodrive bench/mixinject tools/manual/manualdrive)
+      get_filename_component(name ${driver} NAME)
+      add_executable(${name} ${PROJECT_SOURCE_DIR}/${driver}.cpp)
+      target_link_libraries(${name} PRIVATE tandem_e2e)
+      add_dependencies(${name} tandem tplayer)
+      tandem_warnings(${name})
+    endforeach()
+    target_link_libraries(libwin_bench PRIVATE gtest_main)
   endif()
 endif()
 

@@ -24,7 +24,6 @@ using e2e::WaitUntil;
 
 constexpr int kColumnWidths[] = {100, 150, 100, 100, 50, 75, 40, 20, 20, 200};
 enum Column { ARTIST = 0, TITLE = 1, STYLE = 5, HIDDEN = 7, FILENAME = 9 };
-constexpr UINT kSetSelection = WM_USER + 102;  // BFFM_SETSELECTIONA: lParam is a path in the browser's process
 
 using Rows = std::vector<std::vector<std::string>>;
 
@@ -56,19 +55,6 @@ void ClickColumn(HWND list, int column)
         x += kColumnWidths[i];
     SendMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 5));
     SendMessageA(header, WM_LBUTTONUP, 0, MAKELPARAM(x, 5));
-}
-
-// The folder browser reads the path to select only from its own memory; a
-// browser still filling its tree may drop the first request.
-bool BrowseTo(HWND browser, const std::string& folder)
-{
-    const HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, e2e::WindowProcess(browser));
-    void* remote = VirtualAllocEx(process, nullptr, folder.size() + 1, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    const bool ok = remote != nullptr && WriteProcessMemory(process, remote, folder.c_str(), folder.size() + 1, nullptr);
-    for (int i = 0; ok && i < 3; ++i, Sleep(700))
-        SendMessageA(browser, kSetSelection, TRUE, reinterpret_cast<LPARAM>(remote));
-    CloseHandle(process);
-    return ok;
 }
 
 class TrackListTest : public e2e::TandemTest {
@@ -173,7 +159,7 @@ TEST_F(TrackListTest, OneSessionFromADamagedLibraryToASavedOne)
     EXPECT_EQ(ColumnOf(TableRows(), STYLE), std::vector<std::string>(3, "Rock"));
     e2e::PostCommand(tl, CMADDDIR);
     const HWND browser = WaitForDialog([](HWND w) { return e2e::FindDescendant(w, "SysTreeView32") != nullptr; });
-    ASSERT_TRUE(browser != nullptr && BrowseTo(browser, sub));
+    ASSERT_TRUE(browser != nullptr && e2e::BrowseTo(browser, sub));
     ASSERT_TRUE(ClickPosted(browser, IDOK));
     AnswerPlace("Box", true);
     ASSERT_TRUE(WaitRows(4));

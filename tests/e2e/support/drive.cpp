@@ -3,6 +3,7 @@
 #include "e2e.h"
 
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <cstring>
@@ -261,6 +262,17 @@ std::vector<std::vector<std::string>> ListViewRows(HWND listView, int columns)
         for (int column = 0; column < columns; ++column)
             (column == 0 ? rows.emplace_back() : rows.back()).push_back(remote.Cell(row, column));
     return rows;
+}
+
+bool BrowseTo(HWND browser, const std::string& folder)
+{
+    const HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, WindowProcess(browser));
+    void* remote = VirtualAllocEx(process, nullptr, folder.size() + 1, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    const bool ok = remote != nullptr && WriteProcessMemory(process, remote, folder.c_str(), folder.size() + 1, nullptr);
+    for (int i = 0; ok && i < 3; ++i, Sleep(700))
+        SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(remote));
+    CloseHandle(process);
+    return ok;
 }
 
 std::string ListViewText(HWND listView, int row, int column)

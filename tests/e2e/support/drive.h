@@ -60,6 +60,11 @@ bool SetTrackbarPos(HWND dialog, int id, int pos);
 // BST_UNCHECKED, BST_CHECKED or BST_INDETERMINATE; -1 for no such control.
 int CheckState(HWND dialog, int id);
 
+// Selects folder in the shell's folder browser. The browser reads the path
+// only from its own memory, and one still filling its tree may drop the first
+// request, so it is asked three times.
+bool BrowseTo(HWND browser, const std::string& folder);
+
 // ---- list views ----
 
 int ListViewCount(HWND listView);
