@@ -42,12 +42,11 @@ endforeach()
 if(TANDEM_BENCH)
   find_package(benchmark REQUIRED)
   file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/bench/*_bench.cpp)
+  list(FILTER BENCH_SOURCES EXCLUDE REGEX "/libwin_bench\\.cpp$")  # drives the Windows program
   foreach(src ${BENCH_SOURCES})
     get_filename_component(name ${src} NAME_WE)
     add_executable(${name} ${src})
-    # Whole: a benchmark may call only into the core, which calls into the seam.
-    target_link_libraries(${name} PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,tandem_testsupport>" benchmark::benchmark
-                          benchmark::benchmark_main)
+    target_link_libraries(${name} PRIVATE ${NATIVE_SEAM} benchmark::benchmark benchmark::benchmark_main)
     tandem_warnings(${name})
   endforeach()
 endif()

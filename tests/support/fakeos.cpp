@@ -371,6 +371,10 @@ int WideCharToMultiByte(UINT, DWORD, const WCHAR* lpWideCharStr, int cchWideChar
 
 // ---- seam calls of the mixer's watchdog and poll timing ----
 
-BOOL IsWindow(HWND hWnd) { return fake::IsWindow(hWnd) ? TRUE : FALSE; }
+BOOL IsWindow(HWND hWnd)
+{
+    const auto window = Find(hWnd);
+    return window != nullptr && window->alive ? TRUE : FALSE;
+}
 UINT timeBeginPeriod(UINT) { return 0; }
 UINT timeEndPeriod(UINT) { return 0; }

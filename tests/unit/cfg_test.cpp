@@ -40,8 +40,9 @@ TEST(Config, EveryStartRegistersTheDatabaseClassAnIconWhenTheCommandLineFitsAndT
         EXPECT_EQ(Value(HKEY_CLASSES_ROOT, "Tandem.Database"), "Tandem database file");
         EXPECT_EQ(Value(HKEY_CLASSES_ROOT, ".tdb"), "Tandem.Database");
         EXPECT_EQ(Value(HKEY_CLASSES_ROOT, "Tandem.Database\\DefaultIcon"), command.size() < 300 ? "\"C:\\Tandem\\tandem.exe\", 1" : "<missing>");
-        if (command.size() < 300)
+        if (command.size() < 300) {
             EXPECT_EQ(Value(HKEY_CLASSES_ROOT, "Tandem.Database\\shell\\open\\command"), "\"C:\\Tandem\\tandem.exe\" \"%1\"");
+        }
         const long long got[] = {StateGetActPlayer(), StateGetPasPlayer(), StateGetActEff(), StateGetPasEff(),
             StateGetTest(), StateGetFade(), StateGetFadeLen(), StateGetDuoLen(), StateGetFadeType(), StateGetSubFade(),
             StateGetMixEnabled(), StateGetPlayStatus(), StateGetTotalFadeLen(), StateGetVolume(0), StateGetVolume(5)};

@@ -26,7 +26,7 @@ protected:
     void Start(std::initializer_list<std::uint32_t> lengths)
     {
         for (std::uint32_t length : lengths)
-            items.push_back(rig.AddItem("t" + std::to_string(items.size()) + ".mp3", length));
+            items.push_back(rig.AddItem(std::string("t").append(std::to_string(items.size())).append(".mp3"), length));
         rig.StartWith(items[0]);
     }
     void SetFades(int fade, int type, std::uint32_t fadeLen, int duo, std::uint32_t duoLen)
