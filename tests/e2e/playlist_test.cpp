@@ -69,8 +69,9 @@ protected:
         DB db{};
         DBInit(&db);
         for (int i = 0; i < 5; ++i) {
-            const std::string file = MusicFile("t" + std::to_string(i) + ".mp3");
-            e2e::WriteTrack(file, {"Band", "T" + std::to_string(i), 17, 3300u + 1000u * i});
+            const std::string number = std::to_string(i);
+            const std::string file = MusicFile(std::string("t").append(number).append(".mp3"));
+            e2e::WriteTrack(file, {"Band", std::string("T").append(number), 17, 3300u + 1000u * i});
             SONG* song = SongCreate();
             ASSERT_EQ(ReadSongInfos(file.c_str(), song, 1), RSI_TAG);
             TLAddSong(DBGetTL(&db), song);
