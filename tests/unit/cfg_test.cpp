@@ -49,6 +49,10 @@ TEST(Config, EveryStartRegistersTheDatabaseClassAnIconWhenTheCommandLineFitsAndT
         const long long want[] = {0, 1, 2, 3, 4, 0, 3000, 5000, FADE_OVER, 1, 1, -1, 0, 204, 204};
         for (std::size_t i = 0; i < sizeof got / sizeof got[0]; ++i)
             EXPECT_EQ(got[i], want[i]) << i;
+        // Slots outside 0..5 (the common control) are neither stored nor read.
+        StateSetVolume(SLOT_COMMON + 1, 99);
+        StateSetPanning(-1, 99);
+        EXPECT_EQ(StateGetVolume(SLOT_COMMON + 1) + StateGetPanning(-1) + StateGetPanning(0) + StateGetVolume(SLOT_COMMON), 204);
     }
 }
 

@@ -108,6 +108,7 @@ TEST_F(Mp3Files, M3uIsOneCrLfLinePerItemAndNothingElse)
     PLAddSong(list.pl, nullptr);
     const std::string file = Write("list.m3u", Bytes(5000, 'o'));  // replaced, not overwritten in place
     ASSERT_EQ(PLExportM3U(list.pl, file.c_str()), 1);
+    EXPECT_EQ(PLExportM3U(list.pl, (file + "/under a file.m3u").c_str()), 0);
     std::ifstream in(file, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "C:\\music\\a.mp3\r\n!!! NO FILENAME !!!\r\n\r\n");
 }

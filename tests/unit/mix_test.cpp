@@ -290,9 +290,11 @@ TEST_F(Mixer, MissingTrackPromptNamesAFreeDrive)
     StrCopy(song->Desc.cPlace, "CD17");
     StrCopy(song->Desc.cFileName, "d:\\late.mp3");
     PLI* late = PLAddSong(MainGetCurrentPL(), song);
+    StrCopy(PLIGetSong(StateGetCurPLI())->Desc.cFileName, "e:\\now.mp3");  // drive E: is in use
     using Drives = std::vector<std::pair<std::string, UINT>>;
     struct Case { int removable; Drives drives; const char* advice; };
     for (const Case& c : {Case{1, {{"C:\\", DRIVE_FIXED}, {"D:\\", DRIVE_CDROM}}, "you should insert CD17 into drive D:."},
+                          Case{1, {{"E:\\", DRIVE_CDROM}, {"F:\\", DRIVE_CDROM}}, "you should insert CD17 into drive F:."},
                           Case{1, {{"C:\\", DRIVE_FIXED}}, "you should insert CD17, but no removable drive is free."},
                           Case{0, {}, "it has been deleted or moved."}}) {
         song->General.bOnRemovable = c.removable;
@@ -307,7 +309,7 @@ TEST_F(Mixer, MissingTrackPromptNamesAFreeDrive)
         EXPECT_EQ(boxes.back().type, static_cast<UINT>(MB_ICONWARNING | MB_RETRYCANCEL));
         EXPECT_TRUE(StateGetNextPLI() == nullptr && rig.Player(0).Playlist().empty()) << "Cancel queues nothing";
     }
-    EXPECT_EQ(fake::MessageBoxCalls().size(), 6u) << "Retry asks again";
+    EXPECT_EQ(fake::MessageBoxCalls().size(), 8u) << "Retry asks again";
 }
 
 TEST_F(Mixer, PlayerCommandsReachTheRightSlotsInOrder)
