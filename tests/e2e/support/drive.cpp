@@ -141,11 +141,6 @@ HWND FindDescendant(HWND parent, const char* className, int id)
     return search.found;
 }
 
-bool IsControlEnabled(HWND dialog, int id)
-{
-    const HWND control = Control(dialog, id);
-    return control != nullptr && IsWindowEnabled(control);
-}
 
 // A user cannot press a disabled or hidden button; BM_CLICK would.
 bool Click(HWND dialog, int id)
@@ -197,21 +192,6 @@ bool SetComboText(HWND dialog, int id, const std::string& text)
     return WindowText(edit) == text;
 }
 
-// The wide messages: Wine hands a cross-process LB_GETTEXT of an ANSI
-// caller back in UTF-16.
-std::vector<std::string> ListBoxItems(HWND dialog, int id)
-{
-    const HWND listBox = Control(dialog, id);
-    std::vector<std::string> rows;
-    for (WPARAM i = 0; listBox != nullptr && static_cast<LRESULT>(i) < SendMessageW(listBox, LB_GETCOUNT, 0, 0); ++i) {
-        std::wstring wide(static_cast<std::size_t>(std::max<LRESULT>(SendMessageW(listBox, LB_GETTEXTLEN, i, 0), 0)) + 1, L'\0');
-        SendMessageW(listBox, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide.data()));
-        std::string& text = rows.emplace_back(wide.size() * 2, '\0');
-        WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text.data(), static_cast<int>(text.size()), nullptr, nullptr);
-        text.resize(std::strlen(text.c_str()));
-    }
-    return rows;
-}
 
 std::string WaitForText(HWND window, const std::string& expected, int timeoutMs)
 {
@@ -228,18 +208,6 @@ int TrackbarPos(HWND dialog, int id)
     return trackbar != nullptr ? static_cast<int>(Send(trackbar, TBM_GETPOS, 0, 0)) : -1;
 }
 
-bool SetTrackbarPos(HWND dialog, int id, int pos)
-{
-    const HWND trackbar = Control(dialog, id);
-    if (trackbar == nullptr || !IsWindowEnabled(trackbar))
-        return false;
-    Send(trackbar, TBM_SETPOS, TRUE, pos);
-    const UINT msg = (GetWindowLongA(trackbar, GWL_STYLE) & TBS_VERT) != 0 ? WM_VSCROLL : WM_HSCROLL;
-    for (const int code : {TB_THUMBTRACK, TB_THUMBPOSITION, TB_ENDTRACK})
-        Send(GetParent(trackbar), msg, MAKEWPARAM(code, code == TB_ENDTRACK ? 0 : static_cast<WORD>(pos)),
-             reinterpret_cast<LPARAM>(trackbar));
-    return true;
-}
 
 int CheckState(HWND dialog, int id)
 {
@@ -349,7 +317,6 @@ bool SetFileDialogName(HWND dialog, const std::string& name)
     return edit != nullptr && Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str())) != 0;
 }
 
-std::string FileDialogName(HWND dialog) { return WindowText(FileNameEdit(dialog)); }
 
 bool SubmitFileDialog(HWND dialog, const std::string& name, int timeoutMs)
 {

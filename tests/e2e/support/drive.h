@@ -24,7 +24,6 @@ inline constexpr char kDialogClass[] = "#32770";
 HWND Control(HWND dialog, int id);
 // The first descendant of the class (and the id, unless -1) in depth-first order; null when none.
 HWND FindDescendant(HWND parent, const char* className, int id = -1);
-bool IsControlEnabled(HWND dialog, int id);
 
 // Presses the button: BM_CLICK, which the button turns into BN_CLICKED to
 // its parent. Returns once the parent handled it; false for no such control.
@@ -45,8 +44,6 @@ bool SetControlText(HWND dialog, int id, const std::string& text);
 // The edit field of a drop-down combo box, set as typing would set it
 // (the combo box tells its parent CBN_EDITCHANGE).
 bool SetComboText(HWND dialog, int id, const std::string& text);
-// The entries of a list box.
-std::vector<std::string> ListBoxItems(HWND dialog, int id);
 // Polls the window's text until it equals expected or timeoutMs passed;
 // returns the text last read, so a failing comparison shows it.
 std::string WaitForText(HWND window, const std::string& expected, int timeoutMs);
@@ -54,9 +51,6 @@ std::string WaitForText(HWND window, const std::string& expected, int timeoutMs)
 // ---- trackbars, check boxes and radio buttons ----
 
 int TrackbarPos(HWND dialog, int id);
-// Moves the thumb and tells the parent as a finished drag does: WM_HSCROLL
-// (WM_VSCROLL for a vertical trackbar) with TB_THUMBPOSITION, then TB_ENDTRACK.
-bool SetTrackbarPos(HWND dialog, int id, int pos);
 // BST_UNCHECKED, BST_CHECKED or BST_INDETERMINATE; -1 for no such control.
 int CheckState(HWND dialog, int id);
 
@@ -98,8 +92,6 @@ bool AnswerMessageBox(HWND box, int buttonId, int timeoutMs = 5000);
 HWND FindFileDialog(const char* caption, int timeoutMs);
 // Types the name into the dialog's file name field (a path, a folder, or a pattern).
 bool SetFileDialogName(HWND dialog, const std::string& name);
-// The text of the dialog's file name field (the name it proposes).
-std::string FileDialogName(HWND dialog);
 // Types the name and presses Open/Save; true once the dialog closed (a
 // folder opens in the dialog instead, and a refused name brings a message box).
 bool SubmitFileDialog(HWND dialog, const std::string& name, int timeoutMs = 5000);
