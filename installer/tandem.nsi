@@ -189,4 +189,6 @@ Section "Uninstall"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
+  ; A new user's programs folder is made by the install: not left behind empty.
+  RMDir "$LOCALAPPDATA\Programs"
 SectionEnd
