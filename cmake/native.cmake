@@ -8,15 +8,12 @@ add_library(tandem_testsupport STATIC ${SUPPORT_SOURCES})
 target_include_directories(tandem_testsupport PUBLIC ${PROJECT_SOURCE_DIR}/tests/support)
 target_link_libraries(tandem_testsupport PUBLIC tandem_core tplayer_model tandem_tools GTest::gtest)
 tandem_warnings(tandem_testsupport)
-# The core calls the seam that the support library implements: programs name
-# the core first, so the linker knows which seam functions to take from it
-# even when the program itself calls none of the fakes. Native tools that
-# write a database need it too (the stand-in's MoveFileExA is rename()).
-set(NATIVE_SEAM tandem_core tandem_testsupport)
-# The core converts tag texts through the seam, also where the player model
-# brings the core in after the seam on the link line.
+# The core calls the seam that the support library implements, so natively
+# whatever links the core links the seam after it, also where the player
+# model brings the core in (native tools that write a database too: the
+# stand-in's MoveFileExA is rename()).
 target_link_libraries(tandem_core INTERFACE tandem_testsupport)
-target_link_libraries(mkdemo PRIVATE ${NATIVE_SEAM})
+target_link_libraries(mkdemo PRIVATE tandem_core)
 
 # Tests that touch threads carry the label "threads" (not "unit") and also run
 # under ThreadSanitizer; the target threaded_tests builds them together.
@@ -27,7 +24,7 @@ file(GLOB UNIT_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/unit/*_test.c
 foreach(src ${UNIT_TESTS})
   get_filename_component(name ${src} NAME_WE)
   add_executable(${name} ${src})
-  target_link_libraries(${name} PRIVATE ${NATIVE_SEAM} GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE tandem_core GTest::gtest_main)
   tandem_warnings(${name})
   # One label only: gtest_discover_tests flattens a list of labels into separate properties.
   set(label unit)
@@ -46,12 +43,12 @@ if(TANDEM_BENCH)
   foreach(src ${BENCH_SOURCES})
     get_filename_component(name ${src} NAME_WE)
     add_executable(${name} ${src})
-    target_link_libraries(${name} PRIVATE ${NATIVE_SEAM} benchmark::benchmark benchmark::benchmark_main)
+    target_link_libraries(${name} PRIVATE tandem_core benchmark::benchmark benchmark::benchmark_main)
     tandem_warnings(${name})
   endforeach()
 endif()
 
 # The mixer soak runs on request (it takes minutes): cmake --build ... --target mixsoak.
 add_executable(mixsoak EXCLUDE_FROM_ALL ${PROJECT_SOURCE_DIR}/bench/mixsoak.cpp)
-target_link_libraries(mixsoak PRIVATE ${NATIVE_SEAM})
+target_link_libraries(mixsoak PRIVATE tandem_core)
 tandem_warnings(mixsoak)
