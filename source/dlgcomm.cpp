@@ -6,6 +6,7 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -82,6 +83,58 @@ void LVDispText(NMLVDISPINFOA* Info, const char* Text)
 {
     if ((Info->item.mask & LVIF_TEXT) != 0 && Info->item.pszText != nullptr && Info->item.cchTextMax > 0)
         StrCopy(Info->item.pszText, static_cast<std::size_t>(Info->item.cchTextMax), Text != nullptr ? Text : "");
+}
+
+namespace {
+
+// The typed text of a find request as ANSI text; false for a request without one.
+bool FindRequestText(const NMHDR* Header, char* Text, int Size)
+{
+    if (Header->code == LVN_ODFINDITEMA) {
+        const char* typed = reinterpret_cast<const NMLVFINDITEMA*>(Header)->lvfi.psz;
+        StrCopy(Text, static_cast<std::size_t>(Size), typed);
+        return typed != nullptr;
+    }
+    const wchar_t* typed = reinterpret_cast<const NMLVFINDITEMW*>(Header)->lvfi.psz;
+    return typed != nullptr && WideCharToMultiByte(CP_ACP, 0, typed, -1, Text, Size, nullptr, nullptr) > 0;
+}
+
+bool RowMatches(const char* Text, const char* Typed, bool Partial)
+{
+    const int typed = static_cast<int>(std::strlen(Typed));
+    const int text = static_cast<int>(std::strlen(Text));
+    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, Text, Partial ? std::min(text, typed) : text, Typed,
+                          typed) == CSTR_EQUAL;
+}
+
+int FindRow(const NMLVFINDITEMA* Find, const char* Typed, int Count, LVROWTEXT RowText)
+{
+    const UINT flags = Find->lvfi.flags;
+    if ((flags & (LVFI_STRING | LVFI_PARTIAL)) == 0 || Typed[0] == '\0' || Count <= 0)
+        return -1;
+    const int start = Find->iStart >= 0 && Find->iStart < Count ? Find->iStart : 0;
+    const int rows = (flags & LVFI_WRAP) != 0 ? Count : Count - start;
+    char buffer[LVROWTEXTMAX];
+    for (int i = 0; i < rows; ++i) {
+        const int row = (start + i) % Count;
+        buffer[0] = '\0';
+        if (RowMatches(RowText(row, buffer), Typed, (flags & LVFI_PARTIAL) != 0))
+            return row;
+    }
+    return -1;
+}
+
+}  // namespace
+
+int LVAnswerFind(HWND Dialog, const NMHDR* Header, int Count, LVROWTEXT RowText)
+{
+    if (Header->code != LVN_ODFINDITEMA && Header->code != LVN_ODFINDITEMW)
+        return 0;
+    char typed[MAX_PATH];
+    const auto* find = reinterpret_cast<const NMLVFINDITEMA*>(Header);  // the same layout but for the text
+    const int row = FindRequestText(Header, typed, sizeof typed) ? FindRow(find, typed, Count, RowText) : -1;
+    SetWindowLongPtrA(Dialog, DWLP_MSGRESULT, row);
+    return 1;
 }
 
 // A trackbar recomputes its thumb only when the position changes.

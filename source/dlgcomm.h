@@ -43,6 +43,14 @@ void LVSetRowCount(HWND List, int Count, int Keep);
 void LVSetRowState(HWND List, int Row, UINT State, UINT Mask);
 // The answer to LVN_GETDISPINFO: Text, cut to the control's buffer.
 void LVDispText(NMLVDISPINFOA* Info, const char* Text);
+// A row's first column; Buffer holds LVROWTEXTMAX characters for a text built there.
+constexpr std::size_t LVROWTEXTMAX = 512;
+using LVROWTEXT = const char* (*)(int Row, char* Buffer);
+// Type-ahead: answers LVN_ODFINDITEM (ANSI, or wide as Wine sends it) to the
+// dialog with the first of Count rows from the start row on, wrapping, whose
+// text begins with the typed text in any letter case, or -1. Nonzero when
+// Header was that request (the dialog procedure returns it).
+int LVAnswerFind(HWND Dialog, const NMHDR* Header, int Count, LVROWTEXT RowText);
 
 // Sets the trackbar's range and puts the thumb at Value, drawn there even
 // when Value equals the position the trackbar had before the range.

@@ -524,26 +524,34 @@ void DlgPLResize(WPARAM wParam, LPARAM lParam)
     DlgPLSizeColumn();
 }
 
+const char* DlgPLFindText(int Row, char* Buffer)
+{
+    static_assert(MAXL_PLITITLE + 1 <= LVROWTEXTMAX);
+    return PLIGetTitleDesc(RowItem(Row), Buffer) != nullptr ? Buffer : "";
+}
+
 // The row's item comes from the row itself, so only an item of the current
-// playlist can become its current item.
-void DlgPLNotifyMessage(WPARAM CntrID, NMHDR* Header)
+// playlist can become its current item. Nonzero when the answer is in the
+// dialog's message result.
+int DlgPLNotifyMessage(WPARAM CntrID, NMHDR* Header)
 {
     if (CntrID != LVPLAYLIST)
-        return;
+        return 0;
     if (Header->code == LVN_GETDISPINFOA) {
         auto* info = reinterpret_cast<NMLVDISPINFOA*>(Header);
         char text[MAXL_PLITITLE + 1];
         if (const PLI* pli = RowItem(info->item.iItem))
             LVDispText(info, RowText(pli, text));
-        return;
+        return 0;
     }
     if (Header->code != LVN_ITEMCHANGED)
-        return;
+        return LVAnswerFind(hwndPL, Header, static_cast<int>(Items.size()), DlgPLFindText);
     const auto* change = reinterpret_cast<const NMLISTVIEW*>(Header);
-    if ((change->uChanged & LVIF_STATE) == 0 || (change->uNewState & LVIS_FOCUSED) == 0)
-        return;
-    PLSetCurrentPLI(ThePL(), RowItem(change->iItem));
-    DlgPLShowInfo();
+    if ((change->uChanged & LVIF_STATE) != 0 && (change->uNewState & LVIS_FOCUSED) != 0) {
+        PLSetCurrentPLI(ThePL(), RowItem(change->iItem));
+        DlgPLShowInfo();
+    }
+    return 0;
 }
 
 void DlgPLEnd(HWND hwnd)
@@ -593,7 +601,7 @@ INT_PTR CALLBACK DlgPLWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_CLOSE: DlgPLEnd(hwnd); return 1;
     case WM_COMMAND: DlgPLCommand(wParam); return 0;
     case WM_SIZE: DlgPLResize(wParam, lParam); return 0;
-    case WM_NOTIFY: DlgPLNotifyMessage(wParam, reinterpret_cast<NMHDR*>(lParam)); return 0;
+    case WM_NOTIFY: return DlgPLNotifyMessage(wParam, reinterpret_cast<NMHDR*>(lParam));
     default: return 0;
     }
 }

@@ -582,14 +582,20 @@ void DlgTLRowText(NMLVDISPINFOA* Info)
         LVDispText(Info, DlgTLListColumnField(Rows[row], Info->item.iSubItem));
 }
 
-void DlgTLNotify(NMHDR* Header)
+const char* DlgTLFindText(int Row, char*) { return DlgTLListColumnField(Rows[static_cast<std::size_t>(Row)], 0); }
+
+// Nonzero when the answer is in the dialog's message result.
+int DlgTLNotify(NMHDR* Header)
 {
     if (Header->idFrom != LVTRACKLIST)
-        return;
+        return 0;
     if (Header->code == LVN_COLUMNCLICK)
         DlgTLSortTracks(reinterpret_cast<const NMLISTVIEW*>(Header)->iSubItem);
     else if (Header->code == LVN_GETDISPINFOA)
         DlgTLRowText(reinterpret_cast<NMLVDISPINFOA*>(Header));
+    else
+        return LVAnswerFind(hwndTL, Header, static_cast<int>(Rows.size()), DlgTLFindText);
+    return 0;
 }
 
 void DlgTLEnd(HWND hwnd)
@@ -627,7 +633,7 @@ INT_PTR CALLBACK DlgTLWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     switch (msg) {
     case WM_INITDIALOG: DlgTLInit(hwnd); return 0;
     case WM_SIZE: DlgTLResize(wParam, lParam); return 0;
-    case WM_NOTIFY: DlgTLNotify(reinterpret_cast<NMHDR*>(lParam)); return 0;
+    case WM_NOTIFY: return DlgTLNotify(reinterpret_cast<NMHDR*>(lParam));
     case WM_CLOSE: DlgTLEnd(hwnd); return 1;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {

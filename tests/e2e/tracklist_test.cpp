@@ -1,7 +1,8 @@
 // The track list window as a user drives it in one session of Tandem:
 // a damaged library reported at start, adding files and folders, sorting,
-// hiding, editing a track that the playlist editor shows, the library lock,
-// the database commands, and the question at exit; the layout on resizing.
+// type-ahead, hiding, editing a track that the playlist editor shows, the
+// library lock, the database commands, and the question at exit; the layout
+// on resizing.
 #include "tandem.h"
 
 #include "resource.h"
@@ -173,6 +174,13 @@ TEST_F(TrackListTest, OneSessionFromADamagedLibraryToASavedOne)
         for (const auto& title : ColumnOf(TableRows(), TITLE))
             order += title + " ";
         EXPECT_EQ(order, titles);
+    }
+
+    // Type-ahead by artist from the focused row on, wrapping; a letter no row starts with moves nothing.
+    for (auto [key, row] : {std::pair{'s', 3}, {'B', 1}, {'x', 1}}) {
+        Sleep(500);  // past the control's pause that starts a new search
+        SendMessageA(list, WM_CHAR, static_cast<WPARAM>(key), 1);  // one keystroke
+        EXPECT_EQ(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED), row) << key;
     }
 
     // Hidden: the row goes, and comes back marked while hidden tracks are shown.
