@@ -111,6 +111,15 @@ void SaneIDs(LIST* List)
     List->NextFreeID = static_cast<std::uint32_t>(id);
 }
 
+// The played count is the number of items marked played, whatever the file says.
+std::int32_t PlayedItems(const LIST* Items)
+{
+    std::int32_t played = 0;
+    for (const LISTITEM* item = Items->First; item != nullptr; item = item->Next)
+        played += static_cast<const PLI*>(item->Data)->bPlayed ? 1 : 0;
+    return played;
+}
+
 void MakeSound(DB* db)
 {
     for (LIST* list : {&db->lstTracks, &db->lstPlayLists}) {
@@ -118,9 +127,11 @@ void MakeSound(DB* db)
         SaneIDs(list);
     }
     for (LISTITEM* item = db->lstPlayLists.First; item != nullptr; item = item->Next) {
-        LIST* items = PLGetList(static_cast<PL*>(item->Data));
+        PL* pl = static_cast<PL*>(item->Data);
+        LIST* items = PLGetList(pl);
         ShowNodes(items, false);
         SaneIDs(items);
+        pl->iPlayedItems = PlayedItems(items);
     }
 }
 

@@ -62,7 +62,7 @@ Bytes SmallFile()
     U32s(b, {0, 0}), Track(b, "C:\\a.mp3", "Alpha");
     U32s(b, {1, 0}), Track(b, std::string(256, 'f').c_str(), std::string(40, 't').c_str());
     Header(b, 1, "List of playlists", 0);
-    U32s(b, {0, 0}), AppendField(b, "mix", 31), U32s(b, {360000, 1});
+    U32s(b, {0, 0}), AppendField(b, "mix", 31), U32s(b, {360000, 3});
     Header(b, 3, "Items of playlist", 1);
     U32s(b, {0, 0}), Item(b, 1, "first");
     U32s(b, {1, 0}), Item(b, 0, std::string(29, 'd').c_str());
@@ -143,10 +143,12 @@ TEST_F(DbFile, TheTablesBytesComeBackWholeOrDamagedFilesAreNeverOverwritten)
 TEST_F(DbFile, HostileValuesAreMadeSoundOnReading)
 {
     Bytes bytes = SmallFile();
-    // Genres outside 0..255; hidden nodes: a track, the playlist, the last item; IDs at the end of the range.
+    // Genres outside 0..255; hidden nodes: a track, the playlist, the last item; IDs at the end of the range;
+    // a played count above the items, with the second item not played.
     for (auto [at, value] : {std::pair{kMagic + kHeader + 8 + 501, 300}, {kMagic + kHeader + kTrackEntry + 8 + 501, -5},
                              {kMagic + kHeader + 4, 1}, {kPlaylist + 4, 1}, {kItems + 2 * kItemEntry + 4, 1},
-                             {kMagic + 8, INT_MAX}, {kMagic + kHeader + kTrackEntry, INT_MAX - 1}, {kItems + 8, INT_MAX - 1}})
+                             {kMagic + 8, INT_MAX}, {kMagic + kHeader + kTrackEntry, INT_MAX - 1}, {kItems + 8, INT_MAX - 1},
+                             {kPlaylist + 8 + 31 + 4, 1000}, {kItems + kItemEntry + 8 + 4 + 30, 0}})
         Patch(bytes, at, value);
     Db db;
     ASSERT_EQ(Restore(&db.db, Write("hostile.tdb", bytes)), 1);
@@ -154,6 +156,7 @@ TEST_F(DbFile, HostileValuesAreMadeSoundOnReading)
     EXPECT_TRUE(SongGetStyle(TLGetFirstSong(db.tl())) == 255 && SongGetStyle(TLGetLastSong(db.tl())) == 255 &&
                 TLGetFirstSong(db.tl())->General.bHidden == 1);
     EXPECT_TRUE(PLGetCount(db.pl()) == 3 && PLGetSong(db.pl(), 0) == TLGetLastSong(db.tl()));
+    EXPECT_EQ(PLGetNotPlayed(db.pl()), 1);
 }
 
 TEST_F(DbFile, SavingNeverReplacesAFileItDidNotCreateAndLeavesNoTemporary)
