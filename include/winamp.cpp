@@ -74,10 +74,7 @@ int WAmpInstAdd(HWND Wnd)
     auto* inst = new (std::nothrow) WAMPINST{};
     if (inst == nullptr)
         return WAmpInstList.Instances;
-    DWORD processId = 0;
-    GetWindowThreadProcessId(Wnd, &processId);
-    inst->Window = Wnd;
-    inst->ProcessID = processId;
+    WAmpInstSetWindow(inst, Wnd);
     inst->NO = WAmpInstList.Instances;
     if (WAmpInstList.First == nullptr)
         WAmpInstList.First = inst;
@@ -85,6 +82,14 @@ int WAmpInstAdd(HWND Wnd)
         WAmpInstList.Last->Next = inst;
     WAmpInstList.Last = inst;
     return ++WAmpInstList.Instances;
+}
+
+void WAmpInstSetWindow(WAMPINST* Inst, HWND Wnd)
+{
+    DWORD processId = 0;
+    GetWindowThreadProcessId(Wnd, &processId);
+    Inst->ProcessID = processId;
+    Inst->Window = Wnd;
 }
 
 WAMPINST* WAmpInstGet(int NO)

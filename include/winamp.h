@@ -88,6 +88,8 @@ extern char SkinName[MAXL_WAMPPATH];
 
 // Registers Wnd under the next number; returns the new count.
 int WAmpInstAdd(HWND Wnd);
+// Points a registration at Wnd and its process (a player started again keeps its number).
+void WAmpInstSetWindow(WAMPINST* Inst, HWND Wnd);
 // Null for a number outside 0 .. Instances - 1.
 WAMPINST* WAmpInstGet(int NO);
 // Frees every registration; returns how many there were.

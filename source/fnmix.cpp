@@ -427,7 +427,7 @@ int MixRevivePlayer(int Idx)
     constexpr unsigned kPollMs = 50;
     for (unsigned waited = 0; waited <= MIX_REVIVE_WAIT_MS; waited += kPollMs) {
         if (const HWND wnd = UnregisteredPlayer()) {
-            inst->Window = wnd;
+            WAmpInstSetWindow(inst, wnd);
             return 1;
         }
         Sleep(kPollMs);

@@ -207,6 +207,9 @@ TEST_F(Mixer, AStoppedOrVanishedPlayerHandsOverAtOnce)
     rig.players.Slot(0)->Close();  // the player crashed
     rig.Pass();
     ASSERT_NE(rig.players.Slot(0), nullptr) << "started again in its slot";
+    DWORD pid = 0;
+    GetWindowThreadProcessId(WAmpInstGet(0)->Window, &pid);
+    EXPECT_EQ(WAmpInstGet(0)->ProcessID, pid);
     EXPECT_EQ(rig.Player(1).State(), PlayerState::Playing);
     EXPECT_EQ(rig.Player(0).Status().file, PLIGetSong(items[3])->Desc.cFileName);
 
