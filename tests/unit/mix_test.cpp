@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <vector>
 
 namespace {
@@ -194,6 +195,16 @@ TEST_F(Mixer, DeletingTheQueuedItemQueuesItsFollower)
     EXPECT_EQ(StateGetBeatLast(), 30000u - 2000);
     PLFreePLIByIdx(MainGetCurrentPL(), 0);  // the only item follows nothing, itself included
     EXPECT_EQ(StateGetNextPLI(), nullptr);
+}
+
+TEST_F(Mixer, ShuffleDrawsEveryItemTheLastIncluded)
+{
+    Start({30000, 30000, 30000});
+    StateSetShuffle(1);
+    std::set<PLI*> drawn;
+    for (int i = 0; i < 300; ++i)
+        drawn.insert(MixGetNextPLI());
+    EXPECT_EQ(drawn, std::set<PLI*>(items.begin(), items.end()));
 }
 
 TEST_F(Mixer, AStoppedOrVanishedPlayerHandsOverAtOnce)
