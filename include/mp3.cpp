@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 constexpr const char* MP3Style[MP3MAXSTYLE + 1] = {
     "Blues", "Classic Rock", "Country", "Dance", "Disco", "Funk", "Grunge", "Hip-Hop", "Jazz", "Metal", "New Age",
@@ -441,11 +442,39 @@ bool FrameIdValid(const unsigned char* id, int Size)
     return true;
 }
 
-// Walks the tag's frames, the first of each wanted kind filling its field.
-void ReadTextFrames(Window& w, const ID3V2HEAD& Head, MP3ID3V2* Tag)
+// The frames of a 2.2 or 2.3 tag with its whole-tag unsynchronisation undone
+// (their sizes count the bytes after it), as far as one window holds, at the
+// file offsets they would have.
+class Resynced {
+public:
+    Resynced(Window& w, const ID3V2HEAD& Head) : base_(Head.lBody)
+    {
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(Head.lEnd - Head.lBody, kWindowSize));
+        if (const unsigned char* b = w.At(base_, n)) {
+            data_.assign(b, b + n);
+            data_.resize(Resync(data_.data(), n));
+        }
+    }
+
+    const unsigned char* At(std::uint64_t offset, std::size_t n) const
+    {
+        if (offset < base_ || offset - base_ > data_.size() || n > data_.size() - (offset - base_))
+            return nullptr;
+        return data_.data() + (offset - base_);
+    }
+
+    std::uint64_t End() const { return base_ + data_.size(); }
+
+private:
+    std::uint64_t base_;
+    std::vector<unsigned char> data_;
+};
+
+// Walks the tag's frames up to End, the first of each wanted kind filling its field.
+template <class Source>
+void ReadTextFrames(Source& w, const ID3V2HEAD& Head, std::uint64_t End, MP3ID3V2* Tag)
 {
     const bool v22 = Head.iVersion == 2;
-    const std::uint64_t end = Head.lEnd - (Head.iVersion == 4 && (Head.iFlags & 0x10) != 0 ? 10 : 0);
     std::uint64_t at = Head.lBody;
     if ((Head.iFlags & 0x40) != 0) {  // extended header; in 2.2 a compressed tag
         const unsigned char* ext = v22 ? nullptr : w.At(at, 4);
@@ -456,7 +485,7 @@ void ReadTextFrames(Window& w, const ID3V2HEAD& Head, MP3ID3V2* Tag)
     const int idSize = v22 ? 3 : 4;
     const std::size_t headSize = v22 ? 6 : 10;
     bool seen[GENRE + 1] = {};
-    for (int i = 0; i < kMaxTagFrames && at + headSize <= end; ++i) {
+    for (int i = 0; i < kMaxTagFrames && at + headSize <= End; ++i) {
         const unsigned char* h = w.At(at, headSize);
         if (h == nullptr || !FrameIdValid(h, idSize))
             return;  // padding, or damage
@@ -466,7 +495,7 @@ void ReadTextFrames(Window& w, const ID3V2HEAD& Head, MP3ID3V2* Tag)
         std::uint64_t body = at + headSize;
         at = body + size;
         // Compressed or encrypted frames are not read.
-        if (at > end || (Head.iVersion == 3 && (flags & 0xC0) != 0) || (Head.iVersion == 4 && (flags & 0x0C) != 0))
+        if (at > End || (Head.iVersion == 3 && (flags & 0xC0) != 0) || (Head.iVersion == 4 && (flags & 0x0C) != 0))
             continue;
         const auto* wanted = std::find_if(std::begin(kTextFrames), std::end(kTextFrames),
                                           [&](const ID3FRAMEID& f) { return id == f.cId; });
@@ -483,9 +512,19 @@ void ReadTextFrames(Window& w, const ID3V2HEAD& Head, MP3ID3V2* Tag)
         if (b == nullptr)
             return;
         std::memcpy(text, b, n);
-        if ((Head.iFlags & 0x80) != 0 || (Head.iVersion == 4 && (flags & 0x02) != 0))
+        if (Head.iVersion == 4 && ((Head.iFlags & 0x80) != 0 || (flags & 0x02) != 0))
             n = Resync(text, n);
         seen[wanted->iField] = ReadTextFrame(wanted->iField, text, n, Tag);
+    }
+}
+
+void ReadTag(Window& w, const ID3V2HEAD& Head, MP3ID3V2* Tag)
+{
+    if (Head.iVersion < 4 && (Head.iFlags & 0x80) != 0) {
+        const Resynced resynced(w, Head);
+        ReadTextFrames(resynced, Head, resynced.End(), Tag);
+    } else {
+        ReadTextFrames(w, Head, Head.lEnd - (Head.iVersion == 4 && (Head.iFlags & 0x10) != 0 ? 10 : 0), Tag);
     }
 }
 
@@ -598,7 +637,7 @@ int MP3InfoRead(const char* FileName, MP3INFO* Info, int HasTag, MP3ID3V2* Tag2)
     ID3V2HEAD tag;
     if (Tag2 != nullptr && ID3v2Head(w, 0, &tag) && tag.lEnd <= total) {
         Tag2->bPresent = 1;
-        ReadTextFrames(w, tag, Tag2);
+        ReadTag(w, tag, Tag2);
     }
     const unsigned char* head = w.At(0, 4);
     if (head == nullptr)

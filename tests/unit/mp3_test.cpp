@@ -212,6 +212,9 @@ TEST_F(Mp3ID3v2, TextFramesInEveryVersionAndEncodingAndTheSongTakesThem)
         {one(3, "TCON", latin("(17)")), "|||||17"}, {one(4, "TCON", Cat({{3}, Text("Hard Rock")})), "|||||79"},
         {one(3, "TIT2", latin(std::string(50, 't'))), std::string(40, 't') + "|||||255"},
         {one(4, "TIT2", {0, 'a', 0xFF, 0, 'b'}, 0x02), "a\xFF" "b|||||255"},
+        // A 2.3 tag unsynchronised whole: the frame size counts the bytes after undoing it.
+        {Id3v2(3, Cat({Text("TPE1"), Be(4, 4), {0, 0}, {0, 'a', 0xFF, 0, 'b'}, Frame(3, "TIT2", latin("Tt"))}), 0x80),
+         "Tt|a\xFF" "b||||255"},
         {Id3v2(3, Cat({Be(6, 4), Bytes(6, 0), Frame(3, "TIT2", latin("Ext"))}), 0x40), "Ext|||||255"},
         {one(3, "TIT2", latin("Zip"), 0x80), "|||||255"}, {Frame(3, "TIT2", latin("No tag")), "|||||255"},
         {Id3v2(3, latin("TIT2"), 0, 1000), "|||||255"},
