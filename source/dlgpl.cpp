@@ -544,13 +544,13 @@ int DlgPLNotifyMessage(WPARAM CntrID, NMHDR* Header)
             LVDispText(info, RowText(pli, text));
         return 0;
     }
-    if (Header->code != LVN_ITEMCHANGED)
+    if (Header->code != LVN_ITEMCHANGED)  // type-ahead is the one request left that wants an answer
         return LVAnswerFind(hwndPL, Header, static_cast<int>(Items.size()), DlgPLFindText);
     const auto* change = reinterpret_cast<const NMLISTVIEW*>(Header);
-    if ((change->uChanged & LVIF_STATE) != 0 && (change->uNewState & LVIS_FOCUSED) != 0) {
-        PLSetCurrentPLI(ThePL(), RowItem(change->iItem));
-        DlgPLShowInfo();
-    }
+    if ((change->uChanged & LVIF_STATE) == 0 || (change->uNewState & LVIS_FOCUSED) == 0)
+        return 0;
+    PLSetCurrentPLI(ThePL(), RowItem(change->iItem));
+    DlgPLShowInfo();
     return 0;
 }
 
