@@ -10,13 +10,18 @@ set(WIN32_LIBS comctl32 comdlg32 shell32 gdi32 user32 advapi32 ole32 winmm)
 set_source_files_properties(resources/tandem.rc resources/tplayer.rc PROPERTIES COMPILE_DEFINITIONS
   "TANDEM_VERSION_MAJOR=${PROJECT_VERSION_MAJOR};TANDEM_VERSION_MINOR=${PROJECT_VERSION_MINOR};TANDEM_VERSION=${PROJECT_VERSION}")
 
-file(GLOB WINDOW_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/source/dlg*.cpp)
-if(EXISTS ${PROJECT_SOURCE_DIR}/source/winmain.cpp)
-  add_executable(tandem WIN32 ${WINDOW_SOURCES} source/winmain.cpp resources/tandem.rc)
-  target_include_directories(tandem PRIVATE ${PROJECT_SOURCE_DIR}/resources)
-  target_link_libraries(tandem PRIVATE tandem_core ${WIN32_LIBS})
-  tandem_warnings(tandem)
-endif()
+# The window layers: the library windows and dialogs sit on the shell (whose
+# window helpers join it here), the control panel on them, and the entry
+# point on the panel.
+target_link_libraries(tandem_base PUBLIC ${WIN32_LIBS})
+tandem_layer(tandem_windows ${PROJECT_SOURCE_DIR}/source/windows)
+target_include_directories(tandem_windows PUBLIC ${PROJECT_SOURCE_DIR}/resources)
+target_link_libraries(tandem_windows PUBLIC tandem_shell)
+tandem_layer(tandem_panel ${PROJECT_SOURCE_DIR}/source/panel)
+target_link_libraries(tandem_panel PUBLIC tandem_windows)
+add_executable(tandem WIN32 source/shell/winmain.cpp resources/tandem.rc)
+target_link_libraries(tandem PRIVATE tandem_panel)
+tandem_warnings(tandem)
 
 if(EXISTS ${PROJECT_SOURCE_DIR}/player/tplayer.cpp)
   add_executable(tplayer WIN32 player/tplayer.cpp player/tpsound.cpp resources/tplayer.rc)

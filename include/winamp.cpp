@@ -37,6 +37,15 @@ bool IsRegistered(HWND Wnd)
     return false;
 }
 
+HWND UnregisteredWindow()
+{
+    for (HWND wnd = FindWindowExA(nullptr, nullptr, WAMP_WINDOWCLASS, nullptr); wnd != nullptr;
+         wnd = FindWindowExA(nullptr, wnd, WAMP_WINDOWCLASS, nullptr))
+        if (!IsRegistered(wnd))
+            return wnd;
+    return nullptr;
+}
+
 // Reads the open command into WAmpPath; false (and WAmpPath empty) when a
 // key or the value is missing or the value does not fit whole.
 bool ReadOpenCommand()
@@ -123,12 +132,36 @@ int WAmpInstFreeAll()
 
 int WAmpGetInstances() { return WAmpInstList.Instances; }
 
+int WAmpInstGone(int NO)
+{
+    const WAMPINST* inst = WAmpInstGet(NO);
+    return inst != nullptr && !IsWindow(inst->Window);
+}
+
+int WAmpInstRevive(int NO)
+{
+    WAMPINST* inst = WAmpInstGet(NO);
+    if (inst == nullptr)
+        return 0;
+    if (IsWindow(inst->Window))
+        return 1;
+    WAmpRun(1);
+    constexpr unsigned kPollMs = 50;
+    for (unsigned waited = 0; waited <= WAMP_REVIVE_WAIT_MS; waited += kPollMs) {
+        if (const HWND wnd = UnregisteredWindow()) {
+            WAmpInstSetWindow(inst, wnd);
+            return 1;
+        }
+        Sleep(kPollMs);
+    }
+    return 0;
+}
+
 int WAmpCheck()
 {
-    for (HWND wnd = FindWindowExA(nullptr, nullptr, WAMP_WINDOWCLASS, nullptr); wnd != nullptr;
-         wnd = FindWindowExA(nullptr, wnd, WAMP_WINDOWCLASS, nullptr))
-        if (!IsRegistered(wnd))
-            WAmpInstAdd(wnd);
+    for (HWND wnd = UnregisteredWindow(); wnd != nullptr; wnd = UnregisteredWindow())
+        if (const int before = WAmpInstList.Instances; WAmpInstAdd(wnd) == before)
+            break;  // out of memory: the rest stays unregistered
     WAmpInstList.Current.store(WAmpInstList.First, std::memory_order_relaxed);
     return WAmpInstList.Instances;
 }

@@ -95,6 +95,13 @@ WAMPINST* WAmpInstGet(int NO);
 // Frees every registration; returns how many there were.
 int WAmpInstFreeAll();
 int WAmpGetInstances();
+// Whether registration NO's player window has gone.
+int WAmpInstGone(int NO);
+// Starts a player for registration NO when its window has gone and points
+// the registration at the new window, waiting up to WAMP_REVIVE_WAIT_MS for
+// it. Returns 1 when the registration has a window afterwards.
+constexpr unsigned WAMP_REVIVE_WAIT_MS = 5000;
+int WAmpInstRevive(int NO);
 // Registers every "WinAmp v1.x" window not registered yet, in search order,
 // so that no two numbers share a player; returns the total.
 int WAmpCheck();

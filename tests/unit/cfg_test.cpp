@@ -75,7 +75,7 @@ TEST(Config, OnlyOneDatabaseArgumentIsTakenFromTheCommandLine)
     };
     for (const auto& row : rows) {
         char path[MAXL_DBPATH + 1] = "stale";
-        EXPECT_EQ(MainCmdLineDB(row.commandLine.c_str(), path, sizeof path), row.database.empty() ? 0 : 1);
+        EXPECT_EQ(CfgCmdLineDB(row.commandLine.c_str(), path, sizeof path), row.database.empty() ? 0 : 1);
         EXPECT_EQ(path, row.database) << row.commandLine;
     }
 }

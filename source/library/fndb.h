@@ -11,8 +11,6 @@
 #include "list.h"
 
 #include <cstdint>
-#include <unordered_map>
-#include <vector>
 
 class File;
 struct PL;
@@ -31,30 +29,12 @@ struct DB {
     std::int32_t bRestoreFailed;  // the file at cPath exists but could not be read
 };
 
-// Songs by ID and IDs by song for one store or restore: references are
-// resolved without walking the track list once per playlist item.
-class SONGINDEX {
-public:
-    explicit SONGINDEX(LIST* tl);
-    int IDOf(const SONG* Song) const;  // -1 for a song not in the list (or null)
-    SONG* SongOf(int ID) const;        // null for an unknown ID
-
-private:
-    struct SLOT {
-        const SONG* Song;
-        int ID;
-    };
-    std::size_t Home(const SONG* Song) const;
-
-    // IDs by song: open addressing with linear probing, one cache line per
-    // look-up; the table is a power of two at least twice the track count.
-    std::vector<SLOT> ids_;
-    int shift_ = 64;
-    // IDs of a list run from 0 up, so most are found by position; the rest
-    // (only in a damaged file) by hashing, keeping the vector bounded.
-    std::vector<SONG*> dense_;
-    std::unordered_map<int, SONG*> sparse_;
-};
+// The program's one database record, and its parts as most callers want them.
+extern DB Database;
+DB* MainGetDB();
+LIST* MainGetPLL();
+PL* MainGetCurrentPL();
+PLI* MainGetCurrentPLI();
 
 // Sets the descriptions and creates the playlist "default" as the current one.
 void DBInit(DB* db);

@@ -164,58 +164,12 @@ bool ReadDatabase(DB* db, File& file)
 
 }  // namespace
 
-SONGINDEX::SONGINDEX(LIST* tl)
-{
-    const std::size_t n = static_cast<std::size_t>(ListGetTotal(tl));
-    const std::size_t denseLimit = 2 * n + 1024;
-    std::size_t capacity = 16;
-    for (shift_ = 60; capacity < 2 * n; capacity *= 2)
-        --shift_;
-    ids_.assign(capacity, SLOT{nullptr, -1});
-    dense_.reserve(n);
-    for (LISTITEM* item = tl != nullptr ? tl->First : nullptr; item != nullptr; item = item->Next) {
-        auto* song = static_cast<SONG*>(item->Data);
-        std::size_t slot = Home(song);
-        while (ids_[slot].Song != nullptr && ids_[slot].Song != song)
-            slot = (slot + 1) & (capacity - 1);
-        if (ids_[slot].Song == nullptr)
-            ids_[slot] = {song, item->ID};
-        const auto at = static_cast<std::size_t>(item->ID);
-        if (item->ID < 0 || at >= denseLimit) {
-            sparse_.emplace(item->ID, song);
-            continue;
-        }
-        if (at >= dense_.size())
-            dense_.resize(at + 1, nullptr);
-        if (dense_[at] == nullptr)  // the first of equal IDs, as a walk would find
-            dense_[at] = song;
-    }
-}
+DB Database;
 
-std::size_t SONGINDEX::Home(const SONG* Song) const
-{
-    return static_cast<std::size_t>((reinterpret_cast<std::uintptr_t>(Song) >> 4) * 0x9E3779B97F4A7C15ull >> shift_);
-}
-
-int SONGINDEX::IDOf(const SONG* Song) const
-{
-    if (Song == nullptr)
-        return -1;
-    for (std::size_t slot = Home(Song);; slot = (slot + 1) & (ids_.size() - 1)) {
-        if (ids_[slot].Song == Song)
-            return ids_[slot].ID;
-        if (ids_[slot].Song == nullptr)
-            return -1;
-    }
-}
-
-SONG* SONGINDEX::SongOf(int ID) const
-{
-    if (ID >= 0 && static_cast<std::size_t>(ID) < dense_.size() && dense_[static_cast<std::size_t>(ID)] != nullptr)
-        return dense_[static_cast<std::size_t>(ID)];
-    const auto it = sparse_.find(ID);
-    return it != sparse_.end() ? it->second : nullptr;
-}
+DB* MainGetDB() { return &Database; }
+LIST* MainGetPLL() { return DBGetPLL(&Database); }
+PL* MainGetCurrentPL() { return DBGetCurrentPL(&Database); }
+PLI* MainGetCurrentPLI() { return PLGetCurrentPLI(MainGetCurrentPL()); }
 
 void DBInit(DB* db)
 {

@@ -27,6 +27,13 @@ struct PL {
     LIST lstItems;
 };
 
+// Told before an item is released, with the playlist it stands in; Alone
+// when it goes by itself, not with its playlist or the whole library. The
+// mixer registers it, since it may be playing the item.
+using PLDROPHOOK = void (*)(PL* pl, const PLI* pli, bool Alone);
+void PLSetDropHook(PLDROPHOOK Hook);
+PLDROPHOOK PLGetDropHook();
+
 PL* PLCreate(const char* Name);
 PL* PLSetName(PL* pl, const char* Name);
 const char* PLGetName(const PL* pl);  // "no name" for a null playlist
@@ -54,6 +61,18 @@ PLI* PLFindNextPLI(PL* pl, LISTITEM** Key);
 PLI* PLFindCurrentPLI(PL* pl, LISTITEM** Key);
 PLI* PLFindLastPLI(PL* pl, LISTITEM** Key);
 void PLMoveItemByIdx(PL* pl, int Idx, int DestIdx);
+
+// ---- what plays next ----
+
+// The item after pli in pl; when there is none (pli is the last, null or not
+// in pl) and Repeat is on, the first item, which may be pli itself.
+PLI* PLGetFollower(PL* pl, const PLI* pli, int Repeat);
+// An item drawn at random, each of any count equally likely; null for an empty playlist.
+PLI* PLGetRandomPLI(PL* pl);
+// Counts pli, an item of pl that becomes current, as played. The playlist's
+// first item starts a new round: the marks of the last one are cleared.
+// An item of another playlist changes nothing.
+void PLMarkPlayed(PL* pl, PLI* pli);
 // Sorts by title, file name or genre (stable, ascending); PLBS_RANDOM
 // shuffles uniformly, PLBS_REVERT reverses the order.
 void PLBubbleSort(PL* pl, int Field);

@@ -1,7 +1,6 @@
 #include "dlgpl.h"
 
 #include "dlgcomm.h"
-#include "dlgmain.h"
 #include "dlgplc.h"
 #include "dlgpli.h"
 #include "dlgpln.h"
@@ -9,7 +8,6 @@
 #include "fncomm.h"
 #include "fndb.h"
 #include "fnlang.h"
-#include "fnmain.h"
 #include "fnmix.h"
 #include "fnpl.h"
 #include "fnpli.h"

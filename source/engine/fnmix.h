@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+struct PL;
 struct PLI;
 struct SONG;
 
@@ -20,8 +21,6 @@ struct SONG;
 constexpr std::uint32_t MIX_FILE_END_MARGIN_MS = 50;
 // The longest fade or duo phase accepted, typed or from an item's override.
 constexpr std::uint32_t MIX_MAX_LENGTH_MS = 3600000;
-// How long a restarted player may take to show its window.
-constexpr unsigned MIX_REVIVE_WAIT_MS = 5000;
 
 // Notifications to the destination window (wParam, lParam as noted).
 constexpr UINT MIXMSG_STOPPED = WM_USER + 1;       // slot, 0
@@ -52,6 +51,9 @@ constexpr int MIXCHANGE_NEXT = 0;
 constexpr int MIXCHANGE_DONE = 1;
 constexpr int MIXCHANGE_CUT = 2;
 
+// Registers the mixer with the library, which then tells it before it
+// releases an item; the mixer refuses to hold items until then.
+void MixInit();
 void MixSetDestWindow(HWND hwnd);
 HWND MixGetDestWindow();
 // Sends synchronously to the destination window; dropped while there is none.
@@ -87,14 +89,6 @@ int MixGetUserStopped();
 // Whether a track of the playlist plays: the current item's, or that of a
 // current item released while it played.
 int MixIsPlayingItem();
-// Whether slot Idx's registered player window has gone.
-int MixPlayerGone(int Idx);
-// Starts a player for slot Idx when its window has gone and registers it in
-// that slot. Returns 1 when the slot has a window afterwards.
-int MixRevivePlayer(int Idx);
-// A typed fade or duo length: 1 and the value for digits only, at most
-// MIX_MAX_LENGTH_MS; 0 for anything else.
-int MixParseLength(const char* Text, std::uint32_t* Value);
 // Worker side: runs the step through the destination window, or here when there is none.
 void MixChangeFromWorker(int Change);
 // Receiver side of MIXMSG_CHANGE.
@@ -112,10 +106,10 @@ void MixControlWAmp(int Code, int Mask, int Value, HWND Sender);
 int MixDriveUsed(const char* Root);
 char MixGetFreeRemovableDrive();
 
-// The library calls this before it releases a playlist item (Alone: by
+// The library calls this before it releases a playlist item of pl (Alone: by
 // itself; else with its playlist or the whole database). The next item is
 // replaced by the one that followed it in the current playlist when it goes
 // alone, else by null; while a mix runs that replacement waits for the end of
 // the change, and the incoming track plays on. As the current item, the
 // current item becomes null and the playing track plays on, no longer an item.
-void MixDropPLI(const PLI* pli, bool Alone = false);
+void MixDropPLI(PL* pl, const PLI* pli, bool Alone);

@@ -244,8 +244,8 @@ void SongMixer()
         // The incoming player vanished or its track ended: its position would
         // hold the mix for ever. A paused one holds it until it moves again.
         const int pas = StateGetPasPlayer();
-        if (MixPlayerGone(pas) || (Pass.PasStill && WAmpCmIsPlaying(pas) == PLAYSTAT_STOPPED)) {
-            MixRevivePlayer(pas);
+        if (WAmpInstGone(pas) || (Pass.PasStill && WAmpCmIsPlaying(pas) == PLAYSTAT_STOPPED)) {
+            WAmpInstRevive(pas);
             Fade.FadeDir = FADEDIR_FINISH;
             Fade.OldFading = 0;
             Finish(StateGetActPlayer(), pas);
@@ -257,8 +257,8 @@ void SongMixer()
         MixChangeFromWorker(MIXCHANGE_NEXT);
     } else if (ActiveLost()) {
         // Started again here, not on the user-interface thread, which must not wait.
-        MixRevivePlayer(StateGetActPlayer());
-        MixRevivePlayer(StateGetPasPlayer());
+        WAmpInstRevive(StateGetActPlayer());
+        WAmpInstRevive(StateGetPasPlayer());
         MixChangeFromWorker(MIXCHANGE_CUT);
     }
 }

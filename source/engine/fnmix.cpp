@@ -4,11 +4,9 @@
 #include "fncomm.h"
 #include "fndb.h"
 #include "fnlang.h"
-#include "fnmain.h"
 #include "fnpl.h"
 #include "fnpli.h"
 #include "fnsong.h"
-#include "random.h"
 #include "string2.h"
 #include "winamp.h"
 
@@ -16,14 +14,12 @@
 #include <atomic>
 #include <cctype>
 #include <cstdint>
-#include <ctime>
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
 std::atomic<HWND> hwndMixDestWnd{nullptr};
-
-// Last random number drawn for shuffle; -1 until the generator is seeded.
-std::int16_t RndValue = -1;
 
 // The effective end of a current item that was released while it played:
 // its track plays on and still mixes into the next item at that point.
@@ -68,66 +64,21 @@ void ReadDeferredInfos(SONG* Song)
     Song->General.bInfoNotRead = 0;
 }
 
-void FormatMissingTrack(const SONG* Song, char* Msg, std::size_t Size)
-{
-    char title[MAXL_FULLTITLE + 1];
-    SongGetFullTitle(Song, title);
-    const char* fileName = SongGetFileName(Song);
-    const char drive = Song->General.bOnRemovable ? MixGetFreeRemovableDrive() : 0;
-    if (drive != 0)
-        StrFormat(Msg, Size, "Track not found: %s %c%c(Path: %s)%c%cMaybe you should insert %s into drive %c:.", title,
-                  13, 13, fileName, 13, 13, SongGetPlace(Song), drive);
-    else if (Song->General.bOnRemovable)
-        StrFormat(Msg, Size,
-                  "Track not found: %s %c%c(Path: %s)%c%cMaybe you should insert %s, but no removable drive is free.",
-                  title, 13, 13, fileName, 13, 13, SongGetPlace(Song));
-    else
-        StrFormat(Msg, Size, "Track not found: %s %c%c(Path: %s)%c%cMaybe it has been deleted or moved.", title, 13, 13,
-                  fileName, 13, 13);
-}
-
 // The passive player holds nothing: stopped with an empty playlist.
 void EmptyPassivePlayer() { MixLoadSong(StateGetPasPlayer(), nullptr, 0); }
 
-// The item after pli in the current playlist; with repeat the first after
-// the last, unless that is pli itself.
-PLI* FollowerOf(const PLI* pli)
+// The mixer holds items only while the library tells it before it releases one.
+void CheckDropHook()
 {
-    PL* pl = MainGetCurrentPL();
-    LISTITEM* key = nullptr;
-    PLI* item = PLFindFirstPLI(pl, &key);
-    while (item != nullptr && item != pli)
-        item = PLFindNextPLI(pl, &key);
-    if (item == nullptr)
-        return nullptr;
-    PLI* next = PLFindNextPLI(pl, &key);
-    if (next == nullptr && StateGetRepeat())
-        next = PLGetFirstPLI(pl);
-    return next != pli ? next : nullptr;
-}
-
-// Counts an item that becomes current as played; the playlist's first item
-// starts a new round, so the marks of the last one are cleared.
-void MarkPlayed(PLI* pli)
-{
-    PL* pl = MainGetCurrentPL();
-    LISTITEM* key = nullptr;
-    PLI* item = PLFindFirstPLI(pl, &key);
-    if (pli == nullptr || item == nullptr)
-        return;
-    if (item == pli) {
-        for (; item != nullptr; item = PLFindNextPLI(pl, &key))
-            item->bPlayed = 0;
-        pl->iPlayedItems = 0;
-    }
-    if (!pli->bPlayed) {
-        pli->bPlayed = 1;
-        ++pl->iPlayedItems;
+    if (PLGetDropHook() != MixDropPLI) {
+        std::fputs("Tandem: the mixer holds playlist items but MixInit was never called\n", stderr);
+        std::abort();
     }
 }
 
 void Pend(PLI* pli)
 {
+    CheckDropHook();
     PendingNext = pli;
     PendingSet = true;
 }
@@ -136,6 +87,7 @@ void Pend(PLI* pli)
 // queued, so that its own drive does not count as in use.
 void QueueNext(HWND Sender, PLI* pli)
 {
+    CheckDropHook();
     if (pli != nullptr && !MixCheckSong(Sender, StateGetPasPlayer(), PLIGetSong(pli))) {
         // The track is missing and the user gave up: queue nothing rather than
         // let the next change play what the passive player held before. The
@@ -157,19 +109,6 @@ void QueueNext(HWND Sender, PLI* pli)
     MixSendMsg(MIXMSG_NEXTPLI, reinterpret_cast<WPARAM>(pli), 0);
 }
 
-HWND UnregisteredPlayer()
-{
-    for (HWND wnd = FindWindowExA(nullptr, nullptr, WAMP_WINDOWCLASS, nullptr); wnd != nullptr;
-         wnd = FindWindowExA(nullptr, wnd, WAMP_WINDOWCLASS, nullptr)) {
-        bool known = false;
-        for (int i = 0; i < WAmpGetInstances() && !known; ++i)
-            known = WAmpInstGet(i)->Window == wnd;
-        if (!known)
-            return wnd;
-    }
-    return nullptr;
-}
-
 bool DriveOfFile(const SONG* Song, const char* Root)
 {
     const char* file = SongGetFileName(Song);
@@ -178,6 +117,8 @@ bool DriveOfFile(const SONG* Song, const char* Root)
 }
 
 }  // namespace
+
+void MixInit() { PLSetDropHook(MixDropPLI); }
 
 void MixSetDestWindow(HWND hwnd) { hwndMixDestWnd = hwnd; }
 
@@ -249,7 +190,8 @@ int MixCheckSong(HWND hwndParent, int, SONG* Song)
         return 0;
     while (!FileExists(SongGetFileName(Song))) {
         char msg[MAXL_MISSINGMSG];
-        FormatMissingTrack(Song, msg, sizeof msg);
+        const char drive = Song->General.bOnRemovable ? MixGetFreeRemovableDrive() : 0;
+        SongFormatMissing(Song, drive, msg, sizeof msg);
         if (MessageBoxA(hwndParent, msg, strWarning, MB_ICONWARNING | MB_RETRYCANCEL) != IDRETRY)
             return 0;
     }
@@ -316,26 +258,10 @@ PLI* MixGetQueuedPLI() { return PendingSet ? PendingNext.load() : StateGetNextPL
 
 PLI* MixGetNextPLI()
 {
-    if (RndValue == -1) {
-        RndSeed = static_cast<std::uint16_t>(std::clock() & 0xFFFF);
-        if (RndSeed == 0)
-            RndSeed = 1;  // a zero seed would stay zero for ever
-    }
     PL* pl = MainGetCurrentPL();
-    const int count = PLGetCount(pl);
-    if (StateGetShuffle() && count > 0) {
-        // The generator never yields 0, so draw 1..count and step down one:
-        // every item can come, and the draw ends within one period.
-        do
-            RndValue = static_cast<std::int16_t>(RndGet());
-        while (RndValue < 1 || RndValue > count);
-        return PLGetPLI(pl, RndValue - 1);
-    }
-    LISTITEM* key = nullptr;
-    PLI* next = PLFindCurrentPLI(pl, &key) != nullptr ? PLFindNextPLI(pl, &key) : nullptr;
-    if (next == nullptr && StateGetRepeat())
-        next = PLGetFirstPLI(pl);
-    return next;
+    if (StateGetShuffle() && PLGetCount(pl) > 0)
+        return PLGetRandomPLI(pl);
+    return PLGetFollower(pl, PLGetCurrentPLI(pl), StateGetRepeat());
 }
 
 void MixSkip(HWND Sender) { MixSetNextPLI(Sender, MixGetNextPLI()); }
@@ -354,7 +280,7 @@ void MixChangeCurrentPLI()
     StateSetCurPLI(cur);
     DroppedCurEnd = cur == nullptr ? DroppedNextEnd : 0;
     DroppedNextEnd = 0;
-    MarkPlayed(cur);
+    PLMarkPlayed(MainGetCurrentPL(), cur);
     StateSetLen(PLIGetLength(cur));
     SetBeatLights(cur);
     MixSendMsg(MIXMSG_CURRENTPLI, reinterpret_cast<WPARAM>(cur), 0);
@@ -409,47 +335,6 @@ void MixStopByUser()
 int MixGetUserStopped() { return UserStopped; }
 
 int MixIsPlayingItem() { return StateGetCurPLI() != nullptr || DroppedCurEnd != 0; }
-
-int MixPlayerGone(int Idx)
-{
-    const WAMPINST* inst = WAmpInstGet(Idx);
-    return inst != nullptr && !IsWindow(inst->Window);
-}
-
-int MixRevivePlayer(int Idx)
-{
-    WAMPINST* inst = WAmpInstGet(Idx);
-    if (inst == nullptr)
-        return 0;
-    if (IsWindow(inst->Window))
-        return 1;
-    WAmpRun(1);
-    constexpr unsigned kPollMs = 50;
-    for (unsigned waited = 0; waited <= MIX_REVIVE_WAIT_MS; waited += kPollMs) {
-        if (const HWND wnd = UnregisteredPlayer()) {
-            WAmpInstSetWindow(inst, wnd);
-            return 1;
-        }
-        Sleep(kPollMs);
-    }
-    return 0;
-}
-
-int MixParseLength(const char* Text, std::uint32_t* Value)
-{
-    std::uint32_t value = 0;
-    if (Text == nullptr || *Text == '\0')
-        return 0;
-    for (; *Text != '\0'; ++Text) {
-        if (*Text < '0' || *Text > '9')
-            return 0;
-        value = value * 10 + static_cast<std::uint32_t>(*Text - '0');
-        if (value > MIX_MAX_LENGTH_MS)
-            return 0;
-    }
-    *Value = value;
-    return 1;
-}
 
 void MixChangeFromWorker(int Change)
 {
@@ -516,18 +401,8 @@ std::uint32_t BeforeFileEnd(std::uint32_t Last)
 
 void MixRecalcBeat(PLI* pli)
 {
-    std::uint32_t last = CurrentItemEnd();
-    if (StateGetFade()) {
-        const int type = StateGetFadeType();
-        if (type == FADE_OVER)
-            last -= 2 * StateGetFadeLen();
-        else if (type == FADE_OUT || type == FADE_IN)
-            last -= StateGetFadeLen();
-    }
-    if (StateGetDuo())
-        last -= StateGetDuoLen();
     StateSetBeatFirst(PLIGetStart(pli));
-    StateSetBeatLast(BeforeFileEnd(last));
+    StateSetBeatLast(BeforeFileEnd(CurrentItemEnd() - StateGetTotalFadeLen()));
 }
 
 void MixControlIndWAmp(int Code, int Idx, int Value, HWND)
@@ -588,14 +463,16 @@ char MixGetFreeRemovableDrive()
     return 0;
 }
 
-void MixDropPLI(const PLI* pli, bool Alone)
+void MixDropPLI(PL* pl, const PLI* pli, bool Alone)
 {
     if (pli == nullptr)
         return;
+    PLI* follower = Alone ? PLGetFollower(pl, pli, StateGetRepeat()) : nullptr;
+    if (follower == pli)
+        follower = nullptr;
     if (PendingSet && PendingNext == pli)
-        PendingNext = Alone ? FollowerOf(pli) : nullptr;
+        PendingNext = follower;
     if (StateGetNextPLI() == pli) {
-        PLI* follower = Alone ? FollowerOf(pli) : nullptr;
         StateSetNextPLI(nullptr);
         if (StateGetFading()) {
             // The item is already playing in: it plays on and becomes current

@@ -10,6 +10,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+struct LIST;
 
 constexpr int MAXL_ARTIST = 40;
 constexpr int MAXL_TITLE = 40;
@@ -85,3 +89,33 @@ const char* SongGetDisplayName(const SONG* Song);
 // Writes "artist - title", or "display name (!)" when both are empty, into
 // Title (MAXL_FULLTITLE + 1 characters) and returns it.
 char* SongGetFullTitle(const SONG* Song, char* Title);
+
+// The warning for a track whose file is missing, into Msg (Size bytes): for a
+// track on a removable medium it names Drive, the free drive to insert it
+// into, or says that none is free (Drive 0).
+void SongFormatMissing(const SONG* Song, char Drive, char* Msg, std::size_t Size);
+
+// Songs by ID and IDs by song for one store or restore: references are
+// resolved without walking the track list once per playlist item.
+class SONGINDEX {
+public:
+    explicit SONGINDEX(LIST* tl);
+    int IDOf(const SONG* Song) const;  // -1 for a song not in the list (or null)
+    SONG* SongOf(int ID) const;        // null for an unknown ID
+
+private:
+    struct SLOT {
+        const SONG* Song;
+        int ID;
+    };
+    std::size_t Home(const SONG* Song) const;
+
+    // IDs by song: open addressing with linear probing, one cache line per
+    // look-up; the table is a power of two at least twice the track count.
+    std::vector<SLOT> ids_;
+    int shift_ = 64;
+    // IDs of a list run from 0 up, so most are found by position; the rest
+    // (only in a damaged file) by hashing, keeping the vector bounded.
+    std::vector<SONG*> dense_;
+    std::unordered_map<int, SONG*> sparse_;
+};

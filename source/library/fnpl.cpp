@@ -2,31 +2,29 @@
 
 #include "fileio.h"
 #include "fnlang.h"
-#include "fnmix.h"
 #include "fnpli.h"
 #include "fnsong.h"
+#include "random.h"
 #include "string2.h"
 
 #include <cstdlib>
 #include <cstring>
-#include <random>
 
 namespace {
 
-unsigned RandomBelow(unsigned n)
-{
-    static std::mt19937 engine{std::random_device{}()};
-    return std::uniform_int_distribution<unsigned>(0, n - 1)(engine);
-}
+PLDROPHOOK DropHook = [](PL*, const PLI*, bool) {};
 
 void ForgetItems(PL* pl)
 {
     LISTITEM* key = nullptr;
     for (PLI* pli = PLFindFirstPLI(pl, &key); pli != nullptr; pli = PLFindNextPLI(pl, &key))
-        MixDropPLI(pli);
+        DropHook(pl, pli, false);
 }
 
 }  // namespace
+
+void PLSetDropHook(PLDROPHOOK Hook) { DropHook = Hook; }
+PLDROPHOOK PLGetDropHook() { return DropHook; }
 
 PL* PLCreate(const char* Name)
 {
@@ -92,7 +90,7 @@ void PLFreePLIByIdx(PL* pl, int Idx)
     PLI* pli = PLGetPLI(pl, Idx);
     if (pli == nullptr)
         return;
-    MixDropPLI(pli, true);
+    DropHook(pl, pli, true);
     pl->lTotalTime -= SongGetLen(PLIGetSong(pli));
     pl->iPlayedItems -= pli->bPlayed ? 1 : 0;
     ListFreeItemByIdx(&pl->lstItems, Idx, PLIFreeProc);
@@ -122,12 +120,41 @@ PLI* PLFindLastPLI(PL* pl, LISTITEM** Key) { return static_cast<PLI*>(ListFindLa
 
 void PLMoveItemByIdx(PL* pl, int Idx, int DestIdx) { ListMoveItemByIdx(PLGetList(pl), Idx, DestIdx); }
 
+PLI* PLGetFollower(PL* pl, const PLI* pli, int Repeat)
+{
+    const LISTITEM* node = pli != nullptr ? ListGetListItem(PLGetList(pl), pli) : nullptr;
+    PLI* next = node != nullptr && node->Next != nullptr ? static_cast<PLI*>(node->Next->Data) : nullptr;
+    return next == nullptr && Repeat ? PLGetFirstPLI(pl) : next;
+}
+
+PLI* PLGetRandomPLI(PL* pl)
+{
+    const int count = PLGetCount(pl);
+    return count > 0 ? PLGetPLI(pl, static_cast<int>(RndBelow(static_cast<unsigned>(count)))) : nullptr;
+}
+
+void PLMarkPlayed(PL* pl, PLI* pli)
+{
+    if (pli == nullptr || ListGetListItem(PLGetList(pl), pli) == nullptr)
+        return;
+    if (PLGetFirstPLI(pl) == pli) {
+        LISTITEM* key = nullptr;
+        for (PLI* item = PLFindFirstPLI(pl, &key); item != nullptr; item = PLFindNextPLI(pl, &key))
+            item->bPlayed = 0;
+        pl->iPlayedItems = 0;
+    }
+    if (!pli->bPlayed) {
+        pli->bPlayed = 1;
+        ++pl->iPlayedItems;
+    }
+}
+
 void PLBubbleSort(PL* pl, int Field)
 {
     if (pl == nullptr)
         return;
     if (Field == PLBS_RANDOM)
-        ListShuffle(&pl->lstItems, RandomBelow);
+        ListShuffle(&pl->lstItems, RndBelow);
     else if (Field == PLBS_REVERT)
         ListReverse(&pl->lstItems);
     else
@@ -147,7 +174,7 @@ int PLCompProc(LIST*, void* Data1, void* Data2, int Opt)
     case PLBS_FILENAME:
         return std::strcmp(SongGetFileName(a), SongGetFileName(b));
     case PLBS_RANDOM:
-        return static_cast<int>(RandomBelow(3)) - 1;
+        return static_cast<int>(RndBelow(3)) - 1;
     case PLBS_STYLE:
         return SongGetStyle(a) - SongGetStyle(b);
     default:

@@ -10,6 +10,8 @@
 
 // The module instance every resource is loaded from (set by WinMain).
 extern HINSTANCE hInst;
+// The control panel, owner of the other windows; null until it opens.
+extern HWND hwndMain;
 
 // The open-file dialog; FileName receives the choice (maxFileName characters).
 // *OnlyOne is 1 when one complete path came back, 0 for a multiple selection

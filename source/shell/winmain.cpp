@@ -14,7 +14,6 @@
 
 #include <cstring>
 
-HINSTANCE hInst;
 
 namespace {
 
@@ -37,7 +36,7 @@ constexpr DWORD TEMPLATE_CONTROL_CLASSES =
 void CommandLineDB(char (&Path)[MAXL_DBPATH + 1])
 {
     char given[MAXL_DBPATH + 1];
-    const DWORD length = MainCmdLineDB(GetCommandLineA(), given, sizeof given)
+    const DWORD length = CfgCmdLineDB(GetCommandLineA(), given, sizeof given)
                              ? GetFullPathNameA(given, sizeof Path, Path, nullptr)
                              : 0;
     if (length == 0 || length >= sizeof Path)

@@ -9,6 +9,9 @@
 #include <algorithm>
 #include <cstring>
 
+HINSTANCE hInst;
+HWND hwndMain;
+
 namespace {
 
 constexpr DWORD kOpenFlags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;

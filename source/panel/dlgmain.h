@@ -6,7 +6,6 @@
 
 struct PLI;
 
-extern HWND hwndMain;
 
 INT_PTR CALLBACK DlgMainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 

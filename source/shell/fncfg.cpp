@@ -1,58 +1,73 @@
-#include "fnmain.h"
-
-#include "defs.h"
 #include "fncfg.h"
+
 #include "fndb.h"
-#include "fnmix.h"
 #include "fnlang.h"
-#include "fnpl.h"
+#include "platform.h"
 #include "string2.h"
-#include "winamp.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <string_view>
 
-DB Database;
+namespace {
 
-DB* MainGetDB() { return &Database; }
-LIST* MainGetPLL() { return DBGetPLL(&Database); }
-PL* MainGetCurrentPL() { return DBGetCurrentPL(&Database); }
-PLI* MainGetCurrentPLI() { return PLGetCurrentPLI(MainGetCurrentPL()); }
+constexpr int MAXL_ICONTEXT = 260;
 
-void InitWAmpInstances()
+LONG SetDefaultValue(HKEY Key, const char* SubKey, const char* Value)
 {
-    const int running = WAmpCheck();
-    WAmpRun(MAXI_WINAMP - running);
-    WAmpCheck();
-    MixStopAll(0);
+    return RegSetValueA(Key, SubKey, REG_SZ, Value, static_cast<DWORD>(std::strlen(Value)));
 }
 
-void DoneWAmpInstances() {}
+}  // namespace
 
-void InitConfig()
+int CfgSetFileClasses()
 {
-    constexpr int kDefaultVolume = 204;
-    CfgSetFileClasses();
-    CfgRestore();
-    StateSetActPlayer(SLOT_PL1);
-    StateSetPasPlayer(SLOT_PL2);
-    StateSetActEff(SLOT_EF1);
-    StateSetPasEff(SLOT_EF2);
-    StateSetTest(SLOT_TEST);
-    for (int i = 0; i <= SLOT_COMMON; ++i) {
-        StateSetVolume(i, kDefaultVolume);
-        StateSetPanning(i, 0);
+    HKEY key = nullptr;
+    if (RegCreateKeyA(HKEY_CLASSES_ROOT, strRegDB, &key) == ERROR_SUCCESS) {
+        SetDefaultValue(key, "", strRegDescDB);
+        // The program file, not the whole command line, which may name a database.
+        // A path too long for the texts would name a wrong file; then neither is registered.
+        char program[MAXL_ICONTEXT];
+        char text[MAXL_ICONTEXT];
+        if (CfgCmdLineProgram(GetCommandLineA(), program, MAXL_ICONTEXT - 8)) {
+            SetDefaultValue(key, "DefaultIcon", StrFormat(text, sizeof text, "\"%s\", 1", program));
+            SetDefaultValue(key, "shell\\open\\command", StrFormat(text, sizeof text, "\"%s\" \"%%1\"", program));
+        }
+        RegCloseKey(key);
     }
-    StateSetFade(0);
-    StateSetFadeLen(3000);
-    StateSetDuoLen(5000);
-    StateSetFadeType(FADE_OVER);
-    StateSetSubFade(1);
-    StateSetBeatLast(0);
-    StateSetMixEnabled(1);
-    StateSetPlayStatus(PLAYSTAT_NONE);
+    char ext[8];
+    SetDefaultValue(HKEY_CLASSES_ROOT, StrFormat(ext, sizeof ext, ".%s", strExtDBase), strRegDB);
+    return 1;
+}
+
+int CfgStore()
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyA(HKEY_CURRENT_USER, strRegRoot, &key) != ERROR_SUCCESS)
+        return 1;
+    const char* path = DBGetPath(MainGetDB());
+    RegSetValueExA(key, strRegRecent, 0, REG_SZ, reinterpret_cast<const BYTE*>(path),
+                   static_cast<DWORD>(std::strlen(path) + 1));
+    RegCloseKey(key);
+    return 1;
+}
+
+int CfgRestore()
+{
+    char path[MAXL_DBPATH + 1] = {};
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, strRegRoot, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+        DWORD type = 0;
+        DWORD size = sizeof path;
+        const LONG result = RegQueryValueExA(key, strRegRecent, nullptr, &type, reinterpret_cast<BYTE*>(path), &size);
+        // Too long for the field (no terminator inside it) counts as no value: a cut path would name another file.
+        if (result != ERROR_SUCCESS || type != REG_SZ || std::memchr(path, '\0', sizeof path) == nullptr)
+            path[0] = '\0';
+        RegCloseKey(key);
+    }
+    DBSetPath(MainGetDB(), path);
+    return 1;
 }
 
 // ---- command line ----
@@ -105,13 +120,13 @@ int CopyWhole(char* Path, int Size, std::string_view text)
 
 }  // namespace
 
-int MainCmdLineProgram(const char* CmdLine, char* Path, int Size)
+int CfgCmdLineProgram(const char* CmdLine, char* Path, int Size)
 {
     std::string_view text = CmdLine != nullptr ? CmdLine : "";
     return CopyWhole(Path, Size, TakeArgument(text));
 }
 
-int MainCmdLineDB(const char* CmdLine, char* Path, int Size)
+int CfgCmdLineDB(const char* CmdLine, char* Path, int Size)
 {
     std::string_view text = CmdLine != nullptr ? CmdLine : "";
     TakeArgument(text);

@@ -52,10 +52,10 @@ struct MIXERSTATE {
         std::thread hMixer;
     } Threads;
     struct {
-        std::atomic<std::uint32_t> lOffs;
-        std::atomic<std::uint32_t> lLen;
-        std::atomic<std::uint32_t> lLastPos;
-        std::atomic<std::uint32_t> lFirstPos;
+        std::atomic<std::uint32_t> lOffs;      // the current track's first beat, for the beat lights
+        std::atomic<std::uint32_t> lLen;       // one beat's length; 0: no lights
+        std::atomic<std::uint32_t> lLastPos;   // mix start: the change begins once the active player passes it
+        std::atomic<std::uint32_t> lFirstPos;  // where the incoming item starts; the mix is timed from there
         int iBeat;
     } Beat;
     std::atomic<PLI*> ppliCurSong;
@@ -106,8 +106,12 @@ extern MIXERSTATE MixerState;
 // Resets every field to zero, as at process start (tests use it between cases).
 void StateReset();
 
-// Total length of a mix: fade length (twice for FADE_OVER) when the fade
-// switch is on, plus the duo length when the duo switch is on.
+// The length of a mix, the one rule both the mix-start position and the
+// "Fade left" display follow: a fade length for each player that fades (both
+// for FADE_OVER, one for FADE_OUT and FADE_IN, none for FADE_MAN, where the
+// outgoing track plays at its level until the duo ends) while the fade
+// switch is on, plus the duo length while the duo switch is on. Runs after
+// every change of those five settings.
 void StateRecalcTotalFadeLen();
 
 int StateGetActPlayer();

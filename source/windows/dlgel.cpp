@@ -1,7 +1,6 @@
 #include "dlgel.h"
 
 #include "dlgcomm.h"
-#include "dlgmain.h"
 #include "resource.h"
 
 HWND hwndEL;

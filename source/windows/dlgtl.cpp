@@ -2,7 +2,6 @@
 
 #include "defs.h"
 #include "dlgcomm.h"
-#include "dlgmain.h"
 #include "dlgpl.h"
 #include "dlgplace.h"
 #include "dlgtp.h"
@@ -10,7 +9,6 @@
 #include "fncomm.h"
 #include "fndb.h"
 #include "fnlang.h"
-#include "fnmain.h"
 #include "fnmix.h"
 #include "fnpl.h"
 #include "fnsong.h"

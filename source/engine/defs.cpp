@@ -49,8 +49,10 @@ void StateReset()
 void StateRecalcTotalFadeLen()
 {
     std::uint32_t total = 0;
-    if (StateGetFade())
-        total = StateGetFadeLen() * (StateGetFadeType() == FADE_OVER ? 2 : 1);
+    if (StateGetFade()) {
+        const int type = StateGetFadeType();
+        total = StateGetFadeLen() * (((type & FADE_OUT_BIT) != 0) + ((type & FADE_IN_BIT) != 0));
+    }
     if (StateGetDuo())
         total += StateGetDuoLen();
     StateSetTotalFadeLen(total);

@@ -9,7 +9,6 @@
 #include "fncomm.h"
 #include "fndb.h"
 #include "fnlang.h"
-#include "fnmain.h"
 #include "fnmix.h"
 #include "fnpl.h"
 #include "fnpli.h"
@@ -27,7 +26,6 @@
 
 #include <shellapi.h>
 
-HWND hwndMain;
 
 HWND hwndTBSONGPOS;
 HWND hwndEDELAPSED;
@@ -369,7 +367,7 @@ void DlgMainEditChangeComboBox(WPARAM wParam, LPARAM lParam)
     std::uint32_t value = 0;
     // Anything but a sane length keeps the last one; the field shows it again
     // when the user leaves it.
-    if (!MixParseLength(WMGetText(LParamWindow(lParam), sizeof S, S), &value))
+    if (!StrToUInt(WMGetText(LParamWindow(lParam), sizeof S, S), MIX_MAX_LENGTH_MS, &value))
         return;
     if (id == CBOFADELEN)
         DlgMainSetFadeLen(value, 0);

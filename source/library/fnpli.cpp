@@ -1,7 +1,6 @@
 #include "fnpli.h"
 
 #include "fileio.h"
-#include "fndb.h"
 #include "fnsong.h"
 #include "string2.h"
 

@@ -1,7 +1,6 @@
 #include "dlgabout.h"
 
 #include "dlgcomm.h"
-#include "dlgmain.h"
 #include "resource.h"
 #include "string2.h"
 #include "wm.h"

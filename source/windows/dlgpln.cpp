@@ -2,7 +2,7 @@
 
 #include "dlgcomm.h"
 #include "dlgpl.h"
-#include "fnmain.h"
+#include "fndb.h"
 #include "fnpl.h"
 #include "resource.h"
 #include "string2.h"
