@@ -183,6 +183,39 @@ LONG RegCloseKey(HKEY hKey);
 UINT GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, int nDefault, LPCSTR lpFileName);
 BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName);
 
+// Files and folders: searching a folder's entries, and a folder's identity
+// on its volume (links lead to the same one).
+constexpr DWORD MAX_PATH = 260;
+constexpr DWORD ERROR_ACCESS_DENIED = 5;
+constexpr DWORD FILE_ATTRIBUTE_HIDDEN = 0x00000002;
+constexpr DWORD FILE_ATTRIBUTE_SYSTEM = 0x00000004;
+constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x00000010;
+constexpr DWORD FILE_ATTRIBUTE_REPARSE_POINT = 0x00000400;
+constexpr DWORD FILE_SHARE_READ = 0x00000001;
+constexpr DWORD FILE_SHARE_WRITE = 0x00000002;
+constexpr DWORD FILE_SHARE_DELETE = 0x00000004;
+constexpr DWORD OPEN_EXISTING = 3;
+constexpr DWORD FILE_FLAG_BACKUP_SEMANTICS = 0x02000000;
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)))
+struct WIN32_FIND_DATAA {
+    DWORD dwFileAttributes;
+    char cFileName[MAX_PATH];
+};
+struct BY_HANDLE_FILE_INFORMATION {
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileIndexHigh;
+    DWORD nFileIndexLow;
+};
+using LPSECURITY_ATTRIBUTES = struct SECURITY_ATTRIBUTES*;
+HANDLE FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA* lpFindFileData);
+BOOL FindNextFileA(HANDLE hFindFile, WIN32_FIND_DATAA* lpFindFileData);
+BOOL FindClose(HANDLE hFindFile);
+HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, LPSECURITY_ATTRIBUTES lpSecurityAttributes,
+                   DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
+BOOL GetFileInformationByHandle(HANDLE hFile, BY_HANDLE_FILE_INFORMATION* lpFileInformation);
+BOOL CloseHandle(HANDLE hObject);
+DWORD GetLastError();
+
 // Files: replacing one file by another in one step.
 constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x00000001;
 constexpr DWORD MOVEFILE_WRITE_THROUGH = 0x00000008;

@@ -7,16 +7,19 @@
 
 #include <atomic>
 
-// Control panel fields that the status display writes. They are set before
-// the panel becomes the mixer's destination window, and the display writes
-// them only once there is one.
-extern HWND hwndTBSONGPOS;
-extern HWND hwndEDELAPSED;
-extern HWND hwndSTREMAINING;
-extern HWND hwndEDREMAINING;
-extern HWND hwndEDSTATUS;
-extern HWND hwndRBBEAT1;
-extern HWND hwndRBBEAT2;
+// The control panel's fields that the status display writes. They are set
+// before the panel becomes the mixer's destination window, and the display
+// writes them only once there is one.
+struct STATUSWINDOWS {
+    HWND hwndTBSONGPOS;
+    HWND hwndEDELAPSED;
+    HWND hwndSTREMAINING;
+    HWND hwndEDREMAINING;
+    HWND hwndEDSTATUS;
+    HWND hwndRBBEAT1;
+    HWND hwndRBBEAT2;
+};
+extern STATUSWINDOWS StatusWindows;
 
 // The open track times dialog and playlist item editor; null while closed.
 extern std::atomic<HWND> hwndTT;

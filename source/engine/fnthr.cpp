@@ -322,23 +322,23 @@ void ShowStatusActPlayer()
     if (P != oldPos) {
         const std::int32_t elapsed = static_cast<std::int32_t>(P) < 0 ? 0 : static_cast<std::int32_t>(P);
         if (P / 1000 != oldPos / 1000 && !StateGetSeeking())
-            TBMSetPos(hwndTBSONGPOS, 1, elapsed / 1000);
-        WriteTime(hwndEDELAPSED, elapsed);
+            TBMSetPos(StatusWindows.hwndTBSONGPOS, 1, elapsed / 1000);
+        WriteTime(StatusWindows.hwndEDELAPSED, elapsed);
         Shown.OldPos = P;
     }
     const auto R = static_cast<std::int32_t>(StateGetRemain());
     if (static_cast<std::uint32_t>(R) != Shown.OldRemain && !StateGetSeeking()) {
         const int fading = StateGetFading() != 0;
         if (fading != Shown.OldFading) {
-            WMSetText(hwndSTREMAINING, Shown.OldFading == 0 ? "Fade left" : "Remaining");
+            WMSetText(StatusWindows.hwndSTREMAINING, Shown.OldFading == 0 ? "Fade left" : "Remaining");
             Shown.OldFading = fading;
         }
         Shown.OldRemain = static_cast<std::uint32_t>(R);
-        WriteTime(hwndEDREMAINING, fading ? static_cast<std::int32_t>(StateGetFadeLeft()) : (R < 0 ? 0 : R));
+        WriteTime(StatusWindows.hwndEDREMAINING, fading ? static_cast<std::int32_t>(StateGetFadeLeft()) : (R < 0 ? 0 : R));
     }
     const int status = StateGetPlayStatus();
     if (status != Shown.OldStatus && status >= 0 && status < MAXI_PLAYSTATE) {
-        WMSetText(hwndEDSTATUS, strPlayState[status]);
+        WMSetText(StatusWindows.hwndEDSTATUS, strPlayState[status]);
         Shown.OldStatus = status;
     }
 }
@@ -371,8 +371,8 @@ void ShowStatusBeat()
         return;
     const int beat = static_cast<int>(((StateGetPos() - MixerState.Beat.lOffs) / len) % 2);
     if (beat != Shown.OldBeat) {
-        BMSetCheck(hwndRBBEAT1, beat == 1);
-        BMSetCheck(hwndRBBEAT2, beat == 0);
+        BMSetCheck(StatusWindows.hwndRBBEAT1, beat == 1);
+        BMSetCheck(StatusWindows.hwndRBBEAT2, beat == 0);
         Shown.OldBeat = beat;
     }
 }

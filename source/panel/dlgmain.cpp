@@ -26,14 +26,7 @@
 
 #include <shellapi.h>
 
-
-HWND hwndTBSONGPOS;
-HWND hwndEDELAPSED;
-HWND hwndSTREMAINING;
-HWND hwndEDREMAINING;
-HWND hwndEDSTATUS;
-HWND hwndRBBEAT1;
-HWND hwndRBBEAT2;
+STATUSWINDOWS StatusWindows;
 
 namespace {
 
@@ -44,27 +37,31 @@ constexpr int MAXL_PLAYING = 150;
 constexpr int MAXL_LENGTHTEXT = 20;
 constexpr int MAXL_TYPEDLENGTH = 5;
 
-HWND hwndEDPLAYING;
-HWND hwndEDNEXT;
-HWND hwndEDTOTAL;
-HWND hwndEDREMAININGTRACK;
-HWND hwndCBOFADELEN;
-HWND hwndCBODUOLEN;
-HWND hwndCBOBEATNO;
-HWND hwndCBFADE;
-HWND hwndCB2CHAN;
-HWND hwndRBVOLABS;
-HWND hwndRBVOLREL;
-HWND hwndRBPANABS;
-HWND hwndRBPANREL;
+// The panel's controls, fetched once when it opens (the status display's
+// own fields are in StatusWindows).
+struct {
+    HWND hwndEDPLAYING;
+    HWND hwndEDNEXT;
+    HWND hwndEDTOTAL;
+    HWND hwndEDREMAININGTRACK;
+    HWND hwndCBOFADELEN;
+    HWND hwndCBODUOLEN;
+    HWND hwndCBOBEATNO;
+    HWND hwndCBFADE;
+    HWND hwndCB2CHAN;
+    HWND hwndRBVOLABS;
+    HWND hwndRBVOLREL;
+    HWND hwndRBPANABS;
+    HWND hwndRBPANREL;
 
-HWND hwndTBVOLUMES[MAXI_SLOTS];
-HWND hwndSTVOLUMES[MAXI_PLAYERS];
-HWND hwndTBPANNINGS[MAXI_SLOTS];
-HWND hwndSTPANNINGS[MAXI_PLAYERS];
-HWND hwndCBSELECTS[MAXI_PLAYERS];
-HWND hwndCBACTS[MAXI_PLAYERS];
-HWND Radios[3];  // fade out, fade in, fade over: fade type - 1
+    HWND hwndTBVOLUMES[MAXI_SLOTS];
+    HWND hwndSTVOLUMES[MAXI_PLAYERS];
+    HWND hwndTBPANNINGS[MAXI_SLOTS];
+    HWND hwndSTPANNINGS[MAXI_PLAYERS];
+    HWND hwndCBSELECTS[MAXI_PLAYERS];
+    HWND hwndCBACTS[MAXI_PLAYERS];
+    HWND Radios[3];  // fade out, fade in, fade over: fade type - 1
+} Panel;
 
 struct CONTROLHANDLE {
     int Id;
@@ -72,16 +69,16 @@ struct CONTROLHANDLE {
 };
 
 constexpr CONTROLHANDLE SingleControls[] = {
-    {TBSONGPOS, &hwndTBSONGPOS},       {EDELAPSED, &hwndEDELAPSED},
-    {STREMAINING, &hwndSTREMAINING},   {EDREMAINING, &hwndEDREMAINING},
-    {EDSTATUS, &hwndEDSTATUS},         {RBBEAT1, &hwndRBBEAT1},
-    {RBBEAT2, &hwndRBBEAT2},           {EDPLAYING, &hwndEDPLAYING},
-    {EDNEXT, &hwndEDNEXT},             {EDTOTAL, &hwndEDTOTAL},
-    {EDREMAININGTRACK, &hwndEDREMAININGTRACK}, {CBOFADELEN, &hwndCBOFADELEN},
-    {CBODUOLEN, &hwndCBODUOLEN},       {CBOBEATNO, &hwndCBOBEATNO},
-    {CBFADE, &hwndCBFADE},             {CB2CHAN, &hwndCB2CHAN},
-    {RBVOLABS, &hwndRBVOLABS},         {RBVOLREL, &hwndRBVOLREL},
-    {RBPANABS, &hwndRBPANABS},         {RBPANREL, &hwndRBPANREL},
+    {TBSONGPOS, &StatusWindows.hwndTBSONGPOS},       {EDELAPSED, &StatusWindows.hwndEDELAPSED},
+    {STREMAINING, &StatusWindows.hwndSTREMAINING},   {EDREMAINING, &StatusWindows.hwndEDREMAINING},
+    {EDSTATUS, &StatusWindows.hwndEDSTATUS},         {RBBEAT1, &StatusWindows.hwndRBBEAT1},
+    {RBBEAT2, &StatusWindows.hwndRBBEAT2},           {EDPLAYING, &Panel.hwndEDPLAYING},
+    {EDNEXT, &Panel.hwndEDNEXT},             {EDTOTAL, &Panel.hwndEDTOTAL},
+    {EDREMAININGTRACK, &Panel.hwndEDREMAININGTRACK}, {CBOFADELEN, &Panel.hwndCBOFADELEN},
+    {CBODUOLEN, &Panel.hwndCBODUOLEN},       {CBOBEATNO, &Panel.hwndCBOBEATNO},
+    {CBFADE, &Panel.hwndCBFADE},             {CB2CHAN, &Panel.hwndCB2CHAN},
+    {RBVOLABS, &Panel.hwndRBVOLABS},         {RBVOLREL, &Panel.hwndRBVOLREL},
+    {RBPANABS, &Panel.hwndRBPANABS},         {RBPANREL, &Panel.hwndRBPANREL},
 };
 
 constexpr int TBVOLUMES[MAXI_SLOTS] = {TBVOLUMEPL1, TBVOLUMEPL2, TBVOLUMEBC1, TBVOLUMEBC2, TBVOLUMETEST, TBVOLUMECOM};
@@ -137,13 +134,13 @@ void DlgMainGetHWNDs()
 {
     for (const CONTROLHANDLE& control : SingleControls)
         *control.Handle = GetDlgItem(hwndMain, control.Id);
-    GetHandles(TBVOLUMES, hwndTBVOLUMES);
-    GetHandles(STVOLUMES, hwndSTVOLUMES);
-    GetHandles(TBPANNINGS, hwndTBPANNINGS);
-    GetHandles(STPANNINGS, hwndSTPANNINGS);
-    GetHandles(CBSELECTS, hwndCBSELECTS);
-    GetHandles(CBACTS, hwndCBACTS);
-    GetHandles(RADIOS, Radios);
+    GetHandles(TBVOLUMES, Panel.hwndTBVOLUMES);
+    GetHandles(STVOLUMES, Panel.hwndSTVOLUMES);
+    GetHandles(TBPANNINGS, Panel.hwndTBPANNINGS);
+    GetHandles(STPANNINGS, Panel.hwndSTPANNINGS);
+    GetHandles(CBSELECTS, Panel.hwndCBSELECTS);
+    GetHandles(CBACTS, Panel.hwndCBACTS);
+    GetHandles(RADIOS, Panel.Radios);
 }
 
 void DlgMainInitButtons()
@@ -163,10 +160,10 @@ void DlgMainSetVolume(int Idx, int Value, int Redraw, int Store)
     if (Idx == SLOT_COMMON)
         DlgMainSetCommonVolume(Value);
     if (Redraw)
-        TBMSetPos(hwndTBVOLUMES[Idx], 1, MAX_VOLUME - Value);
+        TBMSetPos(Panel.hwndTBVOLUMES[Idx], 1, MAX_VOLUME - Value);
     if (Idx < SLOT_COMMON) {
         char S[10];
-        WMSetText(hwndSTVOLUMES[Idx], StrFormat(S, sizeof S, "%d", Value * 100 / MAX_VOLUME));
+        WMSetText(Panel.hwndSTVOLUMES[Idx], StrFormat(S, sizeof S, "%d", Value * 100 / MAX_VOLUME));
         MixSetVolume(Idx, Value);
     }
     if (Store)
@@ -190,14 +187,14 @@ void DlgMainSetPanning(int Idx, int Value, int Redraw, int Store)
     if (Idx == SLOT_COMMON)
         DlgMainSetCommonPanning(Value);
     if (Redraw)
-        TBMSetPos(hwndTBPANNINGS[Idx], 1, Value);
+        TBMSetPos(Panel.hwndTBPANNINGS[Idx], 1, Value);
     if (Idx < SLOT_COMMON) {
         char S[10];
         if (std::abs(Value) <= CENTER_ZONE)
             StrCopy(S, strCenter);
         else
             StrFormat(S, sizeof S, "%c%d%%", Value < 0 ? cLeft : cRight, std::abs(Value * 100 / MAX_PANNING));
-        WMSetText(hwndSTPANNINGS[Idx], S);
+        WMSetText(Panel.hwndSTPANNINGS[Idx], S);
         MixSetPanning(Idx, Value);
     }
     if (Store)
@@ -222,7 +219,7 @@ void DlgMainSetFade(int Value, int Update)
 {
     StateSetFade(Value);
     if (Update)
-        BMSetCheck(hwndCBFADE, Value);
+        BMSetCheck(Panel.hwndCBFADE, Value);
     DlgMainFreshTotal();
 }
 
@@ -230,7 +227,7 @@ void DlgMainSetDuo(int Value, int Update)
 {
     StateSetDuo(Value);
     if (Update)
-        BMSetCheck(hwndCB2CHAN, Value);
+        BMSetCheck(Panel.hwndCB2CHAN, Value);
     DlgMainFreshTotal();
 }
 
@@ -238,7 +235,7 @@ void DlgMainSetFadeType(int FadeType, int Update)
 {
     if (Update) {
         for (int i = 0; i < 3; ++i)
-            BMSetCheck(Radios[i], i == FadeType - 1);
+            BMSetCheck(Panel.Radios[i], i == FadeType - 1);
     }
     MixSetFadeType(FadeType);
     DlgMainFreshTotal();
@@ -248,7 +245,7 @@ void DlgMainSetFadeLen(unsigned Value, int Update)
 {
     char S[MAXL_LENGTHTEXT];
     if (Update)
-        WMSetText(hwndCBOFADELEN, StrFormat(S, sizeof S, "%u", Value));
+        WMSetText(Panel.hwndCBOFADELEN, StrFormat(S, sizeof S, "%u", Value));
     StateSetFadeLen(Value);
     DlgMainFreshTotal();
 }
@@ -257,7 +254,7 @@ void DlgMainSetDuoLen(unsigned Value, int Update)
 {
     char S[MAXL_LENGTHTEXT];
     if (Update)
-        WMSetText(hwndCBODUOLEN, StrFormat(S, sizeof S, "%u", Value));
+        WMSetText(Panel.hwndCBODUOLEN, StrFormat(S, sizeof S, "%u", Value));
     StateSetDuoLen(Value);
     DlgMainFreshTotal();
 }
@@ -277,13 +274,13 @@ void DlgMainSetCurrentSong(PLI* Song)
     } else {
         StrCopy(S, strNotPlaying);
     }
-    WMSetText(hwndEDPLAYING, S);
-    TBMSetRange(hwndTBSONGPOS, 0, static_cast<int>(length));
+    WMSetText(Panel.hwndEDPLAYING, S);
+    TBMSetRange(StatusWindows.hwndTBSONGPOS, 0, static_cast<int>(length));
     if (song != nullptr)
-        TBMSetSel(hwndTBSONGPOS, static_cast<int>(song->Bounds.timMain.lStart / 1000),
+        TBMSetSel(StatusWindows.hwndTBSONGPOS, static_cast<int>(song->Bounds.timMain.lStart / 1000),
                   static_cast<int>(song->Bounds.timMain.lEnd / 1000));
     else
-        TBMSetSel(hwndTBSONGPOS, 0, 0);
+        TBMSetSel(StatusWindows.hwndTBSONGPOS, 0, 0);
 }
 
 void DlgMainSetNextSong(PLI* pli)
@@ -291,28 +288,28 @@ void DlgMainSetNextSong(PLI* pli)
     char title[MAXL_PLITITLE + 1];
     char S[MAXL_PLAYING];
     StrCopy(S, pli != nullptr ? PLIGetTitleDesc(pli, title) : strEOPL);
-    WMSetText(hwndEDNEXT, S);
+    WMSetText(Panel.hwndEDNEXT, S);
     DlgMainFreshTotal();
 }
 
 void DlgMainSetActivePlayer(int Value)
 {
     const int partner = Value % 2 != 0 ? Value - 1 : Value + 1;
-    BMSetCheck(hwndCBACTS[partner], 0);
-    BMSetCheck(hwndCBACTS[Value], 1);
+    BMSetCheck(Panel.hwndCBACTS[partner], 0);
+    BMSetCheck(Panel.hwndCBACTS[Value], 1);
 }
 
 void DlgMainSetEDREMAININGTRACK(int Remaining)
 {
     char S[MAXL_LENGTHTEXT];
-    WMSetText(hwndEDREMAININGTRACK, StrFormat(S, sizeof S, "%d", Remaining));
+    WMSetText(Panel.hwndEDREMAININGTRACK, StrFormat(S, sizeof S, "%d", Remaining));
 }
 
-void DlgMainSetEDTOTAL(unsigned Time) { SetTimeText(hwndEDTOTAL, Time); }
+void DlgMainSetEDTOTAL(unsigned Time) { SetTimeText(Panel.hwndEDTOTAL, Time); }
 
-void DlgMainSetEDREMAINING(unsigned Pos) { SetTimeText(hwndEDREMAINING, Pos); }
+void DlgMainSetEDREMAINING(unsigned Pos) { SetTimeText(StatusWindows.hwndEDREMAINING, Pos); }
 
-void DlgMainSetSTREMAINING(const char* Title) { WMSetText(hwndSTREMAINING, Title != nullptr ? Title : "Remaining time"); }
+void DlgMainSetSTREMAINING(const char* Title) { WMSetText(StatusWindows.hwndSTREMAINING, Title != nullptr ? Title : "Remaining time"); }
 
 void DlgMainSetTestPlayerState(int Playing) { BMSetCheck(GetDlgItem(hwndMain, CBACTTST), Playing); }
 
@@ -322,23 +319,23 @@ void DlgMainInit()
     DlgSetIcon(hwndMain, ICON_MAINPANEL);
     DlgMainInitButtons();
     for (int i = 0; i < MAXI_SLOTS; ++i) {
-        TBMSetRange(hwndTBVOLUMES[i], 0, MAX_VOLUME);
-        TrackbarSetRange(hwndTBPANNINGS[i], MIN_PANNING, MAX_PANNING, StateGetPanning(i));
+        TBMSetRange(Panel.hwndTBVOLUMES[i], 0, MAX_VOLUME);
+        TrackbarSetRange(Panel.hwndTBPANNINGS[i], MIN_PANNING, MAX_PANNING, StateGetPanning(i));
     }
     for (int i = 0; i < MAXI_PLAYERS; ++i) {
         if (Controlled(i))
-            BMSetCheck(hwndCBSELECTS[i], 1);
+            BMSetCheck(Panel.hwndCBSELECTS[i], 1);
     }
     DlgMainSetFadeType(StateGetFadeType(), 1);
     for (int i = 0; i < MAXI_SLOTS; ++i) {
         DlgMainSetVolume(i, StateGetVolume(i), 1, 1);
         DlgMainSetPanning(i, StateGetPanning(i), 1, 1);
     }
-    BMSetCheck(StateGetVolRel() ? hwndRBVOLREL : hwndRBVOLABS, 1);
-    BMSetCheck(StateGetPanRel() ? hwndRBPANREL : hwndRBPANABS, 1);
-    ComboFillInt(hwndCBOFADELEN, 500, 15000, 500);
-    ComboFillInt(hwndCBODUOLEN, 500, 15000, 500);
-    ComboFillInt(hwndCBOBEATNO, 1, 25, 1);
+    BMSetCheck(StateGetVolRel() ? Panel.hwndRBVOLREL : Panel.hwndRBVOLABS, 1);
+    BMSetCheck(StateGetPanRel() ? Panel.hwndRBPANREL : Panel.hwndRBPANABS, 1);
+    ComboFillInt(Panel.hwndCBOFADELEN, 500, 15000, 500);
+    ComboFillInt(Panel.hwndCBODUOLEN, 500, 15000, 500);
+    ComboFillInt(Panel.hwndCBOBEATNO, 1, 25, 1);
     // The information thread may not have read the player yet; "Unknown" would then
     // stand in the field until the next track although nothing plays.
     if (StateGetPlayStatus() == PLAYSTAT_NONE)
@@ -351,7 +348,7 @@ void DlgMainInit()
 
 void DlgMainToggleCommonPlayer(HWND hwnd)
 {
-    const int slot = SlotOf(hwndCBSELECTS, hwnd);
+    const int slot = SlotOf(Panel.hwndCBSELECTS, hwnd);
     if (slot < 0)
         return;
     const int bit = 1 << slot;
@@ -403,7 +400,7 @@ void DlgMainSelChangeComboBox(WPARAM wParam, LPARAM lParam)
 void DlgMainVScroll(WPARAM, LPARAM lParam)
 {
     const HWND slider = LParamWindow(lParam);
-    const int slot = SlotOf(hwndTBVOLUMES, slider);
+    const int slot = SlotOf(Panel.hwndTBVOLUMES, slider);
     if (slot >= 0)
         DlgMainSetVolume(slot, MAX_VOLUME - TBMGetPos(slider), 0, 1);
 }
@@ -412,7 +409,7 @@ namespace {
 
 void DlgMainSongPosScroll(int Code)
 {
-    const unsigned ms = static_cast<unsigned>(TBMGetPos(hwndTBSONGPOS)) * 1000;
+    const unsigned ms = static_cast<unsigned>(TBMGetPos(StatusWindows.hwndTBSONGPOS)) * 1000;
     switch (Code) {
     case TB_THUMBTRACK:
         if (!StateGetSeeking()) {
@@ -442,10 +439,10 @@ void DlgMainSongPosScroll(int Code)
 void DlgMainHScroll(WPARAM wParam, LPARAM lParam)
 {
     const HWND slider = LParamWindow(lParam);
-    const int slot = SlotOf(hwndTBPANNINGS, slider);
+    const int slot = SlotOf(Panel.hwndTBPANNINGS, slider);
     if (slot >= 0)
         DlgMainSetPanning(slot, TBMGetPos(slider), 0, 1);
-    else if (slider == hwndTBSONGPOS)
+    else if (slider == StatusWindows.hwndTBSONGPOS)
         DlgMainSongPosScroll(LOWORD(wParam));
 }
 

@@ -13,6 +13,7 @@
 #include "fnpl.h"
 #include "fnsong.h"
 #include "fntl.h"
+#include "fnwalk.h"
 #include "resource.h"
 #include "string2.h"
 #include "winamp.h"
@@ -34,7 +35,6 @@ constexpr int DLGTL_LISTCOLUMNS = 10;
 constexpr int COLUMN_HIDDEN = 7;
 constexpr int SORT_DESCENDING = 256;
 constexpr int MAXL_MULTISELECT = 32768;
-constexpr int MAXL_FOLDER = 1024;
 constexpr int MAXL_PROGRESS = 200;
 constexpr int MAXL_TOTALLINE = 100;
 constexpr int MAXL_MESSAGE = 400;
@@ -150,25 +150,18 @@ void DlgTLSortTracks(int Column)
 
 // ---- adding tracks ----
 
-struct FOLDERID {
-    DWORD Serial, IndexHigh, IndexLow;
-};
-
 struct ADDSTATE {
     PLACEDATA Place;
     char Root[4];  // the drive root whose type is in RootRemovable
     int RootRemovable;
     int Skipped;  // files whose path is longer than a track's file name
-    int Unread;   // folders that could not be searched
-    int Links;    // folder links leading back into the walk
-    char Path[MAXL_FOLDER + 1];
-    std::vector<FOLDERID> Chain;  // the folders being walked, outermost first
+    WALKSTATS Walk;
 };
 
-// Writes Text at Path[Pos]; false when it does not fit whole.
-bool PathPut(ADDSTATE& State, std::size_t Pos, const char* Text)
+bool EndsInBackslash(const char* Path)
 {
-    return Pos < sizeof State.Path && StrCopy(State.Path + Pos, sizeof State.Path - Pos, Text);
+    const std::size_t n = std::strlen(Path);
+    return n > 0 && Path[n - 1] == '\\';
 }
 
 template <std::size_t N>
@@ -176,12 +169,6 @@ bool StrAppend(char (&Dest)[N], const char* Text)
 {
     const std::size_t n = std::strlen(Dest);
     return StrCopy(Dest + n, N - n, Text);
-}
-
-bool EndsInBackslash(const char* Path)
-{
-    const std::size_t n = std::strlen(Path);
-    return n > 0 && Path[n - 1] == '\\';
 }
 
 // Adding a folder takes every file; the drive's type is asked once per drive.
@@ -228,106 +215,27 @@ void DlgTLAdd1File(const char* FileName, ADDSTATE& State)
 
 void DlgTLReportSkipped(const ADDSTATE& State)
 {
-    if (State.Skipped == 0 && State.Unread == 0 && State.Links == 0)
+    const int skipped = State.Skipped + State.Walk.TooLong;
+    if (skipped == 0 && State.Walk.Unread == 0 && State.Walk.Links == 0)
         return;
     char msg[MAXL_MESSAGE] = "";
     std::size_t n = 0;
-    if (State.Skipped > 0)
+    if (skipped > 0)
         n = std::strlen(StrFormat(msg, sizeof msg, "%d file(s) were not added: their path is longer than %d characters.\n",
-                                  State.Skipped, MAXL_SONGPATH));
-    if (State.Unread > 0)
-        n += std::strlen(StrFormat(msg + n, sizeof msg - n, "%d folder(s) could not be read.\n", State.Unread));
-    if (State.Links > 0)
+                                  skipped, MAXL_SONGPATH));
+    if (State.Walk.Unread > 0)
+        n += std::strlen(StrFormat(msg + n, sizeof msg - n, "%d folder(s) could not be read.\n", State.Walk.Unread));
+    if (State.Walk.Links > 0)
         StrFormat(msg + n, sizeof msg - n, "%d folder link(s) leading back into the walk were not followed.\n",
-                  State.Links);
+                  State.Walk.Links);
     WarningMsg(hwndTL, strtrimr(msg));
 }
 
-// The folder's identity, so that a link back to a folder being walked is
-// recognised whatever path leads to it.
-bool FolderIdentity(const char* Folder, FOLDERID* Id)
-{
-    const HANDLE h = CreateFileA(Folder, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    BY_HANDLE_FILE_INFORMATION info;
-    const bool ok = GetFileInformationByHandle(h, &info) != 0;
-    CloseHandle(h);
-    if (ok)
-        *Id = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
-    return ok;
-}
-
-bool InChain(const ADDSTATE& State, const FOLDERID& Id)
-{
-    for (const FOLDERID& f : State.Chain)
-        if (f.Serial == Id.Serial && f.IndexHigh == Id.IndexHigh && f.IndexLow == Id.IndexLow)
-            return true;
-    return false;
-}
-
-void DlgTLWalkFolder(ADDSTATE& State);
-
-void DlgTLAddDirFile(ADDSTATE& State)
+void DlgTLAddDirFile(const char* Path, void* State)
 {
     char text[MAXL_PROGRESS];
-    DlgWaitMsg(2, StrFormat(text, sizeof text, "Adding %s...", State.Path));
-    DlgTLAdd1File(State.Path, State);
-}
-
-// State.Path holds the folder, ended by a backslash. A folder whose identity
-// cannot be read is walked unless it is a link.
-void DlgTLEnterFolder(DWORD Attributes, ADDSTATE& State)
-{
-    FOLDERID id{};
-    const bool known = FolderIdentity(State.Path, &id);
-    if (known ? InChain(State, id) : (Attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        ++State.Links;
-        return;
-    }
-    if (known)
-        State.Chain.push_back(id);
-    DlgTLWalkFolder(State);
-    if (known)
-        State.Chain.pop_back();
-}
-
-// Walks the search of the folder State.Path[0..DirLen) depth first, in the
-// file system's order; the search is closed at the end.
-void DlgTLAddDirectoryNext(HANDLE Search, WIN32_FIND_DATAA* fd, std::size_t DirLen, ADDSTATE& State)
-{
-    do {
-        const bool fits = PathPut(State, DirLen, fd->cFileName);
-        if ((fd->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            if (fd->cFileName[0] != '.' && State.Place.bRecursive) {
-                if (fits && StrAppend(State.Path, "\\"))
-                    DlgTLEnterFolder(fd->dwFileAttributes, State);
-                else
-                    ++State.Unread;
-            }
-        } else if (fits) {
-            DlgTLAddDirFile(State);
-        } else {
-            ++State.Skipped;
-        }
-        State.Path[DirLen] = '\0';
-    } while (FindNextFileA(Search, fd));
-    FindClose(Search);
-}
-
-// Searches with the full path: the process's current folder is never changed.
-void DlgTLWalkFolder(ADDSTATE& State)
-{
-    const std::size_t dirLen = std::strlen(State.Path);
-    WIN32_FIND_DATAA fd;
-    const HANDLE search = PathPut(State, dirLen, "*.*") ? FindFirstFileA(State.Path, &fd) : INVALID_HANDLE_VALUE;
-    const DWORD error = search == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
-    State.Path[dirLen] = '\0';
-    if (search != INVALID_HANDLE_VALUE)
-        DlgTLAddDirectoryNext(search, &fd, dirLen, State);
-    else if (error != ERROR_FILE_NOT_FOUND)  // an empty drive root has no entry at all
-        ++State.Unread;
+    DlgWaitMsg(2, StrFormat(text, sizeof text, "Adding %s...", Path));
+    DlgTLAdd1File(Path, *static_cast<ADDSTATE*>(State));
 }
 
 // Runs the place dialog; bDisableRecursive as given.
@@ -381,7 +289,7 @@ void DlgTLAddFiles()
 
 void DlgTLAddDirectory()
 {
-    char folder[MAXL_FOLDER + 1];
+    char folder[MAXL_WALKPATH + 1];
     if (!SelectDirectory(hwndTL, folder) || folder[0] == '\0')
         return;
     ADDSTATE State{};
@@ -389,14 +297,7 @@ void DlgTLAddDirectory()
         return;
     DlgWaitShow(hwndTL, "Reading contents of directories and adding them to list of tracks", "");
     EnableWindow(hwndTL, FALSE);
-    if (StrCopy(State.Path, folder) && (EndsInBackslash(State.Path) || StrAppend(State.Path, "\\"))) {
-        FOLDERID id{};
-        if (FolderIdentity(State.Path, &id))
-            State.Chain.push_back(id);
-        DlgTLWalkFolder(State);
-    } else {
-        ++State.Unread;
-    }
+    WalkFolder(folder, State.Place.bRecursive, DlgTLAddDirFile, &State, &State.Walk);
     EnableWindow(hwndTL, TRUE);
     DlgTLFillTable();
     DlgWaitHide();

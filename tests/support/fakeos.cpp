@@ -11,6 +11,10 @@
 #include <memory>
 #include <thread>
 
+#include <dirent.h>
+#include <sys/stat.h>
+#include <cerrno>
+
 namespace {
 
 struct Window {
@@ -34,6 +38,7 @@ struct Machine {
     fake::Launcher launcher;
     std::vector<std::pair<std::string, UINT>> execs;
     std::string commandLine = "tandem.exe";
+    std::vector<std::string> deniedFolders;
 };
 
 // Everything a test may change, under one lock.
@@ -251,6 +256,113 @@ UINT GetDriveTypeA(LPCSTR lpRootPathName)
     return DRIVE_NO_ROOT_DIR;
 }
 
+// ---- files and folders: the real file system, with backslashes ----
+
+namespace {
+
+thread_local DWORD LastError = 0;
+
+std::string UnixPath(LPCSTR path)
+{
+    std::string p = path;
+    std::replace(p.begin(), p.end(), '\\', '/');
+    return p;
+}
+
+struct Search {
+    DIR* dir;
+    std::string folder;  // ends in '/'
+};
+
+// Wine's way: a name beginning with "." is hidden.
+bool NextEntry(Search* s, WIN32_FIND_DATAA* fd)
+{
+    while (const dirent* e = readdir(s->dir)) {
+        struct stat link {}, target {};
+        const std::string path = s->folder + e->d_name;
+        if (lstat(path.c_str(), &link) != 0)
+            continue;
+        const bool isLink = S_ISLNK(link.st_mode);
+        const bool isDir = S_ISDIR(link.st_mode) || (isLink && stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode));
+        const bool dots = std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0;
+        fd->dwFileAttributes = (isDir ? FILE_ATTRIBUTE_DIRECTORY : 0) | (isLink ? FILE_ATTRIBUTE_REPARSE_POINT : 0) |
+                               (e->d_name[0] == '.' && !dots ? FILE_ATTRIBUTE_HIDDEN : 0);
+        std::snprintf(fd->cFileName, sizeof fd->cFileName, "%s", e->d_name);
+        return true;
+    }
+    return false;
+}
+
+struct FileInfo {
+    dev_t dev;
+    ino_t ino;
+};
+
+HANDLE Failed(DWORD Error)
+{
+    LastError = Error;
+    return INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
+HANDLE FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA* lpFindFileData)
+{
+    std::string folder = UnixPath(lpFileName);
+    if (folder.size() < 3 || folder.compare(folder.size() - 3, 3, "*.*") != 0)
+        return Failed(ERROR_FILE_NOT_FOUND);
+    folder.resize(folder.size() - 3);
+    const bool denied = Locked([&](Machine& m) {
+        return std::find(m.deniedFolders.begin(), m.deniedFolders.end(), folder) != m.deniedFolders.end();
+    });
+    DIR* dir = denied ? nullptr : opendir(folder.c_str());
+    if (dir == nullptr)
+        return Failed(denied || errno == EACCES ? ERROR_ACCESS_DENIED : 3 /* path not found */);
+    auto* search = new Search{dir, folder};
+    if (!NextEntry(search, lpFindFileData)) {
+        FindClose(search);
+        return Failed(ERROR_FILE_NOT_FOUND);
+    }
+    return search;
+}
+
+BOOL FindNextFileA(HANDLE hFindFile, WIN32_FIND_DATAA* lpFindFileData)
+{
+    return NextEntry(static_cast<Search*>(hFindFile), lpFindFileData) ? TRUE : FALSE;
+}
+
+BOOL FindClose(HANDLE hFindFile)
+{
+    auto* search = static_cast<Search*>(hFindFile);
+    closedir(search->dir);
+    delete search;
+    return TRUE;
+}
+
+HANDLE CreateFileA(LPCSTR lpFileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE)
+{
+    struct stat st {};
+    if (stat(UnixPath(lpFileName).c_str(), &st) != 0)
+        return Failed(ERROR_FILE_NOT_FOUND);
+    return new FileInfo{st.st_dev, st.st_ino};
+}
+
+BOOL GetFileInformationByHandle(HANDLE hFile, BY_HANDLE_FILE_INFORMATION* lpFileInformation)
+{
+    const auto* info = static_cast<FileInfo*>(hFile);
+    const auto ino = static_cast<std::uint64_t>(info->ino);
+    *lpFileInformation = {static_cast<DWORD>(info->dev), static_cast<DWORD>(ino >> 32), static_cast<DWORD>(ino)};
+    return TRUE;
+}
+
+BOOL CloseHandle(HANDLE hObject)
+{
+    delete static_cast<FileInfo*>(hObject);
+    return TRUE;
+}
+
+DWORD GetLastError() { return LastError; }
+
 // ---- test controls ----
 
 namespace fake {
@@ -306,6 +418,7 @@ void SetDrives(std::vector<std::pair<std::string, UINT>> drives) { Locked([&](Ma
 void SetLauncher(Launcher launcher) { Locked([&](Machine& m) { m.launcher = std::move(launcher); }); }
 std::vector<std::pair<std::string, UINT>> ExecCalls() { return Locked([](Machine& m) { return m.execs; }); }
 void SetCommandLine(const std::string& cmdLine) { Locked([&](Machine& m) { m.commandLine = cmdLine; }); }
+void DenyFolder(const std::string& folder) { Locked([&](Machine& m) { m.deniedFolders.push_back(folder + "/"); }); }
 
 Control::Control(const std::string& className)
     : hwnd_(CreateWindow(className, [this](UINT msg, WPARAM wParam, LPARAM lParam) { return Handle(msg, wParam, lParam); }))

@@ -52,6 +52,9 @@ std::vector<std::pair<std::string, UINT>> ExecCalls();
 
 void SetCommandLine(const std::string& cmdLine);
 
+// FindFirstFileA refuses to search this folder (a Unix path without its final '/').
+void DenyFolder(const std::string& folder);
+
 // A control window that remembers what the program wrote into it.
 class Control {
 public:
