@@ -1,5 +1,6 @@
 #include "dlgcomm.h"
 
+#include "fncomm.h"
 #include "string2.h"
 #include "wm.h"
 
@@ -176,4 +177,24 @@ void DlgSetIcon(HWND hwnd, int ID)
     HICON icon = LoadIconA(hInst, MAKEINTRESOURCEA(ID));
     if (icon != nullptr)
         WMSetIcon(hwnd, ICON_BIG, icon);
+}
+
+// A modal dialog or prompt disables the window it stands over; each of them
+// may hold a track or an item.
+bool DlgLibraryBusy(HWND Owner)
+{
+    bool busy = false;
+    for (HWND window : {hwndMain, hwndTL, hwndPL})
+        busy = busy || (window != nullptr && !IsWindowEnabled(window));
+    // Over the dialog that disabled Owner: closing a box re-enables its owner.
+    if (busy)
+        ErrorMsg(GetLastActivePopup(Owner),
+                 "Close the open dialogs and messages of Tandem first: they may use what this command releases.");
+    return busy;
+}
+
+void DlgLibraryChanged(int Replaced)
+{
+    if (hwndPL != nullptr)
+        SendMessageA(hwndPL, WM_LIBRARYCHANGED, static_cast<WPARAM>(Replaced), 0);
 }

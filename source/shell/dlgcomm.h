@@ -12,6 +12,18 @@
 extern HINSTANCE hInst;
 // The control panel, owner of the other windows; null until it opens.
 extern HWND hwndMain;
+// The library windows (the track list, the playlist editor), each null
+// while closed; their modules keep them.
+extern HWND hwndTL;
+extern HWND hwndPL;
+
+// Refuses (with a message over Owner) while a dialog or prompt that may
+// hold a track, item or playlist is open; true then.
+bool DlgLibraryBusy(HWND Owner);
+// Tells the open playlist editor that the library changed under it: Replaced
+// when it was replaced whole, else when tracks were edited.
+constexpr UINT WM_LIBRARYCHANGED = WM_APP + 2;  // wParam: Replaced
+void DlgLibraryChanged(int Replaced);
 
 // The open-file dialog; FileName receives the choice (maxFileName characters).
 // *OnlyOne is 1 when one complete path came back, 0 for a multiple selection

@@ -314,7 +314,7 @@ void DlgPLEditItem()
     PLI* pli = PLGetPLI(ThePL(), LVMGetNextItem(Table(), -1, LVNI_FOCUSED));
     if (pli == nullptr)
         return;
-    PLIEdit(pli);
+    PLIEdit(hwndPL, pli);
     DlgPLSetTitle();
     const auto row = std::find(Items.begin(), Items.end(), pli);
     if (row != Items.end())
@@ -335,7 +335,7 @@ const char* DlgPLGetName(void* List) { return PLGetName(static_cast<const PL*>(L
 
 PL* DlgPLChoosePlayList(const char* Title)
 {
-    return static_cast<PL*>(LICEdit(MainGetPLL(), DlgPLGetName, Title));
+    return static_cast<PL*>(LICEdit(hwndPL, MainGetPLL(), DlgPLGetName, Title));
 }
 
 // An empty name, or one that another list already has, is refused with a message.
@@ -359,7 +359,7 @@ void DlgPLNewList()
 {
     char name[MAXL_PLNAME + 1] = "";
     int onlyRename = 0;
-    if (!PLNEdit(name, &onlyRename))
+    if (!PLNEdit(hwndPL, name, &onlyRename))
         return;
     PL* current = ThePL();
     const bool rename = onlyRename && current != nullptr;
@@ -592,6 +592,14 @@ void DlgPLCommand(WPARAM wParam)
     }
 }
 
+void DlgPLLibraryChanged(WPARAM Replaced)
+{
+    if (Replaced)
+        DlgPLFillTable();
+    else
+        DlgPLRefresh();
+}
+
 INT_PTR CALLBACK DlgPLWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
@@ -600,6 +608,7 @@ INT_PTR CALLBACK DlgPLWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_COMMAND: DlgPLCommand(wParam); return 0;
     case WM_SIZE: DlgPLResize(wParam, lParam); return 0;
     case WM_NOTIFY: return DlgPLNotifyMessage(wParam, reinterpret_cast<NMHDR*>(lParam));
+    case WM_LIBRARYCHANGED: DlgPLLibraryChanged(wParam); return 0;
     default: return 0;
     }
 }

@@ -7,7 +7,6 @@
 
 struct PLI;
 
-extern HWND hwndPL;  // null while the editor is closed
 
 void PLEdit();
 // Refills the table from the current playlist (after the library changed under it).

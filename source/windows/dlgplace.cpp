@@ -1,7 +1,6 @@
 #include "dlgplace.h"
 
 #include "dlgcomm.h"
-#include "dlgtl.h"
 #include "resource.h"
 #include "wm.h"
 
@@ -43,8 +42,8 @@ INT_PTR CALLBACK DlgPlaceWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM)
 
 }  // namespace
 
-int PlaceEdit(PLACEDATA* Data)
+int PlaceEdit(HWND Owner, PLACEDATA* Data)
 {
     DlgPlaceData = Data;
-    return DialogBoxParamA(hInst, MAKEINTRESOURCEA(DLG_PLACE), hwndTL, DlgPlaceWndProc, 0) == 1 ? 1 : 0;
+    return DialogBoxParamA(hInst, MAKEINTRESOURCEA(DLG_PLACE), Owner, DlgPlaceWndProc, 0) == 1 ? 1 : 0;
 }

@@ -2,6 +2,8 @@
 // command. Windows only.
 #pragma once
 
+#include "platform.h"
+
 #include <cstdint>
 
 constexpr int MAXL_PLACEDATA = 50;
@@ -14,4 +16,4 @@ struct PLACEDATA {
 };
 
 // 1 when the user confirmed; Data then holds the choices.
-int PlaceEdit(PLACEDATA* Data);
+int PlaceEdit(HWND Owner, PLACEDATA* Data);

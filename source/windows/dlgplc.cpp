@@ -1,7 +1,6 @@
 #include "dlgplc.h"
 
 #include "dlgcomm.h"
-#include "dlgpl.h"
 #include "fncomm.h"
 #include "list.h"
 #include "resource.h"
@@ -55,7 +54,7 @@ INT_PTR CALLBACK DlgLICWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM)
 
 }  // namespace
 
-void* LICEdit(LIST* List, LICGETNAMEPROC GetNameProc, const char* Title)
+void* LICEdit(HWND Owner, LIST* List, LICGETNAMEPROC GetNameProc, const char* Title)
 {
     if (List == nullptr || GetNameProc == nullptr)
         return nullptr;
@@ -63,6 +62,6 @@ void* LICEdit(LIST* List, LICGETNAMEPROC GetNameProc, const char* Title)
     DlgLICGetNameProc = GetNameProc;
     DlgLICTitle = Title;
     DlgLICResult = nullptr;
-    return DialogBoxParamA(hInst, MAKEINTRESOURCEA(DLG_SELECT), hwndPL, DlgLICWndProc, 0) == 1 ? DlgLICResult
+    return DialogBoxParamA(hInst, MAKEINTRESOURCEA(DLG_SELECT), Owner, DlgLICWndProc, 0) == 1 ? DlgLICResult
                                                                                                   : nullptr;
 }

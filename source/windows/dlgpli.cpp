@@ -3,7 +3,6 @@
 #include "defs.h"
 #include "dlgcomm.h"
 #include "dlghooks.h"
-#include "dlgpl.h"
 #include "fnlang.h"
 #include "fnpli.h"
 #include "fnsong.h"
@@ -316,12 +315,12 @@ INT_PTR CALLBACK DlgPLIWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
 
 }  // namespace
 
-int PLIEdit(PLI* Item)
+int PLIEdit(HWND Owner, PLI* Item)
 {
     if (Item == nullptr)
         return 0;
     PLIData = Item;
-    return DialogBoxParamA(hInst, MAKEINTRESOURCEA(DLG_PLI), hwndPL, DlgPLIWndProc, 0) == 1 ? 1 : 0;
+    return DialogBoxParamA(hInst, MAKEINTRESOURCEA(DLG_PLI), Owner, DlgPLIWndProc, 0) == 1 ? 1 : 0;
 }
 
 void DlgPLIFreshTestPos(const char* PosS) { WMSetText(Control(EDPLIPOS), PosS); }

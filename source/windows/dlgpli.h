@@ -7,4 +7,4 @@
 struct PLI;
 
 // 1 when the dialog ended with OK (the item then holds the edited copy).
-int PLIEdit(PLI* Item);
+int PLIEdit(HWND Owner, PLI* Item);

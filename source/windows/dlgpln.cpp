@@ -1,7 +1,6 @@
 #include "dlgpln.h"
 
 #include "dlgcomm.h"
-#include "dlgpl.h"
 #include "fndb.h"
 #include "fnpl.h"
 #include "resource.h"
@@ -53,9 +52,9 @@ INT_PTR CALLBACK DlgPLNWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM)
 
 }  // namespace
 
-int PLNEdit(char* Name, int* Delete)
+int PLNEdit(HWND Owner, char* Name, int* Delete)
 {
-    if (DialogBoxParamA(hInst, MAKEINTRESOURCEA(DLG_NEWPL), hwndPL, DlgPLNWndProc, 0) != 1)
+    if (DialogBoxParamA(hInst, MAKEINTRESOURCEA(DLG_NEWPL), Owner, DlgPLNWndProc, 0) != 1)
         return 0;
     if (Name != nullptr)
         StrCopy(Name, MAXL_PLNAME + 1, DlgPLNName);

@@ -2,7 +2,6 @@
 
 #include "defs.h"
 #include "dlgcomm.h"
-#include "dlgpl.h"
 #include "dlgplace.h"
 #include "dlgtp.h"
 #include "dlgwait.h"
@@ -243,7 +242,7 @@ bool DlgTLAskPlace(ADDSTATE& State, int DisableRecursive)
 {
     State.Place = PLACEDATA{};
     State.Place.bDisableRecursive = DisableRecursive;
-    return PlaceEdit(&State.Place) != 0;
+    return PlaceEdit(hwndTL, &State.Place) != 0;
 }
 
 // The names of a multiple selection follow the folder, each ended by a NUL,
@@ -337,10 +336,10 @@ void DlgTLModifySelected()
 {
     const int row = DlgTLGetFocusedIdx();
     SONG* song = DlgTLGetItem(row);
-    if (song == nullptr || !TPEdit(song))
+    if (song == nullptr || !TPEdit(hwndTL, song))
         return;
     DlgTLSetRow(row, song);
-    DlgPLRefresh();
+    DlgLibraryChanged(0);
 }
 
 void DlgTLNew()
@@ -349,7 +348,7 @@ void DlgTLNew()
     if (song == nullptr)
         return;
     song->MPegInfo.iVersion = 1;
-    if (!TPEdit(song)) {
+    if (!TPEdit(hwndTL, song)) {
         std::free(song);
         return;
     }
@@ -408,8 +407,7 @@ const char* SaveFailure(DB* db, DWORD Error, char (&Msg)[MAXL_MESSAGE])
 void DlgTLLibraryReplaced()
 {
     DlgTLFillTable();
-    if (hwndPL != nullptr)
-        DlgPLFillTable();
+    DlgLibraryChanged(1);
 }
 
 void DlgTLLoadFailed(HWND Owner, DB* db)
@@ -637,20 +635,6 @@ int DlgTLGetFocusedIdx()
 }
 
 SONG* DlgTLGetFocusedSong() { return DlgTLGetItem(DlgTLGetFocusedIdx()); }
-
-// A modal dialog or prompt disables the window it stands over; each of them
-// may hold a track or an item.
-bool DlgLibraryBusy(HWND Owner)
-{
-    bool busy = false;
-    for (HWND window : {hwndMain, hwndTL, hwndPL})
-        busy = busy || (window != nullptr && !IsWindowEnabled(window));
-    // Over the dialog that disabled Owner: closing a box re-enables its owner.
-    if (busy)
-        ErrorMsg(GetLastActivePopup(Owner),
-                 "Close the open dialogs and messages of Tandem first: they may use what this command releases.");
-    return busy;
-}
 
 int DlgTLKeepLibrary(HWND Owner)
 {

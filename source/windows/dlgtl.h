@@ -7,7 +7,6 @@
 
 struct SONG;
 
-extern HWND hwndTL;  // null while the window is closed
 
 // Opens the window, or restores and raises the open one.
 void TLEdit();
@@ -22,9 +21,6 @@ int DlgTLGetFocusedIdx();
 // The focused row's track; null without a focused row or while closed.
 SONG* DlgTLGetFocusedSong();
 
-// Refuses (with a message over Owner) while a dialog or prompt that may
-// hold a track, item or playlist is open; true then.
-bool DlgLibraryBusy(HWND Owner);
 // Saves the library where it came from; when it cannot be (no path, a file
 // that failed to load, a failed write) and it is not empty, asks: Save as,
 // Don't save, or back. 0 when the user went back or cancelled the save dialog.

@@ -1,7 +1,6 @@
 #include "dlgtp.h"
 
 #include "dlgcomm.h"
-#include "dlgtl.h"
 #include "dlgtt.h"
 #include "fncomm.h"
 #include "fnlang.h"
@@ -162,7 +161,7 @@ void TPGetFileName()
 void DlgTPEditTimes()
 {
     DlgTPDone(&TPDataEdit);
-    TTEdit(&TPDataEdit);
+    TTEdit(hwndTP, &TPDataEdit);
 }
 
 void DlgTPInitDlg(HWND hwnd, SONG* Data)
@@ -212,8 +211,8 @@ INT_PTR CALLBACK DlgTPWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM)
 
 }  // namespace
 
-int TPEdit(SONG* Data)
+int TPEdit(HWND Owner, SONG* Data)
 {
     TPData = Data;
-    return DialogBoxParamA(hInst, MAKEINTRESOURCEA(DLG_TP), hwndTL, DlgTPWndProc, 0) == 1 ? 1 : 0;
+    return DialogBoxParamA(hInst, MAKEINTRESOURCEA(DLG_TP), Owner, DlgTPWndProc, 0) == 1 ? 1 : 0;
 }

@@ -6,7 +6,7 @@
 
 struct SONG;
 
-extern HWND hwndTP;  // the open dialog (the times dialog's owner); null while closed
+extern HWND hwndTP;  // null while the dialog is closed
 
 // 1 when the dialog ended with OK (the track then holds the edited copy).
-int TPEdit(SONG* Data);
+int TPEdit(HWND Owner, SONG* Data);

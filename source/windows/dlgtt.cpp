@@ -3,7 +3,6 @@
 #include "defs.h"
 #include "dlgcomm.h"
 #include "dlghooks.h"
-#include "dlgtp.h"
 #include "fnmix.h"
 #include "fnsong.h"
 #include "resource.h"
@@ -288,10 +287,10 @@ INT_PTR CALLBACK DlgTTWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 
 }  // namespace
 
-int TTEdit(SONG* Song)
+int TTEdit(HWND Owner, SONG* Song)
 {
     TTData = Song;
-    return DialogBoxParamA(hInst, MAKEINTRESOURCEA(DLG_TT), hwndTP, DlgTTWndProc, 0) == 1 ? 1 : 0;
+    return DialogBoxParamA(hInst, MAKEINTRESOURCEA(DLG_TT), Owner, DlgTTWndProc, 0) == 1 ? 1 : 0;
 }
 
 void DlgTTFreshTestPos(const char* Pos) { WMSetText(Control(EDELAPSED), Pos); }
