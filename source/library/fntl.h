@@ -22,3 +22,18 @@ SONG* TLFindFirstSong(LIST* tl, LISTITEM** Key);
 SONG* TLFindNextSong(LIST* tl, LISTITEM** Key);
 SONG* TLFindLastSong(LIST* tl, LISTITEM** Key);
 SONG* TLFindCurrentSong(LIST* tl, LISTITEM** Key);
+
+// ---- the track table's columns ----
+
+// Artist, Title, Album, Comment, Place, Style, Year, H(idden), D(rive), Filename.
+constexpr int TL_COLUMNS = 10;
+constexpr int TL_COLUMN_HIDDEN = 7;
+// Added to a column for the descending order of a sort key.
+constexpr int TL_DESCENDING = 256;
+
+// The text of column Column (0..9) for Song; null for another column.
+const char* TLGetColumnText(const SONG* Song, int Column);
+// The table's order by Key (a column, plus TL_DESCENDING): byte-wise by the
+// column's text, ties by a second column's; column "H" orders nothing and
+// gives -1 for every pair, a null song 0.
+int TLCompareAlphabetic(const SONG* Song1, const SONG* Song2, int Key);

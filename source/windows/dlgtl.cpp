@@ -30,9 +30,6 @@ HWND hwndTL;
 
 namespace {
 
-constexpr int DLGTL_LISTCOLUMNS = 10;
-constexpr int COLUMN_HIDDEN = 7;
-constexpr int SORT_DESCENDING = 256;
 constexpr int MAXL_MULTISELECT = 32768;
 constexpr int MAXL_PROGRESS = 200;
 constexpr int MAXL_TOTALLINE = 100;
@@ -43,12 +40,10 @@ int LastColumn = -1;
 // The table's rows in display order; the list view holds only their count.
 std::vector<SONG*> Rows;
 
-constexpr const char* cDlgTLColumnTitle[DLGTL_LISTCOLUMNS] = {
+constexpr const char* cDlgTLColumnTitle[TL_COLUMNS] = {
     "Artist", "Title", "Album", "Comment", "Place", "Style", "Year", "H", "D", "Filename",
 };
-constexpr int iDlgTLColumnWidth[DLGTL_LISTCOLUMNS] = {100, 150, 100, 100, 50, 75, 40, 20, 20, 200};
-// The column whose text decides between rows equal in the sorted column.
-constexpr int SecondaryKey[DLGTL_LISTCOLUMNS] = {1, 0, 1, 3, 0, 0, 0, 0, 0, 0};
+constexpr int iDlgTLColumnWidth[TL_COLUMNS] = {100, 150, 100, 100, 50, 75, 40, 20, 20, 200};
 
 constexpr int Statics[] = {STTOTALTRACKS, STCOMMENT, STPLACE};
 constexpr int Buttons[] = {BTMODIFY, BTDELETE, BTPLAY, BTNEW, BTUNDELETE, BTSTOP};
@@ -132,13 +127,13 @@ void RestoreMarks(HWND List, const std::unordered_set<const SONG*>& Selected, co
 // every pair, which leaves the order as it is.
 void DlgTLSortTracks(int Column)
 {
-    const int key = Column == LastColumn ? Column + SORT_DESCENDING : Column;
+    const int key = Column == LastColumn ? Column + TL_DESCENDING : Column;
     const HWND list = TrackList();
-    if (Column != COLUMN_HIDDEN) {
+    if (Column != TL_COLUMN_HIDDEN) {
         const auto selected = MarkedSongs(list, LVNI_SELECTED);
         const SONG* focused = DlgTLGetFocusedSong();
         std::stable_sort(Rows.begin(), Rows.end(), [key](const SONG* a, const SONG* b) {
-            return TLCompareAlphabetic(reinterpret_cast<LPARAM>(a), reinterpret_cast<LPARAM>(b), key) < 0;
+            return TLCompareAlphabetic(a, b, key) < 0;
         });
         if (!selected.empty() || focused != nullptr)
             RestoreMarks(list, selected, focused);
@@ -459,7 +454,7 @@ void DlgTLInit(HWND hwnd)
 {
     hwndTL = hwnd;
     DlgSetIcon(hwnd, ICON_TRACKDBASE);
-    for (int i = 0; i < DLGTL_LISTCOLUMNS; ++i)
+    for (int i = 0; i < TL_COLUMNS; ++i)
         LVInsertColumn(TrackList(), i, cDlgTLColumnTitle[i], iDlgTLColumnWidth[i]);
     DlgTLFillTable();
     BMSetCheck(GetDlgItem(hwnd, CBSHOWDELETED), TheDB()->bShowHidden ? BST_CHECKED : BST_UNCHECKED);
@@ -476,10 +471,10 @@ void DlgTLRowText(NMLVDISPINFOA* Info)
 {
     const auto row = static_cast<std::size_t>(Info->item.iItem);
     if (Info->item.iItem >= 0 && row < Rows.size())
-        LVDispText(Info, DlgTLListColumnField(Rows[row], Info->item.iSubItem));
+        LVDispText(Info, TLGetColumnText(Rows[row], Info->item.iSubItem));
 }
 
-const char* DlgTLFindText(int Row, char*) { return DlgTLListColumnField(Rows[static_cast<std::size_t>(Row)], 0); }
+const char* DlgTLFindText(int Row, char*) { return TLGetColumnText(Rows[static_cast<std::size_t>(Row)], 0); }
 
 // Nonzero when the answer is in the dialog's message result.
 int DlgTLNotify(NMHDR* Header)
@@ -544,41 +539,6 @@ INT_PTR CALLBACK DlgTLWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 }
 
 }  // namespace
-
-const char* DlgTLListColumnField(const SONG* Song, int Idx)
-{
-    switch (Idx) {
-    case 0: return SongGetArtist(Song);
-    case 1: return SongGetTitle(Song);
-    case 2: return SongGetAlbum(Song);
-    case 3: return SongGetComment(Song);
-    case 4: return SongGetPlace(Song);
-    case 5: return SongGetStyleS(Song);
-    case 6: return SongGetYear(Song);
-    case 7: return Song != nullptr && Song->General.bHidden ? "+" : "";
-    case 8: return Song != nullptr && Song->General.bOnRemovable ? "R" : "F";
-    case 9: return SongGetFileName(Song);
-    default: return nullptr;
-    }
-}
-
-int CALLBACK TLCompareAlphabetic(LPARAM lParam1, LPARAM lParam2, LPARAM lParamSort)
-{
-    const bool descending = lParamSort >= SORT_DESCENDING;
-    const int column = static_cast<int>(lParamSort % SORT_DESCENDING);
-    const auto* song1 = reinterpret_cast<const SONG*>(lParam1);
-    const auto* song2 = reinterpret_cast<const SONG*>(lParam2);
-    if (song1 == nullptr || song2 == nullptr || column < 0 || column >= DLGTL_LISTCOLUMNS)
-        return 0;
-    if (column == COLUMN_HIDDEN)
-        return -1;
-    int result = std::strcmp(DlgTLListColumnField(song1, column), DlgTLListColumnField(song2, column));
-    if (result == 0)
-        result = std::strcmp(DlgTLListColumnField(song1, SecondaryKey[column]),
-                             DlgTLListColumnField(song2, SecondaryKey[column]));
-    const int sign = (result > 0) - (result < 0);
-    return descending ? -sign : sign;
-}
 
 void TLEdit()
 {

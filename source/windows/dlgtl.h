@@ -31,9 +31,3 @@ int DlgTLLoadDBase(HWND Owner, const char* Path);
 // The command "Open database" for a chosen path, from any window: refused
 // while the library is busy, keeps the open library first, then loads.
 int DlgTLOpenDBaseFile(HWND Owner, const char* Path);
-
-// The row text of column Idx (0..9) for Song; null for another index.
-const char* DlgTLListColumnField(const SONG* Song, int Idx);
-// The table's sort order: lParamSort is the column, plus 256 for descending.
-// Column "H" gives -1 for every pair.
-int CALLBACK TLCompareAlphabetic(LPARAM lParam1, LPARAM lParam2, LPARAM lParamSort);
