@@ -5,7 +5,7 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 include(GoogleTest)
 
-set(WIN32_LIBS comctl32 comdlg32 shell32 gdi32 user32 advapi32 ole32 winmm)
+set(WIN32_LIBS comctl32 comdlg32 shell32 gdi32 user32 advapi32 ole32 winmm mfplat mfreadwrite mfuuid)
 # The version resources of both programs carry the project's version.
 set_source_files_properties(resources/tandem.rc resources/tplayer.rc PROPERTIES COMPILE_DEFINITIONS
   "TANDEM_VERSION_MAJOR=${PROJECT_VERSION_MAJOR};TANDEM_VERSION_MINOR=${PROJECT_VERSION_MINOR};TANDEM_VERSION=${PROJECT_VERSION}")
@@ -26,17 +26,22 @@ endif()
 
 # Unit tests that need no fakes of the seam run cross-built under Wine too:
 # the same readers, the real C library and file system of Windows.
-set(PORTABLE_TESTS mp3_test string2_test list_test db_test library_test)
+set(PORTABLE_TESTS mp3_test string2_test list_test db_test library_test loudness_test)
 foreach(name ${PORTABLE_TESTS})
   set(src ${PROJECT_SOURCE_DIR}/tests/unit/${name}.cpp)
   if(EXISTS ${src})
     add_executable(win_${name} ${src})
-    target_link_libraries(win_${name} PRIVATE tandem_core tandem_tools gtest gtest_main)
+    target_link_libraries(win_${name} PRIVATE tandem_core tandem_tools gtest gtest_main ${WIN32_LIBS})
     tandem_warnings(win_${name})
     gtest_discover_tests(win_${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                          TEST_PREFIX "win." PROPERTIES LABELS unit TIMEOUT 300)
   endif()
 endforeach()
+# The meter's cross-check on encoded files has them made on the host.
+if(TARGET win_loudness_test)
+  target_compile_definitions(win_loudness_test PRIVATE LOUD_SCRIPT="${PROJECT_SOURCE_DIR}/tests/unit/loudfiles.sh"
+                             LOUD_SCRATCH="${CMAKE_BINARY_DIR}/loudfiles")
+endif()
 
 # Windows-side tests: the player registry against real tplayer.exe windows and
 # the end-to-end suites that drive tandem.exe.

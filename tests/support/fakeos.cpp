@@ -34,6 +34,7 @@ struct Machine {
     fake::Launcher launcher;
     std::vector<std::pair<std::string, UINT>> execs;
     std::string commandLine = "tandem.exe";
+    std::map<std::string, std::pair<AUDIOFORMAT, std::shared_ptr<const std::vector<float>>>> audio;
 };
 
 // Everything a test may change, under one lock.
@@ -52,6 +53,8 @@ auto Locked(F&& f)
 }
 
 constexpr std::uintptr_t kFirstKey = 0x1000;
+// Frames per call of a decoding sink: a size no block of the meter divides.
+constexpr std::size_t kAudioBlock = 1001;
 
 std::shared_ptr<Window> Find(HWND hwnd)
 {
@@ -307,6 +310,12 @@ void SetLauncher(Launcher launcher) { Locked([&](Machine& m) { m.launcher = std:
 std::vector<std::pair<std::string, UINT>> ExecCalls() { return Locked([](Machine& m) { return m.execs; }); }
 void SetCommandLine(const std::string& cmdLine) { Locked([&](Machine& m) { m.commandLine = cmdLine; }); }
 
+void SetAudio(const std::string& path, AUDIOFORMAT format, std::vector<float> samples)
+{
+    auto shared = std::make_shared<const std::vector<float>>(std::move(samples));
+    Locked([&](Machine& m) { m.audio[path] = {format, std::move(shared)}; });
+}
+
 Control::Control(const std::string& className)
     : hwnd_(CreateWindow(className, [this](UINT msg, WPARAM wParam, LPARAM lParam) { return Handle(msg, wParam, lParam); }))
 {
@@ -378,3 +387,21 @@ BOOL IsWindow(HWND hWnd)
 }
 UINT timeBeginPeriod(UINT) { return 0; }
 UINT timeEndPeriod(UINT) { return 0; }
+
+// ---- Tandem's decoding service ----
+
+int AudioDecode(const char* Path, AUDIOSINK Sink, void* Param)
+{
+    const auto audio = Locked([&](Machine& m) {
+        const auto it = m.audio.find(Path);
+        return it != m.audio.end() ? it->second : decltype(it->second){};
+    });
+    if (!audio.second)
+        return AUDIO_CANNOTDECODE;
+    const auto channels = static_cast<std::size_t>(audio.first.iChannels);
+    const std::size_t frames = audio.second->size() / channels;
+    for (std::size_t at = 0; at < frames; at += kAudioBlock)
+        if (Sink(&audio.first, audio.second->data() + at * channels, std::min(kAudioBlock, frames - at), Param) == 0)
+            return AUDIO_STOPPED;
+    return AUDIO_DONE;
+}
