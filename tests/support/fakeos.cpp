@@ -53,8 +53,6 @@ auto Locked(F&& f)
 }
 
 constexpr std::uintptr_t kFirstKey = 0x1000;
-// Frames per call of a decoding sink: a size no block of the meter divides.
-constexpr std::size_t kAudioBlock = 1001;
 
 std::shared_ptr<Window> Find(HWND hwnd)
 {
@@ -312,8 +310,7 @@ void SetCommandLine(const std::string& cmdLine) { Locked([&](Machine& m) { m.com
 
 void SetAudio(const std::string& path, AUDIOFORMAT format, std::vector<float> samples)
 {
-    auto shared = std::make_shared<const std::vector<float>>(std::move(samples));
-    Locked([&](Machine& m) { m.audio[path] = {format, std::move(shared)}; });
+    Locked([&](Machine& m) { m.audio[path] = {format, std::make_shared<const std::vector<float>>(std::move(samples))}; });
 }
 
 Control::Control(const std::string& className)
@@ -392,16 +389,13 @@ UINT timeEndPeriod(UINT) { return 0; }
 
 int AudioDecode(const char* Path, AUDIOSINK Sink, void* Param)
 {
-    const auto audio = Locked([&](Machine& m) {
-        const auto it = m.audio.find(Path);
-        return it != m.audio.end() ? it->second : decltype(it->second){};
-    });
+    const auto audio = Locked([&](Machine& m) { return m.audio[Path]; });  // no samples: never set
     if (!audio.second)
         return AUDIO_CANNOTDECODE;
     const auto channels = static_cast<std::size_t>(audio.first.iChannels);
-    const std::size_t frames = audio.second->size() / channels;
-    for (std::size_t at = 0; at < frames; at += kAudioBlock)
-        if (Sink(&audio.first, audio.second->data() + at * channels, std::min(kAudioBlock, frames - at), Param) == 0)
+    const std::size_t frames = audio.second->size() / channels, block = 1001;  // a size no part of the meter divides
+    for (std::size_t at = 0; at < frames; at += block)
+        if (Sink(&audio.first, audio.second->data() + at * channels, std::min(block, frames - at), Param) == 0)
             return AUDIO_STOPPED;
     return AUDIO_DONE;
 }
