@@ -43,6 +43,11 @@ if(TARGET win_loudness_test)
                              LOUD_SCRATCH="${CMAKE_BINARY_DIR}/loudfiles")
 endif()
 
+# The measuring speed of one worker under Wine (bench/loudness.sh); run by hand.
+add_executable(loudmeasure ${PROJECT_SOURCE_DIR}/bench/loudmeasure.cpp)
+target_link_libraries(loudmeasure PRIVATE tandem_core ${WIN32_LIBS})
+tandem_warnings(loudmeasure)
+
 # Windows-side tests: the player registry against real tplayer.exe windows and
 # the end-to-end suites that drive tandem.exe.
 file(GLOB E2E_SUPPORT CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/e2e/support/*.cpp)
