@@ -24,5 +24,5 @@ start_display
 out=$(wine build/win/loudmeasure.exe "$dir/track-128.mp3" "$dir/track-v0.mp3" "$dir/track.flac" "$dir/track.wav" 2>/dev/null | tr -d '\r')
 stop_display
 echo "$out"
-speed=$(awk '/^all:/ { print $(NF - 2) + 0 }' <<<"$out")
+speed=$(sed -n 's/^all:.* decode+measure \([0-9]*\)x real time.*/\1/p' <<<"$out")
 [ -n "$speed" ] && awk -v x="$speed" 'BEGIN { printf "10,000 tracks of 4 min at %.0fx: %.1f hours for one worker\n", x, 10000 * 240 / x / 3600 }'
