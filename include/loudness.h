@@ -6,8 +6,8 @@
 // The music is where the level rises above LOUD_MUSICREL below the track's
 // loudness, and above LOUD_MUSICFLOOR: a moment counts when both its 5 ms
 // and the 400 ms around it reach that level, so leading and trailing
-// silence, noise floors and the quiet end of a fade-out are left out while
-// a short sound does not start the music on its own.
+// silence, noise floors and the quiet end of a fade-out are left out, and a
+// faint click or crackle in the silence does not start the music on its own.
 //
 // The meter is one record of fixed size (about 80 KB: allocate it, do not
 // put it on a small stack); it keeps no PCM, so an hour costs what a
