@@ -1,6 +1,7 @@
 #include "fndb.h"
 
 #include "fileio.h"
+#include "fnana.h"
 #include "fnlang.h"
 #include "fnpl.h"
 #include "fnpli.h"
@@ -75,6 +76,46 @@ void TerminateTexts(SONG* s)
     s->Desc.cPlace[MAXL_PLACE] = '\0';
 }
 
+// The extension after the 1.0 layout: DB_EXTMAGIC, the number of parts,
+// then each part as a 4-byte tag, its size and that many bytes. Parts:
+// "ANA1", the tracks' measurements (fnana). Only a library that has such
+// data gets an extension.
+constexpr char EXT_ANALYSIS[4] = {'A', 'N', 'A', '1'};
+
+bool WriteExtension(DB* db, File& file, const SONGINDEX& index)
+{
+    const std::uint32_t size = AnaStoreSize(&db->lstTracks);
+    if (size == 0)
+        return true;
+    bool ok = file.Write(DB_EXTMAGIC, sizeof DB_EXTMAGIC) && file.WriteU32(1);
+    ok = ok && file.Write(EXT_ANALYSIS, sizeof EXT_ANALYSIS) && file.WriteU32(size);
+    return ok && AnaStore(&db->lstTracks, file, index);
+}
+
+// Parts of unknown tags are passed over, so a later version's file opens.
+bool ReadExtension(File& file, const SONGINDEX& index)
+{
+    char magic[sizeof DB_EXTMAGIC];
+    const std::size_t n = file.ReadSome(magic, sizeof magic);
+    if (n == 0)
+        return true;  // a plain 1.0 file
+    std::uint32_t parts = 0;
+    if (n != sizeof magic || std::memcmp(magic, DB_EXTMAGIC, sizeof magic) != 0 || !file.ReadU32(parts))
+        return false;
+    for (; parts > 0; --parts) {
+        char tag[sizeof EXT_ANALYSIS];
+        std::uint32_t size = 0;
+        if (!file.Read(tag, sizeof tag) || !file.ReadU32(size))
+            return false;
+        const bool read = std::memcmp(tag, EXT_ANALYSIS, sizeof tag) == 0 ? AnaRestore(file, size, index) != 0
+                                                                           : file.Skip(size);
+        if (!read)
+            return false;
+    }
+    char beyond = 0;
+    return file.ReadSome(&beyond, 1) == 0;
+}
+
 bool WriteDatabase(DB* db, File& file)
 {
     bool ok = file.Write(DB_MAGIC, sizeof DB_MAGIC);
@@ -82,7 +123,7 @@ bool WriteDatabase(DB* db, File& file)
     ok = TLStore(&db->lstTracks, file, db) && ok;
     const SONGINDEX index(&db->lstTracks);
     ok = PLLStore(&db->lstPlayLists, file, const_cast<SONGINDEX*>(&index)) && ok;
-    return ok;
+    return WriteExtension(db, file, index) && ok;
 }
 
 // A hidden node in the track list becomes a hidden track; playlists and
@@ -159,7 +200,7 @@ bool ReadDatabase(DB* db, File& file)
     if (!file.ReadI32(db->bShowHidden) || !TLRestore(&db->lstTracks, file, db))
         return false;
     SONGINDEX index(&db->lstTracks);
-    return PLLRestore(&db->lstPlayLists, file, &index) != 0;
+    return PLLRestore(&db->lstPlayLists, file, &index) != 0 && ReadExtension(file, index);
 }
 
 }  // namespace
@@ -183,6 +224,7 @@ void DBInit(DB* db)
 
 void DBFree(DB* db)
 {
+    AnaForgetAll();
     PLLFree(&db->lstPlayLists);
     TLFree(&db->lstTracks);
 }
