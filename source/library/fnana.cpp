@@ -3,7 +3,7 @@
 #include "fileio.h"
 #include "fncomm.h"
 #include "fnsong.h"
-#include "fntl.h"
+#include "list.h"
 #include "loudness.h"
 #include "platform.h"
 #include "string2.h"
@@ -46,6 +46,7 @@ std::thread Worker;
 ANANOTIFY Notify = nullptr;
 
 constexpr std::uint32_t RECORD_SIZE = 7 * 4;
+constexpr int MAXL_ANATEXT = 40;
 
 void Enqueue(SONG* Song)
 {
@@ -112,6 +113,14 @@ void Work()
     }
 }
 
+template <class Visit>
+void EachSong(LIST* tl, Visit visit)
+{
+    LISTITEM* key = nullptr;
+    for (void* song = ListFindFirstItem(tl, &key); song != nullptr; song = ListFindNextItem(tl, &key))
+        visit(static_cast<SONG*>(song));
+}
+
 std::int32_t Hundredths(double Value)
 {
     return std::isfinite(Value) ? static_cast<std::int32_t>(std::lround(Value * 100)) : ANA_SILENT;
@@ -162,9 +171,7 @@ void AnaQueue(SONG* Song)
 
 void AnaQueueAll(LIST* tl)
 {
-    LISTITEM* key = nullptr;
-    for (SONG* song = TLFindFirstSong(tl, &key); song != nullptr; song = TLFindNextSong(tl, &key))
-        AnaQueue(song);
+    EachSong(tl, AnaQueue);
 }
 
 void AnaRequeue(SONG* Song)
@@ -226,27 +233,66 @@ double AnaGetLoudness(const SONG* Song)
     return loudness == ANA_SILENT ? -std::numeric_limits<double>::infinity() : loudness / 100.0;
 }
 
+char* AnaFormatLoudness(const SONG* Song, char* S, std::size_t Size)
+{
+    const int state = Song != nullptr ? Song->Analysis.iState : ANA_NONE;
+    const double loudness = AnaGetLoudness(Song);
+    if (state == ANA_UNDECODABLE)
+        StrCopy(S, Size, "cannot be decoded");
+    else if (state == ANA_NONE)
+        StrCopy(S, Size, "");
+    else if (std::isinf(loudness))
+        StrCopy(S, Size, "silent");
+    else
+        StrFormat(S, Size, "%.1f LUFS", loudness);
+    return S;
+}
+
+char* AnaFormatLevels(const SONG* Song, char* S, std::size_t Size)
+{
+    const int state = Song != nullptr ? Song->Analysis.iState : ANA_NONE;
+    char loudness[MAXL_ANATEXT];
+    AnaFormatLoudness(Song, loudness, sizeof loudness);
+    if (state == ANA_NONE)
+        StrCopy(S, Size, "Not measured yet");
+    else if (state == ANA_UNDECODABLE)
+        StrCopy(S, Size, "The file cannot be decoded");
+    else if (Song->Analysis.iPeak == ANA_SILENT)
+        StrFormat(S, Size, "Loudness %s", loudness);
+    else
+        StrFormat(S, Size, "Loudness %s, peak %.1f dBFS", loudness, Song->Analysis.iPeak / 100.0);
+    return S;
+}
+
+char* AnaFormatMusic(const SONG* Song, char* S, std::size_t Size)
+{
+    char start[20];
+    char end[20];
+    if (Song == nullptr || Song->Analysis.iState != ANA_DONE)
+        StrCopy(S, Size, "");
+    else
+        StrFormat(S, Size, "Music %s to %s", strtimefrmt(static_cast<int>(Song->Analysis.timMusic.lStart), start, 1, 0),
+                  strtimefrmt(static_cast<int>(Song->Analysis.timMusic.lEnd), end, 1, 0));
+    return S;
+}
+
 std::uint32_t AnaStoreSize(LIST* tl)
 {
     std::uint32_t records = 0;
-    LISTITEM* key = nullptr;
-    for (SONG* song = TLFindFirstSong(tl, &key); song != nullptr; song = TLFindNextSong(tl, &key))
-        records += song->Analysis.iState != ANA_NONE ? 1 : 0;
+    EachSong(tl, [&](const SONG* song) { records += song->Analysis.iState != ANA_NONE ? 1 : 0; });
     return records * RECORD_SIZE;
 }
 
 int AnaStore(LIST* tl, File& File, const SONGINDEX& Index)
 {
     bool ok = true;
-    LISTITEM* key = nullptr;
-    for (SONG* song = TLFindFirstSong(tl, &key); song != nullptr; song = TLFindNextSong(tl, &key)) {
+    EachSong(tl, [&](const SONG* song) {
         const auto& a = song->Analysis;
-        if (a.iState == ANA_NONE)
-            continue;
-        ok = File.WriteI32(Index.IDOf(song)) && File.WriteI32(a.iState) && File.WriteI32(a.iVersion) &&
-             File.WriteI32(a.iLoudness) && File.WriteI32(a.iPeak) && File.WriteU32(a.timMusic.lStart) &&
-             File.WriteU32(a.timMusic.lEnd) && ok;
-    }
+        if (a.iState != ANA_NONE)
+            ok = File.WriteI32(Index.IDOf(song)) && File.WriteI32(a.iState) && File.WriteI32(a.iVersion) &&
+                 File.WriteI32(a.iLoudness) && File.WriteI32(a.iPeak) && File.WriteU32(a.timMusic.lStart) &&
+                 File.WriteU32(a.timMusic.lEnd) && ok;
+    });
     return ok ? 1 : 0;
 }
 

@@ -8,6 +8,7 @@
 // there but cannot be decoded is marked so and otherwise used as before.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 class File;
@@ -64,6 +65,14 @@ void AnaApply(SONG* Song, int Status, const LOUDRESULT* Result);
 // The measured loudness in LUFS; NaN when the track was not measured (a
 // silent one gives -infinity).
 double AnaGetLoudness(const SONG* Song);
+
+// The texts the windows show, into S (Size bytes; 80 hold each whole):
+// "-14.3 LUFS", "silent", "cannot be decoded" or empty when not measured;
+// "Loudness -14.3 LUFS, peak -1.1 dBFS" or "Not measured yet" or "The file
+// cannot be decoded"; "Music 0:01:200 to 3:45:000" or empty.
+char* AnaFormatLoudness(const SONG* Song, char* S, std::size_t Size);
+char* AnaFormatLevels(const SONG* Song, char* S, std::size_t Size);
+char* AnaFormatMusic(const SONG* Song, char* S, std::size_t Size);
 
 // The analysis records of the database file (one per measured track, by the
 // track's ID in Index): the payload of its "ANA1" part, Size bytes.

@@ -6,6 +6,7 @@
 #include "dlghooks.h"
 #include "dlgpl.h"
 #include "dlgtl.h"
+#include "fnana.h"
 #include "fncomm.h"
 #include "fndb.h"
 #include "fnlang.h"
@@ -344,6 +345,18 @@ void DlgMainInit()
     DlgMainSetNextSong(StateGetNextPLI());
     DlgMainSetCurrentSong(StateGetCurPLI());
     MixSetDestWindow(hwndMain);
+    PostMessageA(hwndMain, WM_ANALYSED, 0, 0);  // what was measured before the panel opened
+}
+
+// Takes the measurements that arrived: the track table shows them and the
+// mix start follows a main part they moved.
+void DlgMainAnalysed()
+{
+    if (AnaCollect() > 0) {
+        DlgTLRedrawRows();
+        DlgMainFreshTotal();
+    }
+    DlgTLShowProgress();
 }
 
 void DlgMainToggleCommonPlayer(HWND hwnd)
@@ -619,6 +632,7 @@ INT_PTR CALLBACK DlgMainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, DlgMainOpenRequest(lParam));
         return 1;
     case WM_MAIN_OPENDB: MainOpenDatabase(PendingDB); return 0;
+    case WM_ANALYSED: DlgMainAnalysed(); return 0;
     default: return 0;
     }
 }

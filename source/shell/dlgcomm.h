@@ -24,6 +24,8 @@ bool DlgLibraryBusy(HWND Owner);
 // when it was replaced whole, else when tracks were edited.
 constexpr UINT WM_LIBRARYCHANGED = WM_APP + 2;  // wParam: Replaced
 void DlgLibraryChanged(int Replaced);
+// Posted to the control panel when measurements of tracks wait to be collected.
+constexpr UINT WM_ANALYSED = WM_APP + 3;
 
 // The open-file dialog; FileName receives the choice (maxFileName characters).
 // *OnlyOne is 1 when one complete path came back, 0 for a multiple selection

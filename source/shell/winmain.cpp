@@ -3,9 +3,11 @@
 #include "dlgcomm.h"
 #include "dlgmain.h"
 #include "dlgtl.h"
+#include "fnana.h"
 #include "fncfg.h"
 #include "fndb.h"
 #include "fnmain.h"
+#include "fnmix.h"
 #include "platform.h"
 #include "resource.h"
 
@@ -81,6 +83,13 @@ HANDLE ClaimInstance(const char* Path)
     return nullptr;
 }
 
+// Runs on the measuring thread: wakes the control panel, which collects.
+void AnalysedNotify()
+{
+    if (const HWND panel = MixGetDestWindow())
+        PostMessageA(panel, WM_ANALYSED, 0, 0);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
@@ -102,8 +111,10 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
     InitConfig();
     if (commandLineDB[0] != '\0')
         DBSetPath(MainGetDB(), commandLineDB);
+    AnaStart(AnalysedNotify);
     DlgTLLoadDBase(nullptr, DBGetPath(MainGetDB()));
     DialogBoxParamA(hInst, MAKEINTRESOURCEA(DLG_MAIN), nullptr, DlgMainWndProc, 0);
+    AnaStop();
 
     DoneWAmpInstances();
     CfgStore();
