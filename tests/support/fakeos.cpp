@@ -12,7 +12,9 @@
 #include <thread>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 
 namespace {
@@ -39,6 +41,7 @@ struct Machine {
     std::vector<std::pair<std::string, UINT>> execs;
     std::string commandLine = "tandem.exe";
     std::vector<std::string> deniedFolders;
+    fake::FileFaults faults;
 };
 
 // Everything a test may change, under one lock.
@@ -217,13 +220,6 @@ BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStr
     return TRUE;
 }
 
-// rename() replaces the target in one step, as MoveFileExA with
-// MOVEFILE_REPLACE_EXISTING does.
-BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD)
-{
-    return std::rename(lpExistingFileName, lpNewFileName) == 0 ? TRUE : FALSE;
-}
-
 int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 {
     std::lock_guard lock(mutex);
@@ -293,7 +289,9 @@ bool NextEntry(Search* s, WIN32_FIND_DATAA* fd)
     return false;
 }
 
-struct FileInfo {
+// A folder's identity, or a file open for writing as well.
+struct FileHandle {
+    int fd;
     dev_t dev;
     ino_t ino;
 };
@@ -302,6 +300,26 @@ HANDLE Failed(DWORD Error)
 {
     LastError = Error;
     return INVALID_HANDLE_VALUE;
+}
+
+BOOL FailedCall(DWORD Error)
+{
+    LastError = Error;
+    return FALSE;
+}
+
+DWORD ErrorOf(int Errno)
+{
+    switch (Errno) {
+    case EEXIST: return ERROR_FILE_EXISTS;
+    case ENOENT:
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case ENOSPC: return ERROR_DISK_FULL;
+    case EACCES:
+    case EPERM:
+    case EISDIR: return ERROR_ACCESS_DENIED;
+    default: return ERROR_IO_DEVICE;
+    }
 }
 
 }  // namespace
@@ -339,17 +357,23 @@ BOOL FindClose(HANDLE hFindFile)
     return TRUE;
 }
 
-HANDLE CreateFileA(LPCSTR lpFileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE)
+HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition,
+                   DWORD, HANDLE)
 {
+    const std::string path = UnixPath(lpFileName);
+    const int create = dwCreationDisposition == CREATE_NEW ? O_CREAT | O_EXCL : O_CREAT | O_TRUNC;
+    const int fd = (dwDesiredAccess & GENERIC_WRITE) != 0 ? open(path.c_str(), O_WRONLY | O_CLOEXEC | create, 0644) : -1;
     struct stat st {};
-    if (stat(UnixPath(lpFileName).c_str(), &st) != 0)
+    if ((dwDesiredAccess & GENERIC_WRITE) != 0 && fd < 0)
+        return Failed(ErrorOf(errno));
+    if ((fd >= 0 ? fstat(fd, &st) : stat(path.c_str(), &st)) != 0)
         return Failed(ERROR_FILE_NOT_FOUND);
-    return new FileInfo{st.st_dev, st.st_ino};
+    return new FileHandle{fd, st.st_dev, st.st_ino};
 }
 
 BOOL GetFileInformationByHandle(HANDLE hFile, BY_HANDLE_FILE_INFORMATION* lpFileInformation)
 {
-    const auto* info = static_cast<FileInfo*>(hFile);
+    const auto* info = static_cast<FileHandle*>(hFile);
     const auto ino = static_cast<std::uint64_t>(info->ino);
     *lpFileInformation = {static_cast<DWORD>(info->dev), static_cast<DWORD>(ino >> 32), static_cast<DWORD>(ino)};
     return TRUE;
@@ -357,9 +381,68 @@ BOOL GetFileInformationByHandle(HANDLE hFile, BY_HANDLE_FILE_INFORMATION* lpFile
 
 BOOL CloseHandle(HANDLE hObject)
 {
-    delete static_cast<FileInfo*>(hObject);
-    return TRUE;
+    const auto* file = static_cast<FileHandle*>(hObject);
+    const bool closed = file->fd < 0 || close(file->fd) == 0;
+    delete file;
+    return closed ? TRUE : FailedCall(ERROR_IO_DEVICE);
 }
+
+BOOL WriteFile(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
+               LPOVERLAPPED)
+{
+    DWORD allowed = nNumberOfBytesToWrite;
+    const DWORD error = Locked([&](Machine& m) {
+        if (m.faults.WriteBudget >= 0) {
+            allowed = static_cast<DWORD>(std::min<long long>(allowed, m.faults.WriteBudget));
+            m.faults.WriteBudget -= allowed;
+        }
+        return m.faults.WriteError;
+    });
+    const ssize_t written = allowed > 0 ? write(static_cast<FileHandle*>(hFile)->fd, lpBuffer, allowed) : 0;
+    *lpNumberOfBytesWritten = written > 0 ? static_cast<DWORD>(written) : 0;
+    if (written < 0)
+        return FailedCall(ErrorOf(errno));
+    return allowed < nNumberOfBytesToWrite && error != 0 ? FailedCall(error) : TRUE;
+}
+
+BOOL FlushFileBuffers(HANDLE hFile)
+{
+    const DWORD error = Locked([](Machine& m) { return m.faults.FlushError; });
+    if (error != 0)
+        return FailedCall(error);
+    return fsync(static_cast<FileHandle*>(hFile)->fd) == 0 ? TRUE : FailedCall(ErrorOf(errno));
+}
+
+// rename() replaces the target in one step, as MoveFileExA with
+// MOVEFILE_REPLACE_EXISTING does.
+BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD)
+{
+    const DWORD error = Locked([](Machine& m) {
+        return m.faults.RenameFailures > 0 && m.faults.RenameFailures-- > 0 ? m.faults.RenameError : 0;
+    });
+    if (error != 0)
+        return FailedCall(error);
+    return std::rename(UnixPath(lpExistingFileName).c_str(), UnixPath(lpNewFileName).c_str()) == 0
+               ? TRUE
+               : FailedCall(ErrorOf(errno));
+}
+
+BOOL DeleteFileA(LPCSTR lpFileName) { return unlink(UnixPath(lpFileName).c_str()) == 0 ? TRUE : FailedCall(ErrorOf(errno)); }
+
+// Files have no attributes beyond being a folder.
+DWORD GetFileAttributesA(LPCSTR lpFileName)
+{
+    struct stat st {};
+    if (stat(UnixPath(lpFileName).c_str(), &st) != 0) {
+        LastError = ErrorOf(errno);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    return S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+}
+
+BOOL SetFileAttributesA(LPCSTR lpFileName, DWORD) { return GetFileAttributesA(lpFileName) != INVALID_FILE_ATTRIBUTES; }
+
+void SetLastError(DWORD dwErrCode) { LastError = dwErrCode; }
 
 DWORD GetLastError() { return LastError; }
 
@@ -419,6 +502,7 @@ void SetLauncher(Launcher launcher) { Locked([&](Machine& m) { m.launcher = std:
 std::vector<std::pair<std::string, UINT>> ExecCalls() { return Locked([](Machine& m) { return m.execs; }); }
 void SetCommandLine(const std::string& cmdLine) { Locked([&](Machine& m) { m.commandLine = cmdLine; }); }
 void DenyFolder(const std::string& folder) { Locked([&](Machine& m) { m.deniedFolders.push_back(folder + "/"); }); }
+void SetFileFaults(const FileFaults& faults) { Locked([&](Machine& m) { m.faults = faults; }); }
 
 Control::Control(const std::string& className)
     : hwnd_(CreateWindow(className, [this](UINT msg, WPARAM wParam, LPARAM lParam) { return Handle(msg, wParam, lParam); }))
