@@ -6,6 +6,7 @@
 #include "dlghooks.h"
 #include "dlgpl.h"
 #include "dlgtl.h"
+#include "fncfg.h"
 #include "fncomm.h"
 #include "fndb.h"
 #include "fnlang.h"
@@ -488,12 +489,16 @@ void DlgMainMMProc(HWND, UINT msg, WPARAM wParam, LPARAM lParam)
 
 namespace {
 
-// ---- help and the requests of a second start ----
+// ---- help, the requests of a second start, closing and the end of the session ----
 
 constexpr char strHelpFile[] = "TANDEM.HLP";
 constexpr char strManualFile[] = "manual\\manual.html";
-constexpr UINT WM_MAIN_OPENDB = WM_APP + 1;  // posted: opens PendingDB once the sender is answered
+constexpr UINT WM_MAIN_OPENDB = WM_APP + 1;   // posted: opens PendingDB once the sender is answered
+constexpr UINT WM_MAIN_ENDASK = WM_APP + 3;   // posted: the question a blocked session end needs
+constexpr UINT_PTR TIMER_OPENDB = 1;           // PendingDB waits for the open dialog to close
+constexpr UINT OPENDB_POLL_MS = 500;
 
+// A second start's database, until it is opened.
 char PendingDB[MAXL_DBPATH + 1];
 
 // Name in the folder of tandem.exe; false when the path does not fit.
@@ -523,18 +528,101 @@ void DlgMainHelp()
         ErrorMsg(hwndMain, "The manual (manual\\manual.html beside tandem.exe) could not be opened.");
 }
 
-// A second start sent the path of a database to open. It is opened after
+// A second start sent the path of a database to open: taken when it names
+// an existing file by its full path and no other waits. It is opened after
 // the sender has its answer, so that a message box of the open cannot keep
 // the sender waiting.
-int DlgMainOpenRequest(LPARAM lParam)
+LRESULT DlgMainOpenRequest(HWND hwnd, LPARAM lParam)
 {
     const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
     if (data == nullptr || data->dwData != MAIN_COPYDATA_OPENDB || data->cbData == 0 ||
-        data->cbData > sizeof PendingDB || static_cast<const char*>(data->lpData)[data->cbData - 1] != '\0')
-        return 0;
+        data->cbData > sizeof PendingDB || static_cast<const char*>(data->lpData)[data->cbData - 1] != '\0' ||
+        !CfgIsDatabaseFile(static_cast<const char*>(data->lpData)))
+        return MAIN_OPENDB_REFUSED;
+    if (PendingDB[0] != '\0')
+        return MAIN_OPENDB_WAIT;
     StrCopy(PendingDB, static_cast<const char*>(data->lpData));
-    PostMessageA(hwndMain, WM_MAIN_OPENDB, 0, 0);
-    return 1;
+    PostMessageA(hwnd, WM_MAIN_OPENDB, 0, 0);
+    return MAIN_OPENDB_TAKEN;
+}
+
+// The pending database opens once no dialog of Tandem is open: a dialog may
+// hold what the open releases, and its edit belongs to the library that is
+// kept first. Until then the dialog is brought to the front, once.
+void DlgMainOpenPending(HWND hwnd, bool First)
+{
+    if (HWND dialog = DlgOpenDialog()) {
+        if (First) {
+            SetForegroundWindow(dialog);
+            SetTimer(hwnd, TIMER_OPENDB, OPENDB_POLL_MS, nullptr);
+        }
+        return;
+    }
+    KillTimer(hwnd, TIMER_OPENDB);
+    char path[MAXL_DBPATH + 1];
+    StrCopy(path, PendingDB);
+    PendingDB[0] = '\0';
+    if (path[0] != '\0')
+        MainOpenDatabase(path);
+}
+
+void DlgMainEnd(HWND hwnd)
+{
+    DoneThreads();
+    EndDialog(hwnd, 0);
+}
+
+// Closing while a dialog of Tandem is open would lose what the dialog holds:
+// the dialog comes to the front and asks to be finished first.
+void DlgMainClose(HWND hwnd)
+{
+    if (HWND dialog = DlgOpenDialog()) {
+        SetForegroundWindow(dialog);
+        WarningMsg(dialog, "Finish this dialog first (OK or Cancel), so that nothing in it is lost; then close Tandem.");
+        return;
+    }
+    if (DlgTLKeepLibrary(hwnd))
+        DlgMainEnd(hwnd);
+}
+
+// The session ends (log off, shut down, restart for updates). The library
+// and "Recent" are saved now when that needs no answer; otherwise the end is
+// blocked with the reason, and the dialog that is open, or the question the
+// library needs, comes once the system has its answer.
+BOOL DlgMainQueryEndSession(HWND hwnd)
+{
+    const HWND dialog = DlgOpenDialog();
+    if (dialog == nullptr && DlgTLStoreLibrary()) {
+        CfgStore();
+        return TRUE;
+    }
+    ShutdownBlockReasonCreate(hwnd, dialog != nullptr ? L"A dialog of Tandem is open: finish it to keep its changes."
+                                                      : L"The library of Tandem has not been saved.");
+    if (dialog != nullptr)
+        SetForegroundWindow(dialog);
+    else
+        PostMessageA(hwnd, WM_MAIN_ENDASK, 0, 0);
+    return FALSE;
+}
+
+// Ending, nothing can be asked any more: what can be saved without an answer is.
+void DlgMainEndSession(HWND hwnd, WPARAM Ending)
+{
+    if (Ending) {
+        DlgTLStoreLibrary();
+        CfgStore();
+    } else {
+        ShutdownBlockReasonDestroy(hwnd);
+    }
+}
+
+// The question of a blocked session end; once answered, Tandem ends as the session meant it to.
+void DlgMainEndAsk(HWND hwnd)
+{
+    const int kept = DlgOpenDialog() == nullptr && DlgTLKeepLibrary(hwnd);
+    ShutdownBlockReasonDestroy(hwnd);
+    if (kept)
+        DlgMainEnd(hwnd);
 }
 
 }  // namespace
@@ -601,12 +689,7 @@ INT_PTR CALLBACK DlgMainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         return 0;
     }
     switch (msg) {
-    case WM_CLOSE:
-        if (!DlgTLKeepLibrary(hwnd))
-            return 1;
-        DoneThreads();
-        EndDialog(hwnd, 0);
-        return 1;
+    case WM_CLOSE: DlgMainClose(hwnd); return 1;
     case WM_INITDIALOG:
         hwndMain = hwnd;
         InitThreads();
@@ -615,10 +698,12 @@ INT_PTR CALLBACK DlgMainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_COMMAND: DlgMainCommand(wParam, lParam); return 0;
     case WM_HSCROLL: DlgMainHScroll(wParam, lParam); return 0;
     case WM_VSCROLL: DlgMainVScroll(wParam, lParam); return 0;
-    case WM_COPYDATA:
-        SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, DlgMainOpenRequest(lParam));
-        return 1;
-    case WM_MAIN_OPENDB: MainOpenDatabase(PendingDB); return 0;
+    case WM_COPYDATA: SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, DlgMainOpenRequest(hwnd, lParam)); return 1;
+    case WM_MAIN_OPENDB: DlgMainOpenPending(hwnd, true); return 0;
+    case WM_TIMER: DlgMainOpenPending(hwnd, false); return 0;
+    case WM_QUERYENDSESSION: SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, DlgMainQueryEndSession(hwnd)); return 1;
+    case WM_ENDSESSION: DlgMainEndSession(hwnd, wParam); return 0;
+    case WM_MAIN_ENDASK: DlgMainEndAsk(hwnd); return 0;
     default: return 0;
     }
 }

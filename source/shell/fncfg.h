@@ -18,9 +18,13 @@ int CfgRestore();
 // ---- command line ----
 
 // The program file named first on the command line, without quotes, into
-// Path (Size bytes). Returns 0, with Path empty, when it does not fit.
+// Path (Size bytes); unquoted, it ends at the first ".exe" that a blank or
+// the end follows. Returns 0, with Path empty, when it does not fit.
 int CfgCmdLineProgram(const char* CmdLine, char* Path, int Size);
 // The database named after the program: exactly one argument, quoted or
 // not, ending in ".tdb". Returns 0, with Path empty, for any other command
 // line or a path that does not fit.
 int CfgCmdLineDB(const char* CmdLine, char* Path, int Size);
+// 1 when Path names an existing file (not a folder) by a full path, "X:\..."
+// or "\\server\share\...": what another process may hand over to open.
+int CfgIsDatabaseFile(const char* Path);
