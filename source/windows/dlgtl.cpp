@@ -681,3 +681,10 @@ int DlgTLLoadDBase(HWND Owner, const char* Path)
             StrCopy(path, name);
     }
 }
+
+int DlgTLOpenDBaseFile(HWND Owner, const char* Path)
+{
+    if (DlgLibraryBusy(Owner) || !DlgTLKeepLibrary(Owner))
+        return 0;
+    return DlgTLLoadDBase(Owner, Path);
+}

@@ -108,12 +108,13 @@ protected:
         ASSERT_TRUE(WaitUntil([&] { return !IsWindow(info); }, kWindowTimeoutMs));
     }
 
-    // Starts Tandem on a damaged "Recent" file, which it reports before the control panel.
-    void StartOnDamagedFile(const std::string& text)
+    // Starts Tandem on a "Recent" file that it reports before the control panel, answered in turn.
+    void StartAnswering(const char* caption, const std::string& text, std::initializer_list<int> answers)
     {
         ASSERT_TRUE(e2e::Start(e2e::ToWindowsPath(TANDEM_EXE), {}, {}, &tandem));
         running = true;
-        ExpectMessageBox("Error", text, IDOK);
+        for (const int answer : answers)
+            ExpectMessageBox(caption, text, answer);
         panel = e2e::WaitForWindow(e2e::kDialogClass, e2e::kPanelCaption, e2e::kStartTimeoutMs);
         ASSERT_TRUE(panel != nullptr && WaitUntil([&] { return IsWindowVisible(panel) != FALSE; }, kWindowTimeoutMs));
         ASSERT_EQ(e2e::WaitForWindows(WAMP_WINDOWCLASS, 5, e2e::kStartTimeoutMs).size(), 5u);
@@ -135,8 +136,8 @@ TEST_F(TrackListTest, OneSessionFromADamagedLibraryToASavedOne)
     const std::string sub = e2e::MakeDir(MusicFile("sub"));
     e2e::WriteTrack(e2e::JoinPath(e2e::MakeDir(e2e::JoinPath(sub, "deep")), "d.mp3"), {"Sub", "Delta"});
     e2e::WriteTrack(e2e::JoinPath(e2e::MakeDir(e2e::JoinPath(sub, ".dot")), "e.mp3"), {"Dot", "Echo"});
-    StartOnDamagedFile(database + " is damaged or not a Tandem database; 0 tracks and 0 playlists could be read; "
-                                  "the file is left as it is.");
+    StartAnswering("Error", database + " is damaged or not a Tandem database; 0 tracks and 0 playlists could be read; "
+                                        "the file is left as it is.", {IDOK});
     ASSERT_FALSE(HasFatalFailure());
 
     // The layout table for the client size the window has after a resize.
@@ -258,6 +259,39 @@ TEST_F(TrackListTest, OneSessionFromADamagedLibraryToASavedOne)
     std::string recent;
     EXPECT_TRUE(e2e::RegistryGetString(HKEY_CURRENT_USER, e2e::kSettingsKey, "Recent", &recent) &&
                 recent == e2e::JoinPath(scratch, "rescued.tdb"));
+}
+
+TEST_F(TrackListTest, ALibraryOnAMissingDriveIsNamedAtStartAndNotWrittenOverWhenTheDriveIsBack)
+{
+    const std::string drive = e2e::JoinPath(scratch, "drive");
+    const std::string library = e2e::JoinPath(drive, "library.tdb");
+    SetRegistry(HKEY_CURRENT_USER, e2e::kSettingsKey, "Recent", library);
+    // Retry while the drive is still missing asks again; Cancel goes on with the empty library.
+    StartAnswering("Warning", library + " could not be opened: its drive, network share or folder may be missing, or the "
+                   "file was moved.\n\nThe library shown is empty; it is not saved over that file without asking.\n\n"
+                   "Retry: look again (connect the drive first).\nOpen...: choose another database.\n"
+                   "Cancel: go on with the empty library.", {IDYES, IDCANCEL});
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(TotalLine(), "Total track(s): 0  Hidden track(s): 0");
+    ASSERT_TRUE(ClickPosted(tl, BTNEW));
+    const HWND info = WaitForShown("Track information");
+    ASSERT_NE(info, nullptr);
+    for (const int field : {EDFILENAME, EDARTIST, EDTITLE})
+        ASSERT_TRUE(e2e::SetControlText(info, field, "Lonely"));
+    ASSERT_TRUE(e2e::Click(info, IDOK));
+    ASSERT_TRUE(WaitRows(1));
+
+    const std::string forty(28132, 'L');  // the library on the drive, back in place
+    std::ofstream(e2e::ToLinuxPath(e2e::MakeDir(drive) + "\\library.tdb"), std::ios::binary) << forty;
+    PostMessageA(panel, WM_CLOSE, 0, 0);
+    const HWND ask = e2e::FindMessageBox("Warning", kWindowTimeoutMs);
+    ASSERT_NE(ask, nullptr);
+    EXPECT_EQ(e2e::MessageBoxText(ask).rfind(library + " could not be opened, so the library shown is not the one in "
+                                                       "that file; it is not written over.", 0), 0u);
+    ASSERT_TRUE(e2e::AnswerMessageBox(ask, IDNO));
+    ASSERT_TRUE(WaitUntil([&] { return e2e::ProcessEnded(tandem.pid); }, e2e::kStartTimeoutMs));
+    running = false;
+    EXPECT_EQ(e2e::ReadBytes(library), forty);
 }
 
 }  // namespace
