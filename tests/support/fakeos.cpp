@@ -296,31 +296,20 @@ struct FileHandle {
     ino_t ino;
 };
 
-HANDLE Failed(DWORD Error)
+template <typename T = HANDLE>
+T Failed(DWORD Error, T Result = INVALID_HANDLE_VALUE)
 {
     LastError = Error;
-    return INVALID_HANDLE_VALUE;
-}
-
-BOOL FailedCall(DWORD Error)
-{
-    LastError = Error;
-    return FALSE;
+    return Result;
 }
 
 DWORD ErrorOf(int Errno)
 {
-    switch (Errno) {
-    case EEXIST: return ERROR_FILE_EXISTS;
-    case ENOENT:
-    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
-    case ENOSPC: return ERROR_DISK_FULL;
-    case EACCES:
-    case EPERM:
-    case EISDIR: return ERROR_ACCESS_DENIED;
-    default: return ERROR_IO_DEVICE;
-    }
+    return Errno == EEXIST ? ERROR_FILE_EXISTS : Errno == ENOENT ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED;
 }
+
+// A call of the file system: its errno becomes the last error.
+BOOL Succeeded(bool Ok) { return Ok ? TRUE : Failed(ErrorOf(errno), FALSE); }
 
 }  // namespace
 
@@ -335,7 +324,7 @@ HANDLE FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA* lpFindFileData)
     });
     DIR* dir = denied ? nullptr : opendir(folder.c_str());
     if (dir == nullptr)
-        return Failed(denied || errno == EACCES ? ERROR_ACCESS_DENIED : 3 /* path not found */);
+        return Failed(denied || errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND);
     auto* search = new Search{dir, folder};
     if (!NextEntry(search, lpFindFileData)) {
         FindClose(search);
@@ -384,7 +373,7 @@ BOOL CloseHandle(HANDLE hObject)
     const auto* file = static_cast<FileHandle*>(hObject);
     const bool closed = file->fd < 0 || close(file->fd) == 0;
     delete file;
-    return closed ? TRUE : FailedCall(ERROR_IO_DEVICE);
+    return Succeeded(closed);
 }
 
 BOOL WriteFile(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
@@ -400,17 +389,13 @@ BOOL WriteFile(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesToWrite, 
     });
     const ssize_t written = allowed > 0 ? write(static_cast<FileHandle*>(hFile)->fd, lpBuffer, allowed) : 0;
     *lpNumberOfBytesWritten = written > 0 ? static_cast<DWORD>(written) : 0;
-    if (written < 0)
-        return FailedCall(ErrorOf(errno));
-    return allowed < nNumberOfBytesToWrite && error != 0 ? FailedCall(error) : TRUE;
+    return allowed < nNumberOfBytesToWrite && error != 0 ? Failed(error, FALSE) : Succeeded(written >= 0);
 }
 
 BOOL FlushFileBuffers(HANDLE hFile)
 {
     const DWORD error = Locked([](Machine& m) { return m.faults.FlushError; });
-    if (error != 0)
-        return FailedCall(error);
-    return fsync(static_cast<FileHandle*>(hFile)->fd) == 0 ? TRUE : FailedCall(ErrorOf(errno));
+    return error != 0 ? Failed(error, FALSE) : Succeeded(fsync(static_cast<FileHandle*>(hFile)->fd) == 0);
 }
 
 // rename() replaces the target in one step, as MoveFileExA with
@@ -420,23 +405,18 @@ BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD)
     const DWORD error = Locked([](Machine& m) {
         return m.faults.RenameFailures > 0 && m.faults.RenameFailures-- > 0 ? m.faults.RenameError : 0;
     });
-    if (error != 0)
-        return FailedCall(error);
-    return std::rename(UnixPath(lpExistingFileName).c_str(), UnixPath(lpNewFileName).c_str()) == 0
-               ? TRUE
-               : FailedCall(ErrorOf(errno));
+    return error != 0 ? Failed(error, FALSE)
+                      : Succeeded(std::rename(UnixPath(lpExistingFileName).c_str(), UnixPath(lpNewFileName).c_str()) == 0);
 }
 
-BOOL DeleteFileA(LPCSTR lpFileName) { return unlink(UnixPath(lpFileName).c_str()) == 0 ? TRUE : FailedCall(ErrorOf(errno)); }
+BOOL DeleteFileA(LPCSTR lpFileName) { return Succeeded(unlink(UnixPath(lpFileName).c_str()) == 0); }
 
 // Files have no attributes beyond being a folder.
 DWORD GetFileAttributesA(LPCSTR lpFileName)
 {
     struct stat st {};
-    if (stat(UnixPath(lpFileName).c_str(), &st) != 0) {
-        LastError = ErrorOf(errno);
-        return INVALID_FILE_ATTRIBUTES;
-    }
+    if (stat(UnixPath(lpFileName).c_str(), &st) != 0)
+        return Failed(ErrorOf(errno), INVALID_FILE_ATTRIBUTES);
     return S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
 }
 
