@@ -61,11 +61,7 @@ TEST_F(InstanceTest, DatabaseArgumentOpensInTheOneRunningProgramWhichKeepsItsLib
     const std::string first = WriteDatabase("first.tdb", 3);
     const std::string second = WriteDatabase("second.tdb", 5);
 
-    ASSERT_TRUE(e2e::Start(e2e::ToWindowsPath(TANDEM_EXE), {first}, {}, &tandem));
-    running = true;
-    panel = WaitForShown(kPanelCaption, kStartTimeoutMs);
-    ASSERT_NE(panel, nullptr);
-    ASSERT_EQ(e2e::WaitForWindows(WAMP_WINDOWCLASS, 5, kStartTimeoutMs).size(), 5u);
+    StartTandem({first});
     ASSERT_TRUE(e2e::Click(panel, BTTL));
     const HWND trackList = WaitForShown("List of tracks");
     ASSERT_NE(trackList, nullptr);
@@ -107,10 +103,8 @@ TEST_F(InstanceTest, DatabaseArgumentOpensInTheOneRunningProgramWhichKeepsItsLib
     ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::WindowText(pl).rfind("Playlist editor - Mine", 0) == 0; },
                                kWindowTimeoutMs));
     EXPECT_EQ(QueryEndSession(), FALSE);
-    const HWND ask = e2e::FindMessageBox("Warning", kWindowTimeoutMs);
-    ASSERT_NE(ask, nullptr);
-    EXPECT_EQ(e2e::MessageBoxText(ask).rfind("The library has not been saved to a file yet.", 0), 0u);
-    ASSERT_TRUE(e2e::AnswerMessageBox(ask, IDYES));
+    ExpectMessageBox("Warning", "The library has not been saved to a file yet.\n\nSave the library under another name?\n"
+                                "(No: leave it unsaved)", IDYES);
     const std::string mine = e2e::JoinPath(scratch, "mine.tdb");
     const HWND saveAs = e2e::FindFileDialog("Save database as", kWindowTimeoutMs);
     ASSERT_TRUE(saveAs != nullptr && e2e::SubmitFileDialog(saveAs, mine));

@@ -108,22 +108,6 @@ protected:
         ASSERT_TRUE(WaitUntil([&] { return !IsWindow(info); }, kWindowTimeoutMs));
     }
 
-    // Starts Tandem on a "Recent" file that it reports before the control panel, answered in turn.
-    void StartAnswering(const char* caption, const std::string& text, std::initializer_list<int> answers)
-    {
-        ASSERT_TRUE(e2e::Start(e2e::ToWindowsPath(TANDEM_EXE), {}, {}, &tandem));
-        running = true;
-        for (const int answer : answers)
-            ExpectMessageBox(caption, text, answer);
-        panel = e2e::WaitForWindow(e2e::kDialogClass, e2e::kPanelCaption, e2e::kStartTimeoutMs);
-        ASSERT_TRUE(panel != nullptr && WaitUntil([&] { return IsWindowVisible(panel) != FALSE; }, kWindowTimeoutMs));
-        ASSERT_EQ(e2e::WaitForWindows(WAMP_WINDOWCLASS, 5, e2e::kStartTimeoutMs).size(), 5u);
-        ASSERT_TRUE(e2e::Click(panel, BTTL));
-        tl = WaitForShown("List of tracks");
-        ASSERT_NE(tl, nullptr);
-        list = Control(tl, LVTRACKLIST);
-    }
-
     HWND tl = nullptr;
     HWND list = nullptr;
 };
@@ -139,11 +123,18 @@ TEST_F(TrackListTest, OneSessionFromALibraryOnAMissingDriveToASavedOne)
     e2e::WriteTrack(e2e::JoinPath(e2e::MakeDir(e2e::JoinPath(sub, "deep")), "d.mp3"), {"Sub", "Delta"});
     e2e::WriteTrack(e2e::JoinPath(e2e::MakeDir(e2e::JoinPath(sub, ".dot")), "e.mp3"), {"Dot", "Echo"});
     // Retry while the drive is still missing asks again; Cancel goes on with the empty library.
-    StartAnswering("Warning", database + " could not be opened: its drive, network share or folder may be missing, or "
-                   "the file was moved.\n\nThe library shown is empty; it is not saved over that file without asking."
-                   "\n\nRetry: look again (connect the drive first).\nOpen...: choose another database.\n"
-                   "Cancel: go on with the empty library.", {IDYES, IDCANCEL});
-    ASSERT_FALSE(HasFatalFailure());
+    const std::string missing = database + " could not be opened: its drive, network share or folder may be missing, or "
+        "the file was moved.\n\nThe library shown is empty; it is not saved over that file without asking.\n\n"
+        "Retry: look again (connect the drive first).\nOpen...: choose another database.\n"
+        "Cancel: go on with the empty library.";
+    StartTandem({}, [&] {
+        for (const int answer : {IDYES, IDCANCEL})
+            ExpectMessageBox("Warning", missing, answer);
+    });
+    ASSERT_TRUE(e2e::Click(panel, BTTL));
+    tl = WaitForShown("List of tracks");
+    ASSERT_NE(tl, nullptr);
+    list = Control(tl, LVTRACKLIST);
 
     // The layout table for the client size the window has after a resize.
     SetWindowPos(tl, nullptr, 0, 0, 640, 520, SWP_NOMOVE | SWP_NOZORDER);
