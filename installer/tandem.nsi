@@ -119,14 +119,20 @@ Function ${un}Fail
 FunctionEnd
 
 ; For all users this process must be elevated. An administrator whom UAC
-; keeps limited is asked (a second, elevated start with the options in $0,
-; whose exit code this one returns); anyone else, or a silent run, fails.
+; keeps limited is asked once: a second start, elevated, with the options $0
+; and last $1, whose exit code this one returns. Anyone else, or a silent
+; run, fails.
 Function ${un}RequireRights
   ${If} $Elevated = 1
     Return
   ${EndIf}
-  ${If} $ElevationType = 3
+  ${GetParameters} $2
+  ClearErrors
+  ${GetOptions} $2 "/Elevated" $3
+  ${If} ${Errors}
+  ${AndIf} $ElevationType = 3
   ${AndIfNot} ${Silent}
+    StrCpy $0 "$0 /Elevated $1"
     ; SHELLEXECUTEINFOW: cbSize 112, fMask SEE_MASK_NOCLOSEPROCESS, hwnd, verb,
     ; file, parameters, directory, nShow; hProcess at offset 104.
     System::Call '*(&i112) p .r1'
@@ -279,22 +285,22 @@ Function .onInit
   ${IfNot} ${Errors}
     StrCpy $Mode "all"
   ${EndIf}
-  ; Unless asked, an installed copy keeps its mode; both installed, or none:
-  ; all users when elevated.
+  ; Unless asked, an installed copy keeps its mode; with both or none, all
+  ; users when elevated.
   ReadRegStr $1 HKCU "${UNINSTALL_KEY}" "InstallLocation"
   ReadRegStr $2 HKLM "${UNINSTALL_KEY}" "InstallLocation"
-  ${If} $Mode == ""
+  ${If} $Mode != ""
+    ; asked for
+  ${ElseIf} $1 != ""
+  ${AndIf} $2 == ""
     StrCpy $Mode "current"
-    ${If} $2 != ""
-    ${AndIf} $1 == ""
-      StrCpy $Mode "all"
-    ${ElseIf} $Elevated = 1
-    ${AndIf} $1 == ""
-      StrCpy $Mode "all"
-    ${ElseIf} $Elevated = 1
-    ${AndIf} $2 != ""
-      StrCpy $Mode "all"
-    ${EndIf}
+  ${ElseIf} $2 != ""
+  ${AndIf} $1 == ""
+    StrCpy $Mode "all"
+  ${ElseIf} $Elevated = 1
+    StrCpy $Mode "all"
+  ${Else}
+    StrCpy $Mode "current"
   ${EndIf}
   ${If} $Mode == "all"
     SetShellVarContext all
@@ -306,13 +312,13 @@ Function .onInit
 
   ; /D= sets the folder before this runs; an upgrade stays where it is.
   ${If} $INSTDIR == ""
+  ${AndIf} $Previous != ""
     StrCpy $INSTDIR $Previous
-    ${If} $INSTDIR == ""
-    ${AndIf} $Mode == "all"
-      StrCpy $INSTDIR "$PROGRAMFILES64\Tandem"
-    ${ElseIf} $INSTDIR == ""
-      StrCpy $INSTDIR "$LOCALAPPDATA\Programs\Tandem"
-    ${EndIf}
+  ${ElseIf} $INSTDIR == ""
+  ${AndIf} $Mode == "all"
+    StrCpy $INSTDIR "$PROGRAMFILES64\Tandem"
+  ${ElseIf} $INSTDIR == ""
+    StrCpy $INSTDIR "$LOCALAPPDATA\Programs\Tandem"
   ${ElseIf} $Previous != ""
   ${AndIf} $Previous != $INSTDIR
     StrCpy $0 "Tandem is installed in $Previous: uninstall it there first to install it in $INSTDIR."
@@ -321,7 +327,8 @@ Function .onInit
   ${EndIf}
 
   ${If} $Mode == "all"
-    StrCpy $0 "$R0 /AllUsers /D=$INSTDIR"
+    StrCpy $0 "$R0 /AllUsers"
+    StrCpy $1 "/D=$INSTDIR"
     Call RequireRights
   ${EndIf}
 FunctionEnd
@@ -419,7 +426,7 @@ Function un.onInit
     StrCpy $Mode "all"
     SetShellVarContext all
     ${GetParameters} $0
-    StrCpy $0 "$0 _?=$INSTDIR"
+    StrCpy $1 "_?=$INSTDIR"
     Call un.RequireRights
   ${Else}
     StrCpy $Mode "current"
