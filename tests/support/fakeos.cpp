@@ -42,6 +42,7 @@ struct Machine {
     std::string commandLine = "tandem.exe";
     std::vector<std::string> deniedFolders;
     fake::FileFaults faults;
+    std::map<std::string, std::pair<AUDIOFORMAT, std::shared_ptr<const std::vector<float>>>> audio;
 };
 
 // Everything a test may change, under one lock.
@@ -484,6 +485,11 @@ void SetCommandLine(const std::string& cmdLine) { Locked([&](Machine& m) { m.com
 void DenyFolder(const std::string& folder) { Locked([&](Machine& m) { m.deniedFolders.push_back(folder + "/"); }); }
 void SetFileFaults(const FileFaults& faults) { Locked([&](Machine& m) { m.faults = faults; }); }
 
+void SetAudio(const std::string& path, AUDIOFORMAT format, std::vector<float> samples)
+{
+    Locked([&](Machine& m) { m.audio[path] = {format, std::make_shared<const std::vector<float>>(std::move(samples))}; });
+}
+
 Control::Control(const std::string& className)
     : hwnd_(CreateWindow(className, [this](UINT msg, WPARAM wParam, LPARAM lParam) { return Handle(msg, wParam, lParam); }))
 {
@@ -555,3 +561,18 @@ BOOL IsWindow(HWND hWnd)
 }
 UINT timeBeginPeriod(UINT) { return 0; }
 UINT timeEndPeriod(UINT) { return 0; }
+
+// ---- Tandem's decoding service ----
+
+int AudioDecode(const char* Path, AUDIOSINK Sink, void* Param)
+{
+    const auto audio = Locked([&](Machine& m) { return m.audio[Path]; });  // no samples: never set
+    if (!audio.second)
+        return AUDIO_CANNOTDECODE;
+    const auto channels = static_cast<std::size_t>(audio.first.iChannels);
+    const std::size_t frames = audio.second->size() / channels, block = 1001;  // a size no part of the meter divides
+    for (std::size_t at = 0; at < frames; at += block)
+        if (Sink(&audio.first, audio.second->data() + at * channels, std::min(block, frames - at), Param) == 0)
+            return AUDIO_STOPPED;
+    return AUDIO_DONE;
+}
