@@ -105,7 +105,8 @@ HANDLE ClaimInstance(const char* Path)
         // No panel yet: the other start is still starting, or is ending and saving.
         Sleep(HANDOVER_POLL_MS);
     }
-    HandOverFailed("Tandem is running but did not answer; %s was not opened.", Path[0] != '\0' ? Path : "no database");
+    if (Path[0] != '\0')
+        HandOverFailed("Tandem is running but did not answer; %s was not opened.", Path);
     return nullptr;
 }
 

@@ -673,7 +673,7 @@ int DlgTLLoadDBase(HWND Owner, const char* Path)
         if (db->iLoadFailure != DBLOAD_UNREADABLE)
             return ok;
         const int answer = DlgTLAskUnreadable(Owner, db);
-        if (answer == IDCANCEL)
+        if (answer != IDYES && answer != IDNO)
             return 0;
         char name[MAXL_DBPATH];
         int onlyOne = 0;
