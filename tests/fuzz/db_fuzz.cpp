@@ -38,19 +38,19 @@ void StoreOrDie(DB* db, const std::string& path)
         std::abort();
 }
 
-// Each playlist's name, current item and items, each item as its track's
-// position in the track list; the current playlist last.
+// The current playlist, then each playlist's current item, name and items,
+// each item as its track's position in the track list.
 std::string Structure(DB* db)
 {
-    std::string shape;
+    std::string shape = std::to_string(ListGetItemIdx(DBGetPLL(db), DBGetCurrentPL(db))) + "\n";
     for (LISTITEM* p = DBGetPLL(db)->First; p != nullptr; p = p->Next) {
         auto* pl = static_cast<PL*>(p->Data);
-        shape.append(PLGetName(pl)).append(":").append(std::to_string(ListGetItemIdx(PLGetList(pl), PLGetCurrentPLI(pl))));
+        shape.append(std::to_string(ListGetItemIdx(PLGetList(pl), PLGetCurrentPLI(pl)))).append(" ").append(PLGetName(pl));
         for (int i = 0; i < PLGetCount(pl); ++i)
             shape.append(" ").append(std::to_string(ListGetItemIdx(DBGetTL(db), PLGetSong(pl, i))));
         shape.append("\n");
     }
-    return shape.append(std::to_string(ListGetItemIdx(DBGetPLL(db), DBGetCurrentPL(db))));
+    return shape;
 }
 
 }  // namespace
