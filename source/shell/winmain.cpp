@@ -81,6 +81,25 @@ HANDLE ClaimInstance(const char* Path)
     return nullptr;
 }
 
+// Windows 11 ignores the timer resolution a process asks for while all its
+// windows are minimised, the way Tandem runs unattended, and the mixer's
+// poll would slow to the default tick. Asked of the system by name: older
+// ones lack the call and do not throttle timers.
+void KeepTimerResolution()
+{
+    struct POWERTHROTTLING {
+        ULONG Version, ControlMask, StateMask;
+    };
+    constexpr int PROCESS_POWER_THROTTLING = 4;  // the information class
+    constexpr ULONG IGNORE_TIMER_RESOLUTION = 0x4;
+    using SETPROCESSINFORMATION = BOOL(WINAPI*)(HANDLE, int, void*, DWORD);
+    const auto set = reinterpret_cast<SETPROCESSINFORMATION>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetProcessInformation")));
+    POWERTHROTTLING state{1, IGNORE_TIMER_RESOLUTION, 0};  // controlled, and off: requests are honoured
+    if (set != nullptr)
+        set(GetCurrentProcess(), PROCESS_POWER_THROTTLING, &state, sizeof state);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
@@ -94,6 +113,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 
     const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), TEMPLATE_CONTROL_CLASSES};
     InitCommonControlsEx(&controls);
+    KeepTimerResolution();
     // The shell's folder browser and ShellExecute need COM on this thread.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 

@@ -37,8 +37,10 @@ struct Machine {
     std::vector<std::pair<std::string, UINT>> drives;
     fake::Launcher launcher;
     std::vector<std::pair<std::string, UINT>> execs;
-    std::string commandLine = "tandem.exe";
+    std::string moduleFileName = "C:\\Tandem\\tandem.exe";
     std::vector<std::string> deniedFolders;
+    std::map<std::string, std::string> shortNames;  // Unix path -> short name
+    int shellNotifications = 0;
 };
 
 // Everything a test may change, under one lock.
@@ -70,6 +72,50 @@ std::string Lower(const char* text)
     std::string s = text != nullptr ? text : "";
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
+}
+
+// Wide (UTF-16) text and the UTF-8 the stand-in keeps, both ways.
+std::string Utf8(const WCHAR* text, std::size_t n = std::string::npos)
+{
+    constexpr unsigned char kLead[] = {0x00, 0xC0, 0xE0, 0xF0};  // by the count of bytes that follow
+    std::string out;
+    for (std::size_t i = 0; text != nullptr && i < n && text[i] != 0; ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        const int extra = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+        out.push_back(static_cast<char>(kLead[extra] | (c >> (6 * extra))));
+        for (int k = extra - 1; k >= 0; --k)
+            out.push_back(static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F)));
+    }
+    return out;
+}
+
+std::u16string Utf16(const std::string& text)
+{
+    std::u16string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const int extra = b < 0x80 ? 0 : b < 0xE0 ? 1 : b < 0xF0 ? 2 : 3;
+        char32_t c = extra == 0 ? b : b & (0x3F >> extra);
+        for (int k = 1; k <= extra && i + k < text.size(); ++k)
+            c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        i += static_cast<std::size_t>(extra) + 1;
+        if (c >= 0x10000)
+            out.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10))), c = 0xDC00 + ((c - 0x10000) & 0x3FF);
+        out.push_back(static_cast<char16_t>(c));
+    }
+    return out;
+}
+
+// Copies text and its terminator into out (size characters); false when it does not fit.
+bool CopyWide(const std::u16string& text, WCHAR* out, std::size_t size)
+{
+    if (text.size() >= size)
+        return false;
+    std::copy(text.begin(), text.end(), out);
+    out[text.size()] = 0;
+    return true;
 }
 
 // The lower-case path a handle and a subkey stand for; empty for an unknown
@@ -141,14 +187,38 @@ DWORD GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId)
     return window != nullptr ? 1 : 0;
 }
 
-UINT WinExec(LPCSTR lpCmdLine, UINT uCmdShow)
+namespace {
+thread_local DWORD LastError = 0;
+}  // namespace
+
+// The launcher answers as WinExec would: above 31 for a started program.
+BOOL CreateProcessW(LPCWSTR, LPWSTR lpCommandLine, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, void*,
+                    LPCWSTR, STARTUPINFOW* lpStartupInfo, PROCESS_INFORMATION* lpProcessInformation)
 {
-    const std::string command = lpCmdLine != nullptr ? lpCmdLine : "";
-    const fake::Launcher launcher = Locked([&](Machine& m) { return m.execs.push_back({command, uCmdShow}), m.launcher; });
-    return launcher ? launcher(command, uCmdShow) : 2;
+    const std::string command = Utf8(lpCommandLine);
+    const UINT show = lpStartupInfo != nullptr && (lpStartupInfo->dwFlags & STARTF_USESHOWWINDOW) != 0
+                          ? lpStartupInfo->wShowWindow
+                          : 1;
+    const fake::Launcher launcher = Locked([&](Machine& m) { return m.execs.push_back({command, show}), m.launcher; });
+    const UINT result = launcher ? launcher(command, show) : ERROR_FILE_NOT_FOUND;
+    *lpProcessInformation = {};
+    LastError = result > 31 ? 0 : result;
+    return result > 31 ? TRUE : FALSE;
 }
 
-LPSTR GetCommandLineA() { return Locked([](Machine& m) { return m.commandLine.data(); }); }
+DWORD WaitForInputIdle(HANDLE, DWORD) { return 0; }
+
+// Like Windows, a name that does not fit is cut and the size returned.
+DWORD GetModuleFileNameW(HMODULE, LPWSTR lpFilename, DWORD nSize)
+{
+    const std::u16string name = Utf16(Locked([](Machine& m) { return m.moduleFileName; }));
+    if (nSize == 0)
+        return 0;
+    const std::size_t n = std::min<std::size_t>(name.size(), nSize - 1);
+    std::copy_n(name.begin(), n, lpFilename);
+    lpFilename[n] = 0;
+    return n < name.size() ? nSize : static_cast<DWORD>(n);
+}
 
 void Sleep(DWORD dwMilliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(dwMilliseconds)); }
 
@@ -176,6 +246,37 @@ LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LP
     if (lpcbData != nullptr)
         *lpcbData = needed;
     return fits ? ERROR_SUCCESS : ERROR_MORE_DATA;
+}
+
+// Wide values are kept as UTF-8.
+LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
+{
+    std::lock_guard lock(mutex);
+    const std::string* value = Value(KeyPath(hKey), Utf8(lpValueName).c_str());
+    if (value == nullptr)
+        return ERROR_FILE_NOT_FOUND;
+    if (lpType != nullptr)
+        *lpType = REG_SZ;
+    const std::u16string text = Utf16(*value);
+    const auto needed = static_cast<DWORD>((text.size() + 1) * sizeof(WCHAR));
+    const bool fits = lpData == nullptr || (lpcbData != nullptr && *lpcbData >= needed);
+    if (lpData != nullptr && fits)
+        std::memcpy(lpData, text.c_str(), needed);
+    if (lpcbData != nullptr)
+        *lpcbData = needed;
+    return fits ? ERROR_SUCCESS : ERROR_MORE_DATA;
+}
+
+LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD, const BYTE* lpData, DWORD cbData)
+{
+    std::lock_guard lock(mutex);
+    const std::string path = KeyPath(hKey);
+    std::u16string text(cbData / sizeof(WCHAR), 0);
+    if (lpData != nullptr)
+        std::memcpy(text.data(), lpData, text.size() * sizeof(WCHAR));
+    if (!path.empty())
+        M().registry[path][Lower(Utf8(lpValueName).c_str())] = Utf8(text.c_str(), text.size());
+    return path.empty() ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
 }
 
 // Like Win32, the length is taken from the text, not from cbData.
@@ -247,6 +348,8 @@ DWORD GetLogicalDriveStringsA(DWORD nBufferLength, LPSTR lpBuffer)
     return static_cast<DWORD>(all.size());
 }
 
+void SHChangeNotify(LONG, UINT, const void*, const void*) { Locked([](Machine& m) { ++m.shellNotifications; }); }
+
 UINT GetDriveTypeA(LPCSTR lpRootPathName)
 {
     std::lock_guard lock(mutex);
@@ -260,11 +363,9 @@ UINT GetDriveTypeA(LPCSTR lpRootPathName)
 
 namespace {
 
-thread_local DWORD LastError = 0;
-
-std::string UnixPath(LPCSTR path)
+std::string UnixPath(const WCHAR* path)
 {
-    std::string p = path;
+    std::string p = Utf8(path);
     std::replace(p.begin(), p.end(), '\\', '/');
     return p;
 }
@@ -274,8 +375,8 @@ struct Search {
     std::string folder;  // ends in '/'
 };
 
-// Wine's way: a name beginning with "." is hidden.
-bool NextEntry(Search* s, WIN32_FIND_DATAA* fd)
+// Wine's way: a name beginning with "." is hidden. Short names are those the test gave.
+bool NextEntry(Search* s, WIN32_FIND_DATAW* fd)
 {
     while (const dirent* e = readdir(s->dir)) {
         struct stat link {}, target {};
@@ -287,7 +388,9 @@ bool NextEntry(Search* s, WIN32_FIND_DATAA* fd)
         const bool dots = std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0;
         fd->dwFileAttributes = (isDir ? FILE_ATTRIBUTE_DIRECTORY : 0) | (isLink ? FILE_ATTRIBUTE_REPARSE_POINT : 0) |
                                (e->d_name[0] == '.' && !dots ? FILE_ATTRIBUTE_HIDDEN : 0);
-        std::snprintf(fd->cFileName, sizeof fd->cFileName, "%s", e->d_name);
+        const std::string shortName = Locked([&](Machine& m) { return m.shortNames.count(path) ? m.shortNames[path] : ""; });
+        if (!CopyWide(Utf16(e->d_name), fd->cFileName, MAX_PATH) || !CopyWide(Utf16(shortName), fd->cAlternateFileName, 14))
+            continue;
         return true;
     }
     return false;
@@ -306,12 +409,17 @@ HANDLE Failed(DWORD Error)
 
 }  // namespace
 
-HANDLE FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA* lpFindFileData)
+// A folder's entries ("<folder>\\*.*"), or the one entry a full path names.
+HANDLE FindFirstFileW(LPCWSTR lpFileName, WIN32_FIND_DATAW* lpFindFileData)
 {
-    std::string folder = UnixPath(lpFileName);
-    if (folder.size() < 3 || folder.compare(folder.size() - 3, 3, "*.*") != 0)
-        return Failed(ERROR_FILE_NOT_FOUND);
-    folder.resize(folder.size() - 3);
+    std::string folder = UnixPath(lpFileName), only;
+    if (folder.size() < 3 || folder.compare(folder.size() - 3, 3, "*.*") != 0) {
+        const std::size_t slash = folder.rfind('/');
+        only = folder.substr(slash + 1);
+        folder.resize(slash + 1);
+    } else {
+        folder.resize(folder.size() - 3);
+    }
     const bool denied = Locked([&](Machine& m) {
         return std::find(m.deniedFolders.begin(), m.deniedFolders.end(), folder) != m.deniedFolders.end();
     });
@@ -319,14 +427,17 @@ HANDLE FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA* lpFindFileData)
     if (dir == nullptr)
         return Failed(denied || errno == EACCES ? ERROR_ACCESS_DENIED : 3 /* path not found */);
     auto* search = new Search{dir, folder};
-    if (!NextEntry(search, lpFindFileData)) {
+    bool found = NextEntry(search, lpFindFileData);
+    while (found && !only.empty() && Utf8(lpFindFileData->cFileName) != only)
+        found = NextEntry(search, lpFindFileData);
+    if (!found) {
         FindClose(search);
         return Failed(ERROR_FILE_NOT_FOUND);
     }
     return search;
 }
 
-BOOL FindNextFileA(HANDLE hFindFile, WIN32_FIND_DATAA* lpFindFileData)
+BOOL FindNextFileW(HANDLE hFindFile, WIN32_FIND_DATAW* lpFindFileData)
 {
     return NextEntry(static_cast<Search*>(hFindFile), lpFindFileData) ? TRUE : FALSE;
 }
@@ -339,7 +450,15 @@ BOOL FindClose(HANDLE hFindFile)
     return TRUE;
 }
 
-HANDLE CreateFileA(LPCSTR lpFileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE)
+DWORD GetFileAttributesW(LPCWSTR lpFileName)
+{
+    struct stat st {};
+    if (stat(UnixPath(lpFileName).c_str(), &st) != 0)
+        return LastError = ERROR_FILE_NOT_FOUND, INVALID_FILE_ATTRIBUTES;
+    return S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : 0x80 /* normal */;
+}
+
+HANDLE CreateFileW(LPCWSTR lpFileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE)
 {
     struct stat st {};
     if (stat(UnixPath(lpFileName).c_str(), &st) != 0)
@@ -355,6 +474,7 @@ BOOL GetFileInformationByHandle(HANDLE hFile, BY_HANDLE_FILE_INFORMATION* lpFile
     return TRUE;
 }
 
+// Only files are closed here: a started process comes with no handles.
 BOOL CloseHandle(HANDLE hObject)
 {
     delete static_cast<FileInfo*>(hObject);
@@ -417,8 +537,13 @@ std::vector<MessageBoxCall> MessageBoxCalls() { return Locked([](Machine& m) { r
 void SetDrives(std::vector<std::pair<std::string, UINT>> drives) { Locked([&](Machine& m) { m.drives = std::move(drives); }); }
 void SetLauncher(Launcher launcher) { Locked([&](Machine& m) { m.launcher = std::move(launcher); }); }
 std::vector<std::pair<std::string, UINT>> ExecCalls() { return Locked([](Machine& m) { return m.execs; }); }
-void SetCommandLine(const std::string& cmdLine) { Locked([&](Machine& m) { m.commandLine = cmdLine; }); }
+void SetModuleFileName(const std::string& path) { Locked([&](Machine& m) { m.moduleFileName = path; }); }
 void DenyFolder(const std::string& folder) { Locked([&](Machine& m) { m.deniedFolders.push_back(folder + "/"); }); }
+void SetShortName(const std::string& path, const std::string& shortName)
+{
+    Locked([&](Machine& m) { m.shortNames[path] = shortName; });
+}
+int ShellNotifications() { return Locked([](Machine& m) { return m.shellNotifications; }); }
 
 Control::Control(const std::string& className)
     : hwnd_(CreateWindow(className, [this](UINT msg, WPARAM wParam, LPARAM lParam) { return Handle(msg, wParam, lParam); }))
@@ -459,10 +584,15 @@ LRESULT Control::Handle(UINT msg, WPARAM wParam, LPARAM lParam)
 //
 // The stand-in's ANSI code page is ISO-8859-1: the first 256 code points
 // exist, anything else (a surrogate pair counts as one character) becomes
-// the default character. Like Windows, 0 when the output does not fit.
+// the default character. Like Windows, 0 when the output does not fit, and
+// a length of -1 converts the text with its terminator.
+UINT GetACP() { return 28591; }
+
 int WideCharToMultiByte(UINT, DWORD, const WCHAR* lpWideCharStr, int cchWideChar, LPSTR lpMultiByteStr,
                         int cbMultiByte, LPCSTR lpDefaultChar, BOOL* lpUsedDefaultChar)
 {
+    if (cchWideChar < 0)
+        cchWideChar = static_cast<int>(std::char_traits<WCHAR>::length(lpWideCharStr)) + 1;
     int n = 0;
     BOOL usedDefault = FALSE;
     for (int i = 0; i < cchWideChar; ++i, ++n) {

@@ -4,7 +4,8 @@
 // the callback on the sender's thread, one message at a time per window, as a
 // Win32 window serialises what it receives. The registry is a map, message
 // boxes answer from a queue the test fills, drives and the command line are
-// set by the test. Reset() returns everything to a clean machine.
+// set by the test. Wide texts are UTF-16 and kept as UTF-8; the ANSI code
+// page is ISO-8859-1. Reset() returns everything to a clean machine.
 #pragma once
 
 #include "platform.h"
@@ -19,7 +20,7 @@ namespace fake {
 
 using WindowProc = std::function<LRESULT(UINT msg, WPARAM wParam, LPARAM lParam)>;
 
-// Clears windows, registry, message boxes, drives, launcher and command line.
+// Clears windows, registry, message boxes, drives, launcher, module name and short names.
 void Reset();
 
 // Registers a top-level window; FindWindowExA returns windows of one class
@@ -45,15 +46,21 @@ std::vector<MessageBoxCall> MessageBoxCalls();
 // Drives, as GetLogicalDriveStringsA lists them, with their types.
 void SetDrives(std::vector<std::pair<std::string, UINT>> drives);
 
-// WinExec: the launcher decides what starting a command means.
+// CreateProcessW: the launcher decides what starting a command (UTF-8)
+// means, answering as WinExec would (above 31: started).
 using Launcher = std::function<UINT(const std::string& cmdLine, UINT show)>;
 void SetLauncher(Launcher launcher);
 std::vector<std::pair<std::string, UINT>> ExecCalls();
 
-void SetCommandLine(const std::string& cmdLine);
+// What GetModuleFileNameW answers (UTF-8).
+void SetModuleFileName(const std::string& path);
 
-// FindFirstFileA refuses to search this folder (a Unix path without its final '/').
+// FindFirstFileW refuses to search this folder (a Unix path without its final '/').
 void DenyFolder(const std::string& folder);
+// The file or folder (a Unix path) has this short 8.3 name; others have none.
+void SetShortName(const std::string& path, const std::string& shortName);
+// How many times SHChangeNotify was called.
+int ShellNotifications();
 
 // A control window that remembers what the program wrote into it.
 class Control {
