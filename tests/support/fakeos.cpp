@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <thread>
@@ -31,7 +32,6 @@ struct Machine {
     std::vector<std::shared_ptr<Window>> windows;  // HWND = index + 1
     std::map<std::string, Values> registry;        // lower-case key path -> values
     std::vector<std::string> openKeys;             // HKEY = index + kFirstKey
-    std::map<std::string, Values> profiles;        // file + "\n" + section -> keys
     std::deque<int> answers;
     std::vector<fake::MessageBoxCall> boxes;
     std::vector<std::pair<std::string, UINT>> drives;
@@ -75,38 +75,13 @@ std::string Lower(const char* text)
 }
 
 // Wide (UTF-16) text and the UTF-8 the stand-in keeps, both ways.
-std::string Utf8(const WCHAR* text, std::size_t n = std::string::npos)
+std::string Utf8(const WCHAR* text, std::size_t n = std::u16string_view::npos)
 {
-    constexpr unsigned char kLead[] = {0x00, 0xC0, 0xE0, 0xF0};  // by the count of bytes that follow
-    std::string out;
-    for (std::size_t i = 0; text != nullptr && i < n && text[i] != 0; ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        const int extra = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
-        out.push_back(static_cast<char>(kLead[extra] | (c >> (6 * extra))));
-        for (int k = extra - 1; k >= 0; --k)
-            out.push_back(static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F)));
-    }
-    return out;
+    const std::u16string_view view = text == nullptr ? u"" : std::u16string_view(text);
+    return std::filesystem::path(view.substr(0, n)).string();
 }
 
-std::u16string Utf16(const std::string& text)
-{
-    std::u16string out;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        const int extra = b < 0x80 ? 0 : b < 0xE0 ? 1 : b < 0xF0 ? 2 : 3;
-        char32_t c = extra == 0 ? b : b & (0x3F >> extra);
-        for (int k = 1; k <= extra && i + k < text.size(); ++k)
-            c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-        i += static_cast<std::size_t>(extra) + 1;
-        if (c >= 0x10000)
-            out.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10))), c = 0xDC00 + ((c - 0x10000) & 0x3FF);
-        out.push_back(static_cast<char16_t>(c));
-    }
-    return out;
-}
+std::u16string Utf16(const std::string& text) { return std::filesystem::path(text).u16string(); }
 
 // Copies text and its terminator into out (size characters); false when it does not fit.
 bool CopyWide(const std::u16string& text, WCHAR* out, std::size_t size)
@@ -151,8 +126,6 @@ const std::string* Value(const std::string& path, const char* name)
     return key != M().registry.end() && value != key->second.end() ? &value->second : nullptr;
 }
 
-// A profile's keys, found by the file's and the section's name. Call locked.
-Values& Profile(LPCSTR file, LPCSTR section) { return M().profiles[Lower(file).append("\n").append(Lower(section))]; }
 
 }  // namespace
 
@@ -196,9 +169,7 @@ BOOL CreateProcessW(LPCWSTR, LPWSTR lpCommandLine, LPSECURITY_ATTRIBUTES, LPSECU
                     LPCWSTR, STARTUPINFOW* lpStartupInfo, PROCESS_INFORMATION* lpProcessInformation)
 {
     const std::string command = Utf8(lpCommandLine);
-    const UINT show = lpStartupInfo != nullptr && (lpStartupInfo->dwFlags & STARTF_USESHOWWINDOW) != 0
-                          ? lpStartupInfo->wShowWindow
-                          : 1;
+    const UINT show = lpStartupInfo->wShowWindow;
     const fake::Launcher launcher = Locked([&](Machine& m) { return m.execs.push_back({command, show}), m.launcher; });
     const UINT result = launcher ? launcher(command, show) : ERROR_FILE_NOT_FOUND;
     *lpProcessInformation = {};
@@ -208,16 +179,11 @@ BOOL CreateProcessW(LPCWSTR, LPWSTR lpCommandLine, LPSECURITY_ATTRIBUTES, LPSECU
 
 DWORD WaitForInputIdle(HANDLE, DWORD) { return 0; }
 
-// Like Windows, a name that does not fit is cut and the size returned.
+// Like Windows, the size given when the name does not fit.
 DWORD GetModuleFileNameW(HMODULE, LPWSTR lpFilename, DWORD nSize)
 {
     const std::u16string name = Utf16(Locked([](Machine& m) { return m.moduleFileName; }));
-    if (nSize == 0)
-        return 0;
-    const std::size_t n = std::min<std::size_t>(name.size(), nSize - 1);
-    std::copy_n(name.begin(), n, lpFilename);
-    lpFilename[n] = 0;
-    return n < name.size() ? nSize : static_cast<DWORD>(n);
+    return CopyWide(name, lpFilename, nSize) ? static_cast<DWORD>(name.size()) : nSize;
 }
 
 void Sleep(DWORD dwMilliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(dwMilliseconds)); }
@@ -231,34 +197,20 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM, HKEY* phkResult)
 
 LONG RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, HKEY* phkResult) { return OpenKey(hKey, lpSubKey, phkResult, true); }
 
-LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
-{
-    std::lock_guard lock(mutex);
-    const std::string* value = Value(KeyPath(hKey), lpValueName);
-    if (value == nullptr)
-        return ERROR_FILE_NOT_FOUND;
-    if (lpType != nullptr)
-        *lpType = REG_SZ;
-    const auto needed = static_cast<DWORD>(value->size() + 1);
-    const bool fits = lpData == nullptr || (lpcbData != nullptr && *lpcbData >= needed);
-    if (lpData != nullptr && fits)
-        std::memcpy(lpData, value->c_str(), needed);
-    if (lpcbData != nullptr)
-        *lpcbData = needed;
-    return fits ? ERROR_SUCCESS : ERROR_MORE_DATA;
-}
+namespace {
 
-// Wide values are kept as UTF-8.
-LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
+// Hands out a value, converted, with its terminator as RegQueryValueEx does.
+template <typename Text>
+LONG GiveValue(HKEY hKey, const std::string& name, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData, Text (*convert)(const std::string&))
 {
     std::lock_guard lock(mutex);
-    const std::string* value = Value(KeyPath(hKey), Utf8(lpValueName).c_str());
+    const std::string* value = Value(KeyPath(hKey), name.c_str());
     if (value == nullptr)
         return ERROR_FILE_NOT_FOUND;
     if (lpType != nullptr)
         *lpType = REG_SZ;
-    const std::u16string text = Utf16(*value);
-    const auto needed = static_cast<DWORD>((text.size() + 1) * sizeof(WCHAR));
+    const Text text = convert(*value);
+    const auto needed = static_cast<DWORD>((text.size() + 1) * sizeof text[0]);
     const bool fits = lpData == nullptr || (lpcbData != nullptr && *lpcbData >= needed);
     if (lpData != nullptr && fits)
         std::memcpy(lpData, text.c_str(), needed);
@@ -267,16 +219,35 @@ LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD, LPDWORD lpType, L
     return fits ? ERROR_SUCCESS : ERROR_MORE_DATA;
 }
 
-LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD, const BYTE* lpData, DWORD cbData)
+LONG SetValue(HKEY hKey, const std::string& name, const std::string& text)
 {
     std::lock_guard lock(mutex);
     const std::string path = KeyPath(hKey);
+    if (!path.empty())
+        M().registry[path][Lower(name.c_str())] = text;
+    return path.empty() ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
+}
+
+}  // namespace
+
+LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
+{
+    return GiveValue<std::string>(hKey, lpValueName != nullptr ? lpValueName : "", lpType, lpData, lpcbData,
+                                  [](const std::string& v) { return v; });
+}
+
+// Wide values are kept as UTF-8.
+LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
+{
+    return GiveValue<std::u16string>(hKey, Utf8(lpValueName), lpType, lpData, lpcbData, Utf16);
+}
+
+LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD, const BYTE* lpData, DWORD cbData)
+{
     std::u16string text(cbData / sizeof(WCHAR), 0);
     if (lpData != nullptr)
         std::memcpy(text.data(), lpData, text.size() * sizeof(WCHAR));
-    if (!path.empty())
-        M().registry[path][Lower(Utf8(lpValueName).c_str())] = Utf8(text.c_str(), text.size());
-    return path.empty() ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
+    return SetValue(hKey, Utf8(lpValueName), Utf8(text.c_str(), text.size()));
 }
 
 // Like Win32, the length is taken from the text, not from cbData.
@@ -292,31 +263,15 @@ LONG RegSetValueA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPCSTR lpData, DWORD)
 
 LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD, const BYTE* lpData, DWORD cbData)
 {
-    std::lock_guard lock(mutex);
-    const std::string path = KeyPath(hKey);
     const auto* text = reinterpret_cast<const char*>(lpData);
-    if (!path.empty())
-        M().registry[path][Lower(lpValueName)] = text != nullptr ? std::string(text, strnlen(text, cbData)) : "";
-    return path.empty() ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
+    return SetValue(hKey, lpValueName != nullptr ? lpValueName : "", text != nullptr ? std::string(text, strnlen(text, cbData)) : "");
 }
 
 LONG RegCloseKey(HKEY) { return ERROR_SUCCESS; }
 
-// Profiles live in memory, keyed by the file name.
-UINT GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, int nDefault, LPCSTR lpFileName)
-{
-    std::lock_guard lock(mutex);
-    const Values& keys = Profile(lpFileName, lpAppName);
-    const auto found = keys.find(Lower(lpKeyName));
-    return static_cast<UINT>(found != keys.end() ? std::atoi(found->second.c_str()) : nDefault);
-}
-
-BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName)
-{
-    std::lock_guard lock(mutex);
-    Profile(lpFileName, lpAppName)[Lower(lpKeyName)] = lpString != nullptr ? lpString : "";
-    return TRUE;
-}
+// The program never calls the profile functions: no profile file exists.
+UINT GetPrivateProfileIntA(LPCSTR, LPCSTR, int nDefault, LPCSTR) { return static_cast<UINT>(nDefault); }
+BOOL WritePrivateProfileStringA(LPCSTR, LPCSTR, LPCSTR, LPCSTR) { return FALSE; }
 
 // rename() replaces the target in one step, as MoveFileExA with
 // MOVEFILE_REPLACE_EXISTING does.
@@ -453,9 +408,8 @@ BOOL FindClose(HANDLE hFindFile)
 DWORD GetFileAttributesW(LPCWSTR lpFileName)
 {
     struct stat st {};
-    if (stat(UnixPath(lpFileName).c_str(), &st) != 0)
-        return LastError = ERROR_FILE_NOT_FOUND, INVALID_FILE_ATTRIBUTES;
-    return S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : 0x80 /* normal */;
+    const bool exists = stat(UnixPath(lpFileName).c_str(), &st) == 0;
+    return !exists ? INVALID_FILE_ATTRIBUTES : S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : 0x80 /* normal */;
 }
 
 HANDLE CreateFileW(LPCWSTR lpFileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE)
@@ -539,10 +493,7 @@ void SetLauncher(Launcher launcher) { Locked([&](Machine& m) { m.launcher = std:
 std::vector<std::pair<std::string, UINT>> ExecCalls() { return Locked([](Machine& m) { return m.execs; }); }
 void SetModuleFileName(const std::string& path) { Locked([&](Machine& m) { m.moduleFileName = path; }); }
 void DenyFolder(const std::string& folder) { Locked([&](Machine& m) { m.deniedFolders.push_back(folder + "/"); }); }
-void SetShortName(const std::string& path, const std::string& shortName)
-{
-    Locked([&](Machine& m) { m.shortNames[path] = shortName; });
-}
+void SetShortName(const std::string& path, const std::string& name) { Locked([&](Machine& m) { m.shortNames[path] = name; }); }
 int ShellNotifications() { return Locked([](Machine& m) { return m.shellNotifications; }); }
 
 Control::Control(const std::string& className)
@@ -560,7 +511,7 @@ LRESULT Control::Handle(UINT msg, WPARAM wParam, LPARAM lParam)
     switch (msg) {
     case WM_SETTEXT:
         text_ = out != nullptr ? out : "";
-        return ++textWrites_, TRUE;
+        return TRUE;
     case WM_GETTEXT:
         if (out != nullptr && wParam > 0)
             std::memcpy(out, text_.data(), n), out[n] = '\0';

@@ -74,8 +74,6 @@ public:
     std::string Text() const { return Locked(text_); }
     int Check() const { return Locked(check_); }
     int Pos() const { return Locked(pos_); }
-    // How many times the text was written.
-    int TextWrites() const { return Locked(textWrites_); }
 
 private:
     LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam);
@@ -88,7 +86,7 @@ private:
 
     mutable std::mutex mutex_;
     std::string text_;
-    int check_ = 0, pos_ = 0, textWrites_ = 0;
+    int check_ = 0, pos_ = 0;
     HWND hwnd_ = nullptr;
 };
 
