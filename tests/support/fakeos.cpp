@@ -41,6 +41,7 @@ struct Machine {
     std::vector<std::string> deniedFolders;
     std::map<std::string, std::string> shortNames;  // Unix path -> short name
     int shellNotifications = 0;
+    std::map<std::string, std::pair<AUDIOFORMAT, std::shared_ptr<const std::vector<float>>>> audio;
 };
 
 // Everything a test may change, under one lock.
@@ -496,6 +497,11 @@ void DenyFolder(const std::string& folder) { Locked([&](Machine& m) { m.deniedFo
 void SetShortName(const std::string& path, const std::string& name) { Locked([&](Machine& m) { m.shortNames[path] = name; }); }
 int ShellNotifications() { return Locked([](Machine& m) { return m.shellNotifications; }); }
 
+void SetAudio(const std::string& path, AUDIOFORMAT format, std::vector<float> samples)
+{
+    Locked([&](Machine& m) { m.audio[path] = {format, std::make_shared<const std::vector<float>>(std::move(samples))}; });
+}
+
 Control::Control(const std::string& className)
     : hwnd_(CreateWindow(className, [this](UINT msg, WPARAM wParam, LPARAM lParam) { return Handle(msg, wParam, lParam); }))
 {
@@ -572,3 +578,18 @@ BOOL IsWindow(HWND hWnd)
 }
 UINT timeBeginPeriod(UINT) { return 0; }
 UINT timeEndPeriod(UINT) { return 0; }
+
+// ---- Tandem's decoding service ----
+
+int AudioDecode(const char* Path, AUDIOSINK Sink, void* Param)
+{
+    const auto audio = Locked([&](Machine& m) { return m.audio[Path]; });  // no samples: never set
+    if (!audio.second)
+        return AUDIO_CANNOTDECODE;
+    const auto channels = static_cast<std::size_t>(audio.first.iChannels);
+    const std::size_t frames = audio.second->size() / channels, block = 1001;  // a size no part of the meter divides
+    for (std::size_t at = 0; at < frames; at += block)
+        if (Sink(&audio.first, audio.second->data() + at * channels, std::min(block, frames - at), Param) == 0)
+            return AUDIO_STOPPED;
+    return AUDIO_DONE;
+}

@@ -3,9 +3,10 @@
 // "Windows" are callbacks registered under a class name; SendMessageA calls
 // the callback on the sender's thread, one message at a time per window, as a
 // Win32 window serialises what it receives. The registry is a map, message
-// boxes answer from a queue the test fills, drives and the command line are
-// set by the test. Wide texts are UTF-16 and kept as UTF-8; the ANSI code
-// page is ISO-8859-1. Reset() returns everything to a clean machine.
+// boxes answer from a queue the test fills, drives, the program's path,
+// short names and the decodable sound files are set by the test. Wide texts
+// are UTF-16 and kept as UTF-8; the ANSI code page is ISO-8859-1. Reset()
+// returns everything to a clean machine.
 #pragma once
 
 #include "platform.h"
@@ -61,6 +62,9 @@ void DenyFolder(const std::string& folder);
 void SetShortName(const std::string& path, const std::string& shortName);
 // How many times SHChangeNotify was called.
 int ShellNotifications();
+// AudioDecode of path hands these interleaved samples to the sink in blocks
+// of 1001 frames; paths never set cannot be decoded.
+void SetAudio(const std::string& path, AUDIOFORMAT format, std::vector<float> samples);
 
 // A control window that remembers what the program wrote into it.
 class Control {
