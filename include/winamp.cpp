@@ -1,7 +1,6 @@
 #include "winamp.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 #include <string_view>
 
@@ -57,8 +56,10 @@ HWND UnregisteredWindow()
     return nullptr;
 }
 
-// Reads the open command into PlayerCommand; false (and the command empty)
-// when a key or the value is missing or the value does not fit whole.
+// Reads the open command into PlayerCommand; false when no player is
+// registered (a key or the value missing, or the value empty). A value that
+// does not fit whole leaves the command empty: cut, it would start some
+// other program.
 bool ReadOpenCommand()
 {
     PlayerCommand[0] = 0;
@@ -75,19 +76,16 @@ bool ReadOpenCommand()
     DWORD size = sizeof PlayerCommand;
     const LONG read = RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<LPBYTE>(PlayerCommand), &size);
     RegCloseKey(key);
-    // A value without its terminator is terminated here, unless it fills the
-    // whole buffer: a cut command line would start some other program.
+    // A value without its terminator is terminated here, unless it fills the whole buffer.
     const std::size_t n = size / sizeof(WCHAR);
-    if (read != ERROR_SUCCESS || n > MAXL_WAMPPATH || (n == MAXL_WAMPPATH && PlayerCommand[n - 1] != 0)) {
-        PlayerCommand[0] = 0;
-        return false;
-    }
-    PlayerCommand[n < MAXL_WAMPPATH ? n : MAXL_WAMPPATH - 1] = 0;
-    return true;
+    const bool whole = read == ERROR_SUCCESS && (n < MAXL_WAMPPATH || PlayerCommand[MAXL_WAMPPATH - 1] == 0);
+    PlayerCommand[whole ? std::min<std::size_t>(n, MAXL_WAMPPATH - 1) : 0] = 0;
+    return read == ERROR_MORE_DATA || (read == ERROR_SUCCESS && (!whole || PlayerCommand[0] != 0));
 }
 
-// The quoted path of tplayer.exe beside this program, when it is there.
-bool OwnPlayerCommand()
+// The quoted path of tplayer.exe beside this program into PlayerCommand;
+// empty when it is not there.
+void OwnPlayerCommand()
 {
     WCHAR* path = PlayerCommand + 1;
     const DWORD room = MAXL_WAMPPATH - 2;  // the quotes
@@ -96,14 +94,13 @@ bool OwnPlayerCommand()
     const std::size_t folder = program.rfind(WCHAR('\\')) + 1;
     PlayerCommand[0] = 0;
     if (folder == 0 || folder + sizeof strOwnPlayer + 1 > room)
-        return false;
+        return;
     std::copy(strOwnPlayer, strOwnPlayer + sizeof strOwnPlayer, path + folder);
     if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES)
-        return false;
+        return;
     const std::size_t end = folder + sizeof strOwnPlayer;  // past the terminator, where the closing quote goes
     PlayerCommand[0] = PlayerCommand[end] = '"';
     PlayerCommand[end + 1] = 0;
-    return true;
 }
 
 // Starts the command minimised, as WinExec does, and waits until it is ready for input.
@@ -217,7 +214,7 @@ int WAmpCheck()
 void WAmpRun(int Instances)
 {
     RunError = 0;
-    const bool registered = ReadOpenCommand() && PlayerCommand[0] != 0;
+    const bool registered = ReadOpenCommand();
     const std::size_t length = std::char_traits<WCHAR>::length(PlayerCommand);
     if (registered && length >= kDocumentPlaceholderLength)
         PlayerCommand[length - kDocumentPlaceholderLength] = 0;

@@ -108,9 +108,9 @@ int WAmpCheck();
 // Reads the open command of the player's file class, cuts off its document
 // placeholder and starts it Instances times, minimised. Where no player is
 // registered (the keys missing, or the command empty) it starts tplayer.exe
-// beside this program instead; with neither, or when the command does not
-// fit whole, it starts nothing and WAmpPath is empty. WAmpPath holds the
-// command as ANSI text; it is read and started wide.
+// beside this program instead. With neither, or a command that does not fit
+// whole, it starts nothing and WAmpPath is empty. The command is read and
+// started wide; WAmpPath holds it as ANSI text.
 void WAmpRun(int Instances);
 // Why the last WAmpRun's start failed: the system's error code, 0 when none did.
 DWORD WAmpGetRunError();
