@@ -517,7 +517,10 @@ std::wstring BesideProgram(const wchar_t* Name)
     return slash == std::wstring_view::npos ? std::wstring() : std::wstring(program.substr(0, slash + 1)) + Name;
 }
 
-bool FileExists(const std::wstring& Path) { return !Path.empty() && GetFileAttributesW(Path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool FileExists(const std::wstring& Path)
+{
+    return !Path.empty() && GetFileAttributesW(Path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 // The help file beside the program when there is one; the WinHelp viewer is
 // gone from today's Windows, so otherwise the manual opens in the browser.
@@ -528,8 +531,10 @@ void DlgMainHelp()
         return;
     }
     const std::wstring manual = BesideProgram(strManualFile);
-    if (!FileExists(manual) ||
-        reinterpret_cast<INT_PTR>(ShellExecuteW(hwndMain, L"open", manual.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) <= 32)
+    const auto opened = [&] {
+        return reinterpret_cast<INT_PTR>(ShellExecuteW(hwndMain, L"open", manual.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    };
+    if (!FileExists(manual) || opened() <= 32)
         ErrorMsg(hwndMain, "The manual (manual\\manual.html beside tandem.exe) could not be opened.");
 }
 

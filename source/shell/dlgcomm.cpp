@@ -18,7 +18,7 @@ namespace {
 constexpr DWORD kOpenFlags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
 constexpr DWORD kSaveFlags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
 
-// Length of Length bytes of ANSI text (-1: up to and with its terminator) as wide text.
+// Length bytes of ANSI text (-1: up to and with its terminator) as wide text.
 std::wstring Widen(const char* Text, int Length)
 {
     const int n = MultiByteToWideChar(CP_ACP, 0, Text, Length, nullptr, 0);

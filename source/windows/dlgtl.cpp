@@ -151,8 +151,8 @@ struct ADDSTATE {
     char Root[4];  // the drive root whose type is in RootRemovable
     int RootRemovable;
     int Skipped;                      // files whose path is longer than a track's file name
-    int Unnamed;                      // files without an ANSI path
-    std::vector<std::wstring> Named;  // the first of them, as the file system names them
+    int NoAnsi;                             // files without an ANSI path
+    std::vector<std::wstring> NoAnsiNames;  // the first of them, as the file system names them
     WALKSTATS Walk;
 };
 
@@ -200,9 +200,9 @@ void DlgTLAdd1File(const char* FileName, ADDSTATE& State)
 
 void DlgTLNoAnsiPath(const WCHAR* Path, ADDSTATE& State)
 {
-    if (State.Named.size() < MAXI_LISTEDFILES)
-        State.Named.emplace_back(Path);
-    ++State.Unnamed;
+    if (State.NoAnsiNames.size() < MAXI_LISTEDFILES)
+        State.NoAnsiNames.emplace_back(Path);
+    ++State.NoAnsi;
 }
 
 // A file chosen whole: added under its ANSI path, when it has one.
@@ -221,7 +221,7 @@ void DlgTLAddWide(const WCHAR* Path, ADDSTATE& State)
 void DlgTLReportSkipped(const ADDSTATE& State)
 {
     const int skipped = State.Skipped + State.Walk.TooLong;
-    if (skipped == 0 && State.Unnamed == 0 && State.Walk.Unread == 0 && State.Walk.Links == 0)
+    if (skipped == 0 && State.NoAnsi == 0 && State.Walk.Unread == 0 && State.Walk.Links == 0)
         return;
     char msg[MAXL_MESSAGE] = "";
     std::size_t n = 0;
@@ -232,16 +232,17 @@ void DlgTLReportSkipped(const ADDSTATE& State)
         n += std::strlen(StrFormat(msg + n, sizeof msg - n, "%d folder(s) could not be read.\n", State.Walk.Unread));
     if (State.Walk.Links > 0)
         n += std::strlen(StrFormat(msg + n, sizeof msg - n,
-                                   "%d folder link(s) leading back into the walk were not followed.\n", State.Walk.Links));
+                                   "%d folder link(s) leading back into the walk were not followed.\n",
+                                   State.Walk.Links));
     char reason[MAXL_MESSAGE];
-    if (State.Unnamed > 0)
-        StrFormat(msg + n, sizeof msg - n, "%d file(s) were not added: %s:", State.Unnamed,
+    if (State.NoAnsi > 0)
+        StrFormat(msg + n, sizeof msg - n, "%d file(s) were not added: %s:", State.NoAnsi,
                   DlgNoAnsiName(reason, sizeof reason));
     std::wstring text = DlgWide(strtrimr(msg));
-    for (const std::wstring& name : State.Named)
+    for (const std::wstring& name : State.NoAnsiNames)
         text.append(L"\n").append(name);
-    if (State.Unnamed > static_cast<int>(State.Named.size()))
-        text.append(DlgWide(StrFormat(reason, sizeof reason, "\n... and %d more.", State.Unnamed - static_cast<int>(State.Named.size()))));
+    if (const int more = State.NoAnsi - static_cast<int>(State.NoAnsiNames.size()); more > 0)
+        text.append(DlgWide(StrFormat(reason, sizeof reason, "\n... and %d more.", more)));
     MessageBoxW(hwndTL, text.c_str(), DlgWide(strWarning).c_str(), MB_OK | MB_ICONWARNING);
 }
 
