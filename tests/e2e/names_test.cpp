@@ -45,7 +45,8 @@ TEST_F(NamesTest, ACyrillicFolderAndTrackAreAddedWithTheirTagAndPlayUnderTheirSh
     const std::wstring track = folder + L"\\\u041f\u0435\u0441\u043d\u044f.mp3";
     ASSERT_TRUE(e2e::RunUnix(scratch, "sox -n -r 44100 -c 2 -b 16 t.wav synth 10 sine 600 vol 0.5"
                                       " && lame --quiet -t -b 128 --id3v1-only --ta Band --tt 'White Nights' t.wav t.mp3"));
-    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) && MoveFileW(e2e::Wide(e2e::JoinPath(scratch, "t.mp3")).c_str(), track.c_str()));
+    CreateDirectoryW(folder.c_str(), nullptr);  // left by an earlier run, which the track replaces
+    ASSERT_TRUE(MoveFileExW(e2e::Wide(e2e::JoinPath(scratch, "t.mp3")).c_str(), track.c_str(), MOVEFILE_REPLACE_EXISTING));
     const std::string shortPath = MusicFile(ShortName(folder) + "\\" + ShortName(track));
 
     ASSERT_NO_FATAL_FAILURE(StartTandem());
