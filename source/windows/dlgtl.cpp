@@ -694,8 +694,7 @@ int DlgTLLoadDBase(HWND Owner, const char* Path)
         if (answer != IDYES && answer != IDNO)
             return 0;
         char name[MAXL_DBPATH];
-        int onlyOne = 0;
-        if (answer == IDNO && GetOpenFileName2(Owner, strTitleOpenDB, strFilterDB, name, sizeof name, 0, &onlyOne))
+        if (answer == IDNO && GetOpenFileName2(Owner, strTitleOpenDB, strFilterDB, name, sizeof name))
             StrCopy(path, name);
     }
 }
