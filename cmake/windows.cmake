@@ -25,6 +25,7 @@ tandem_warnings(tandem)
 
 if(EXISTS ${PROJECT_SOURCE_DIR}/player/tplayer.cpp)
   add_executable(tplayer WIN32 player/tplayer.cpp player/tpsound.cpp resources/tplayer.rc)
+  set_source_files_properties(resources/tplayer.rc PROPERTIES OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/resources/art/tplayer.ico)
   target_link_libraries(tplayer PRIVATE tplayer_model ${WIN32_LIBS} strmiids winmm)
   tandem_warnings(tplayer)
 endif()

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
 
 // The module instance every resource is loaded from (set by WinMain).
 extern HINSTANCE hInst;
@@ -17,6 +18,9 @@ extern HWND hwndMain;
 extern HWND hwndTL;
 extern HWND hwndPL;
 
+// The dialog or message box of Tandem that waits for the user: the innermost
+// one over the control panel or a library window; null when none is open.
+HWND DlgOpenDialog();
 // Refuses (with a message over Owner) while a dialog or prompt that may
 // hold a track, item or playlist is open; true then.
 bool DlgLibraryBusy(HWND Owner);
@@ -25,17 +29,25 @@ bool DlgLibraryBusy(HWND Owner);
 constexpr UINT WM_LIBRARYCHANGED = WM_APP + 2;  // wParam: Replaced
 void DlgLibraryChanged(int Replaced);
 // Posted to the control panel when measurements of tracks wait to be collected.
-constexpr UINT WM_ANALYSED = WM_APP + 3;
+constexpr UINT WM_ANALYSED = WM_APP + 5;
 
-// The open-file dialog; FileName receives the choice (maxFileName characters).
-// *OnlyOne is 1 when one complete path came back, 0 for a multiple selection
-// (folder, NUL, names each ended by NUL, final NUL) or a cancel. Nonzero when
-// the user confirmed.
-int GetOpenFileName2(HWND Owner, const char* Title, const char* Filters, char* FileName, int maxFileName, DWORD Flags,
-                     int* OnlyOne);
-// The save-file dialog; the platform asks before an existing file is overwritten.
+// The file dialogs show every name; what they return reaches Tandem in the
+// ANSI form its records keep (AnsiPath, fncomm.h).
+// Why a name has no ANSI form, for the user (one line, no final stop).
+const char* DlgNoAnsiName(char* Text, std::size_t Size);
+// The open-file dialog for one file; FileName receives its ANSI form
+// (maxFileName bytes). Nonzero when the user confirmed a name that has one;
+// any other is refused with a message over Owner.
+int GetOpenFileName2(HWND Owner, const char* Title, const char* Filters, char* FileName, int maxFileName);
+// The save-file dialog likewise; the platform asks before an existing file is overwritten.
 int GetSaveFileName2(HWND Owner, const char* Title, const char* Filters, char* FileName, const char* DefExt,
                      int maxFileName, DWORD Flags);
+// The open-file dialog for several files, wide: Files (maxFiles characters)
+// receives one full path (*OnlyOne 1) or a folder, NUL, names each ended by
+// NUL, final NUL (*OnlyOne 0). Nonzero when the user confirmed.
+int GetOpenFileNames(HWND Owner, const char* Title, const char* Filters, WCHAR* Files, int maxFiles, int* OnlyOne);
+// ANSI text as wide text.
+std::wstring DlgWide(const char* Text);
 // Appends Min, Min + Step, ... up to Max as decimal texts (Step > 0).
 void ComboFillInt(HWND hwnd, int Min, int Max, int Step);
 void ButtonSetImage(HWND hwnd, int ID);
@@ -71,7 +83,7 @@ int LVAnswerFind(HWND Dialog, const NMHDR* Header, int Count, LVROWTEXT RowText)
 // Sets the trackbar's range and puts the thumb at Value, drawn there even
 // when Value equals the position the trackbar had before the range.
 void TrackbarSetRange(HWND hwnd, int Min, int Max, int Value);
-// Lets the user pick a folder; Directory holds MAX_PATH characters. Nonzero on a choice.
-int SelectDirectory(HWND hwndOwner, char* Directory);
+// Lets the user pick a folder, named whole; Directory holds MAX_PATH characters. Nonzero on a choice.
+int SelectDirectory(HWND hwndOwner, WCHAR* Directory);
 // The window's big icon from icon resource ID.
 void DlgSetIcon(HWND hwnd, int ID);

@@ -8,36 +8,93 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <string>
 #include <string_view>
+#include <utility>
 
 namespace {
 
-constexpr int MAXL_ICONTEXT = 260;
+using WIDESTRING = std::basic_string<WCHAR>;
 
-LONG SetDefaultValue(HKEY Key, const char* SubKey, const char* Value)
+// The current user's classes: a standard user may write them, and they
+// reach that user only.
+constexpr char strUserClasses[] = "Software\\Classes\\";
+constexpr char strOpenCommand[] = "\\shell\\open\\command";
+constexpr int MAXL_CLASSKEY = 100;
+constexpr DWORD MAXL_PROGRAMPATH = 1024;
+
+WIDESTRING Widen(const char* Ascii) { return WIDESTRING(Ascii, Ascii + std::strlen(Ascii)); }
+
+// The default value of a key of the file classes, the current user's
+// before the machine's (as the merged view shows them); empty when neither has one.
+WIDESTRING ClassValue(const char* SubKey)
 {
-    return RegSetValueA(Key, SubKey, REG_SZ, Value, static_cast<DWORD>(std::strlen(Value)));
+    const std::pair<HKEY, const char*> places[] = {{HKEY_CURRENT_USER, strUserClasses}, {HKEY_CLASSES_ROOT, ""}};
+    for (const auto& [root, prefix] : places) {
+        char path[MAXL_CLASSKEY + sizeof strUserClasses];
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(root, StrFormat(path, sizeof path, "%s%s", prefix, SubKey), 0, KEY_QUERY_VALUE, &key) !=
+            ERROR_SUCCESS)
+            continue;
+        WCHAR value[MAXL_PROGRAMPATH + 1] = {};
+        DWORD size = sizeof value - sizeof(WCHAR);
+        const LONG read = RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<LPBYTE>(value), &size);
+        RegCloseKey(key);
+        if (read == ERROR_SUCCESS && value[0] != 0)
+            return value;
+    }
+    return {};
+}
+
+// The program an open command starts: its first argument, without quotes.
+WIDESTRING CommandProgram(const WIDESTRING& Command)
+{
+    const bool quoted = !Command.empty() && Command[0] == '"';
+    return Command.substr(quoted ? 1 : 0, Command.find(quoted ? '"' : ' ', 1) - (quoted ? 1 : 0));
+}
+
+// Whether database files open in a program that exists, whoever registered it.
+bool AssociationLives()
+{
+    char ext[8];
+    char cls[MAXL_CLASSKEY];
+    char key[MAXL_CLASSKEY];
+    const WIDESTRING name = ClassValue(StrFormat(ext, sizeof ext, ".%s", strExtDBase));
+    if (name.empty() || WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, cls, sizeof cls, nullptr, nullptr) == 0)
+        return false;
+    const WIDESTRING program = CommandProgram(ClassValue(StrFormat(key, sizeof key, "%s%s", cls, strOpenCommand)));
+    return !program.empty() && GetFileAttributesW(program.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void SetDefaultValue(const char* SubKey, const WIDESTRING& Text)
+{
+    char path[MAXL_CLASSKEY + sizeof strUserClasses];
+    HKEY key = nullptr;
+    if (RegCreateKeyA(HKEY_CURRENT_USER, StrFormat(path, sizeof path, "%s%s", strUserClasses, SubKey), &key) !=
+        ERROR_SUCCESS)
+        return;
+    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(Text.c_str()),
+                   static_cast<DWORD>((Text.size() + 1) * sizeof(WCHAR)));
+    RegCloseKey(key);
 }
 
 }  // namespace
 
 int CfgSetFileClasses()
 {
-    HKEY key = nullptr;
-    if (RegCreateKeyA(HKEY_CLASSES_ROOT, strRegDB, &key) == ERROR_SUCCESS) {
-        SetDefaultValue(key, "", strRegDescDB);
-        // The program file, not the whole command line, which may name a database.
-        // A path too long for the texts would name a wrong file; then neither is registered.
-        char program[MAXL_ICONTEXT];
-        char text[MAXL_ICONTEXT];
-        if (CfgCmdLineProgram(GetCommandLineA(), program, MAXL_ICONTEXT - 8)) {
-            SetDefaultValue(key, "DefaultIcon", StrFormat(text, sizeof text, "\"%s\", 1", program));
-            SetDefaultValue(key, "shell\\open\\command", StrFormat(text, sizeof text, "\"%s\" \"%%1\"", program));
-        }
-        RegCloseKey(key);
-    }
-    char ext[8];
-    SetDefaultValue(HKEY_CLASSES_ROOT, StrFormat(ext, sizeof ext, ".%s", strExtDBase), strRegDB);
+    if (AssociationLives())
+        return 1;
+    WCHAR program[MAXL_PROGRAMPATH];
+    const DWORD n = GetModuleFileNameW(nullptr, program, MAXL_PROGRAMPATH);
+    if (n == 0 || n >= MAXL_PROGRAMPATH)  // a cut path would name another file
+        return 1;
+    const WIDESTRING quoted = Widen("\"") + program + Widen("\"");
+    char key[MAXL_CLASSKEY];
+    SetDefaultValue(strRegDB, Widen(strRegDescDB));
+    SetDefaultValue(StrFormat(key, sizeof key, "%s\\DefaultIcon", strRegDB), quoted + Widen(", 1"));
+    SetDefaultValue(StrFormat(key, sizeof key, "%s%s", strRegDB, strOpenCommand), quoted + Widen(" \"%1\""));
+    SetDefaultValue(StrFormat(key, sizeof key, ".%s", strExtDBase), Widen(strRegDB));
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
     return 1;
 }
 
@@ -91,7 +148,7 @@ std::string_view TakeArgument(std::string_view& Text)
     Text = TrimBlanks(Text);
     const bool quoted = !Text.empty() && Text.front() == '"';
     const std::size_t from = quoted ? 1 : 0;
-    std::size_t end = Text.find(quoted ? '"' : ' ', from);
+    std::size_t end = Text.find_first_of(quoted ? "\"" : " \t", from);
     if (end == std::string_view::npos)
         end = Text.size();
     const std::string_view argument = Text.substr(from, end - from);
@@ -99,15 +156,37 @@ std::string_view TakeArgument(std::string_view& Text)
     return argument;
 }
 
-bool EndsWithDBExtension(std::string_view path)
+bool EndsWithNoCase(std::string_view Text, std::string_view End)
 {
-    const std::size_t n = std::strlen(strExtDBase);
-    if (path.size() <= n + 1 || path[path.size() - n - 1] != '.')
+    if (Text.size() < End.size())
         return false;
-    for (std::size_t i = 0; i < n; ++i)
-        if (std::tolower(static_cast<unsigned char>(path[path.size() - n + i])) != strExtDBase[i])
+    for (std::size_t i = 0; i < End.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(Text[Text.size() - End.size() + i])) != End[i])
             return false;
     return true;
+}
+
+// The program first: some launchers pass its path unquoted, blanks and all
+// ("C:\Program Files\Tandem\tandem.exe"), so it ends at the first ".exe"
+// that a blank or the end follows.
+std::string_view TakeProgram(std::string_view& Text)
+{
+    Text = TrimBlanks(Text);
+    for (std::size_t end = 0; !Text.empty() && Text.front() != '"' && end < Text.size(); ++end) {
+        if ((end + 1 == Text.size() || IsBlank(Text[end + 1])) && EndsWithNoCase(Text.substr(0, end + 1), ".exe")) {
+            const std::string_view program = Text.substr(0, end + 1);
+            Text.remove_prefix(end + 1);
+            return program;
+        }
+    }
+    return TakeArgument(Text);
+}
+
+bool EndsWithDBExtension(std::string_view path)
+{
+    char ext[8];
+    StrFormat(ext, sizeof ext, ".%s", strExtDBase);
+    return path.size() > std::strlen(ext) && EndsWithNoCase(path, ext);
 }
 
 int CopyWhole(char* Path, int Size, std::string_view text)
@@ -120,16 +199,10 @@ int CopyWhole(char* Path, int Size, std::string_view text)
 
 }  // namespace
 
-int CfgCmdLineProgram(const char* CmdLine, char* Path, int Size)
-{
-    std::string_view text = CmdLine != nullptr ? CmdLine : "";
-    return CopyWhole(Path, Size, TakeArgument(text));
-}
-
 int CfgCmdLineDB(const char* CmdLine, char* Path, int Size)
 {
     std::string_view text = CmdLine != nullptr ? CmdLine : "";
-    TakeArgument(text);
+    TakeProgram(text);
     text = TrimBlanks(text);
     // Unquoted, the whole rest is the one path: a shell may pass a path with blanks bare.
     if (!text.empty() && text.front() == '"') {
@@ -139,4 +212,13 @@ int CfgCmdLineDB(const char* CmdLine, char* Path, int Size)
     }
     const bool isDB = EndsWithDBExtension(text) && text.find('"') == std::string_view::npos;
     return CopyWhole(Path, Size, isDB ? text : std::string_view()) && isDB ? 1 : 0;
+}
+
+int CfgIsDatabaseFile(const char* Path)
+{
+    const auto at = [Path](std::size_t i) { return static_cast<unsigned char>(Path[i]); };
+    const bool drive = Path != nullptr && std::isalpha(at(0)) && Path[1] == ':' && Path[2] == '\\';
+    const bool share = Path != nullptr && Path[0] == '\\' && Path[1] == '\\';
+    const DWORD attributes = drive || share ? GetFileAttributesA(Path) : INVALID_FILE_ATTRIBUTES;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ? 1 : 0;
 }

@@ -24,6 +24,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <string>
 #include <unordered_set>
 #include <vector>
 
@@ -35,6 +36,7 @@ constexpr int MAXL_MULTISELECT = 32768;
 constexpr int MAXL_PROGRESS = 200;
 constexpr int MAXL_TOTALLINE = 400;
 constexpr int MAXL_MESSAGE = 400;
+constexpr std::size_t MAXI_LISTEDFILES = 10;  // files the add's report names
 
 // The counts of the total line, as the table was last filled.
 struct {
@@ -154,22 +156,11 @@ struct ADDSTATE {
     PLACEDATA Place;
     char Root[4];  // the drive root whose type is in RootRemovable
     int RootRemovable;
-    int Skipped;  // files whose path is longer than a track's file name
+    int Skipped;                      // files whose path is longer than a track's file name
+    int NoAnsi;                             // files without an ANSI path
+    std::vector<std::wstring> NoAnsiNames;  // the first of them, as the file system names them
     WALKSTATS Walk;
 };
-
-bool EndsInBackslash(const char* Path)
-{
-    const std::size_t n = std::strlen(Path);
-    return n > 0 && Path[n - 1] == '\\';
-}
-
-template <std::size_t N>
-bool StrAppend(char (&Dest)[N], const char* Text)
-{
-    const std::size_t n = std::strlen(Dest);
-    return StrCopy(Dest + n, N - n, Text);
-}
 
 // Adding a folder takes every file; the drive's type is asked once per drive.
 int RootRemovable(const char* FileName, ADDSTATE& State)
@@ -214,10 +205,30 @@ void DlgTLAdd1File(const char* FileName, ADDSTATE& State)
     ServeWorkers();
 }
 
+void DlgTLNoAnsiPath(const WCHAR* Path, ADDSTATE& State)
+{
+    if (State.NoAnsiNames.size() < MAXI_LISTEDFILES)
+        State.NoAnsiNames.emplace_back(Path);
+    ++State.NoAnsi;
+}
+
+// A file chosen whole: added under its ANSI path, when it has one.
+void DlgTLAddWide(const WCHAR* Path, ADDSTATE& State)
+{
+    char path[MAXL_SONGPATH + 1];
+    switch (AnsiPath(Path, path, sizeof path)) {
+    case ANSI_NAME:
+    case ANSI_SHORT: DlgTLAdd1File(path, State); break;
+    case ANSI_NONE: DlgTLNoAnsiPath(Path, State); break;
+    case ANSI_TOOLONG: ++State.Skipped; break;
+    }
+}
+
+// Wide, so that files without an ANSI path are named as the user knows them.
 void DlgTLReportSkipped(const ADDSTATE& State)
 {
     const int skipped = State.Skipped + State.Walk.TooLong;
-    if (skipped == 0 && State.Walk.Unread == 0 && State.Walk.Links == 0)
+    if (skipped == 0 && State.NoAnsi == 0 && State.Walk.Unread == 0 && State.Walk.Links == 0)
         return;
     char msg[MAXL_MESSAGE] = "";
     std::size_t n = 0;
@@ -227,16 +238,31 @@ void DlgTLReportSkipped(const ADDSTATE& State)
     if (State.Walk.Unread > 0)
         n += std::strlen(StrFormat(msg + n, sizeof msg - n, "%d folder(s) could not be read.\n", State.Walk.Unread));
     if (State.Walk.Links > 0)
-        StrFormat(msg + n, sizeof msg - n, "%d folder link(s) leading back into the walk were not followed.\n",
-                  State.Walk.Links);
-    WarningMsg(hwndTL, strtrimr(msg));
+        n += std::strlen(StrFormat(msg + n, sizeof msg - n,
+                                   "%d folder link(s) leading back into the walk were not followed.\n",
+                                   State.Walk.Links));
+    char reason[MAXL_MESSAGE];
+    if (State.NoAnsi > 0)
+        StrFormat(msg + n, sizeof msg - n, "%d file(s) were not added: %s:", State.NoAnsi,
+                  DlgNoAnsiName(reason, sizeof reason));
+    std::wstring text = DlgWide(strtrimr(msg));
+    for (const std::wstring& name : State.NoAnsiNames)
+        text.append(L"\n").append(name);
+    if (const int more = State.NoAnsi - static_cast<int>(State.NoAnsiNames.size()); more > 0)
+        text.append(DlgWide(StrFormat(reason, sizeof reason, "\n... and %d more.", more)));
+    MessageBoxW(hwndTL, text.c_str(), DlgWide(strWarning).c_str(), MB_OK | MB_ICONWARNING);
 }
 
-void DlgTLAddDirFile(const char* Path, void* State)
+void DlgTLAddDirFile(const char* Path, const WCHAR* WidePath, void* Param)
 {
+    auto& State = *static_cast<ADDSTATE*>(Param);
+    if (Path == nullptr) {
+        DlgTLNoAnsiPath(WidePath, State);
+        return;
+    }
     char text[MAXL_PROGRESS];
     DlgWaitMsg(2, StrFormat(text, sizeof text, "Adding %s...", Path));
-    DlgTLAdd1File(Path, *static_cast<ADDSTATE*>(State));
+    DlgTLAdd1File(Path, State);
 }
 
 // Runs the place dialog; bDisableRecursive as given.
@@ -249,31 +275,24 @@ bool DlgTLAskPlace(ADDSTATE& State, int DisableRecursive)
 
 // The names of a multiple selection follow the folder, each ended by a NUL,
 // the list by an empty name.
-void DlgTLAddChosenFiles(const char* Files, int OnlyOne, ADDSTATE& State)
+void DlgTLAddChosenFiles(const WCHAR* Files, int OnlyOne, ADDSTATE& State)
 {
     if (OnlyOne) {
-        DlgTLAdd1File(Files, State);
+        DlgTLAddWide(Files, State);
         return;
     }
-    char prefix[MAXL_SONGPATH + 1];
-    bool prefixFits = StrCopy(prefix, Files);
-    if (prefixFits && !EndsInBackslash(prefix))
-        prefixFits = StrAppend(prefix, "\\");
-    for (const char* name = Files + std::strlen(Files) + 1; *name != '\0'; name += std::strlen(name) + 1) {
-        char path[MAXL_SONGPATH + 1];
-        if (prefixFits && StrCopy(path, prefix) && StrAppend(path, name))
-            DlgTLAdd1File(path, State);
-        else
-            ++State.Skipped;
-    }
+    std::wstring prefix = Files;
+    if (prefix.empty() || prefix.back() != L'\\')
+        prefix += L'\\';
+    for (const WCHAR* name = Files + std::wcslen(Files) + 1; *name != L'\0'; name += std::wcslen(name) + 1)
+        DlgTLAddWide((prefix + name).c_str(), State);
 }
 
 void DlgTLAddFiles()
 {
-    static char files[MAXL_MULTISELECT];
+    static WCHAR files[MAXL_MULTISELECT];
     int onlyOne = 0;
-    if (!GetOpenFileName2(hwndTL, strTitleAddFiles, strFilterTracks, files, sizeof files, OFN_ALLOWMULTISELECT,
-                          &onlyOne)) {
+    if (!GetOpenFileNames(hwndTL, strTitleAddFiles, strFilterTracks, files, MAXL_MULTISELECT, &onlyOne)) {
         if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL)
             ErrorMsg(hwndTL, "Too many files were chosen at once. Choose fewer files, or add their folder.");
         return;
@@ -290,8 +309,8 @@ void DlgTLAddFiles()
 
 void DlgTLAddDirectory()
 {
-    char folder[MAXL_WALKPATH + 1];
-    if (!SelectDirectory(hwndTL, folder) || folder[0] == '\0')
+    WCHAR folder[MAX_PATH];
+    if (!SelectDirectory(hwndTL, folder) || folder[0] == L'\0')
         return;
     ADDSTATE State{};
     if (!DlgTLAskPlace(State, 0))
@@ -378,18 +397,9 @@ void DlgTLToggleShowHidden()
 
 // ---- database commands ----
 
-// The library has nothing a user could miss: no track and no playlist item.
-bool LibraryEmpty(DB* db)
-{
-    if (TLGetTotal(DBGetTL(db)) > 0)
-        return false;
-    LISTITEM* key = nullptr;
-    for (auto* pl = static_cast<PL*>(ListFindFirstItem(DBGetPLL(db), &key)); pl != nullptr;
-         pl = static_cast<PL*>(ListFindNextItem(DBGetPLL(db), &key)))
-        if (PLGetCount(pl) > 0)
-            return false;
-    return true;
-}
+// The library has nothing a user could miss: no track and no playlist. (A
+// new library has none, nor has one whose file failed to load.)
+bool LibraryEmpty(DB* db) { return TLGetTotal(DBGetTL(db)) == 0 && ListGetTotal(DBGetPLL(db)) == 0; }
 
 // Why the library could not be saved where it came from.
 const char* SaveFailure(DB* db, DWORD Error, char (&Msg)[MAXL_MESSAGE])
@@ -400,9 +410,23 @@ const char* SaveFailure(DB* db, DWORD Error, char (&Msg)[MAXL_MESSAGE])
                        sizeof reason, nullptr);
     if (DBGetPath(db)[0] == '\0')
         return StrCopy(Msg, "The library has not been saved to a file yet."), Msg;
-    if (db->bRestoreFailed)
+    if (db->iLoadFailure == DBLOAD_DAMAGED)
         return StrFormat(Msg, sizeof Msg, "%s could not be read, so it is not written over.", DBGetPath(db));
+    if (db->iLoadFailure == DBLOAD_UNREADABLE)
+        return StrFormat(Msg, sizeof Msg,
+                         "%s could not be opened, so the library shown is not the one in that file; "
+                         "it is not written over.",
+                         DBGetPath(db));
     return StrFormat(Msg, sizeof Msg, "The library could not be written to\n%s\n%s", DBGetPath(db), strtrimr(reason));
+}
+
+// A name chosen in the save dialog, which asked before replacing a file: a
+// file that could not be opened may be written over now, a damaged one never.
+void DlgTLSetChosenPath(DB* db, const char* Name)
+{
+    DBSetPath(db, Name);
+    if (db->iLoadFailure == DBLOAD_UNREADABLE)
+        db->iLoadFailure = DBLOAD_OK;
 }
 
 // The library in memory (the mixer has let go of every released item).
@@ -421,6 +445,39 @@ void DlgTLLoadFailed(HWND Owner, DB* db)
                               DBGetPath(db), TLGetTotal(DBGetTL(db)), ListGetTotal(DBGetPLL(db))));
 }
 
+// The buttons of the question about a file that could not be opened.
+HHOOK LabelHook;
+
+LRESULT CALLBACK DlgTLLabelButtons(int Code, WPARAM wParam, LPARAM lParam)
+{
+    if (Code == HCBT_ACTIVATE) {
+        const auto box = reinterpret_cast<HWND>(wParam);
+        SetDlgItemTextA(box, IDYES, "&Retry");
+        SetDlgItemTextA(box, IDNO, "&Open...");
+        UnhookWindowsHookEx(LabelHook);
+        LabelHook = nullptr;
+    }
+    return CallNextHookEx(nullptr, Code, wParam, lParam);
+}
+
+// IDYES: try again, IDNO: open another file, IDCANCEL: go on with the empty library.
+int DlgTLAskUnreadable(HWND Owner, DB* db)
+{
+    char msg[MAXL_MESSAGE + 200];
+    StrFormat(msg, sizeof msg,
+              "%s could not be opened: its drive, network share or folder may be missing, or the file was moved.\n\n"
+              "The library shown is empty; it is not saved over that file without asking.\n\n"
+              "Retry: look again (connect the drive first).\nOpen...: choose another database.\n"
+              "Cancel: go on with the empty library.",
+              DBGetPath(db));
+    LabelHook = SetWindowsHookExA(WH_CBT, DlgTLLabelButtons, nullptr, GetCurrentThreadId());
+    const int answer = MessageBoxA(Owner, msg, strWarning, MB_YESNOCANCEL | MB_ICONWARNING);
+    if (LabelHook != nullptr)
+        UnhookWindowsHookEx(LabelHook);
+    LabelHook = nullptr;
+    return answer;
+}
+
 void DlgTLNewDBase()
 {
     if (DlgLibraryBusy(hwndTL) || !DlgTLKeepLibrary(hwndTL))
@@ -433,8 +490,7 @@ void DlgTLNewDBase()
 void DlgTLOpenDBase()
 {
     char name[MAXL_DBPATH];
-    int onlyOne = 0;
-    if (GetOpenFileName2(hwndTL, strTitleOpenDB, strFilterDB, name, sizeof name, 0, &onlyOne))
+    if (GetOpenFileName2(hwndTL, strTitleOpenDB, strFilterDB, name, sizeof name))
         DlgTLOpenDBaseFile(hwndTL, name);
 }
 
@@ -447,7 +503,7 @@ void DlgTLSaveDBase(int SaveAs)
         char name[MAXL_DBPATH];
         if (!GetSaveFileName2(hwndTL, strTitleSaveDB, strFilterDB, name, strExtDBase, sizeof name, 0))
             return;
-        DBSetPath(db, name);
+        DlgTLSetChosenPath(db, name);
     }
     if (!DBStore(db)) {
         char msg[MAXL_MESSAGE];
@@ -638,12 +694,16 @@ int DlgTLGetFocusedIdx()
 
 SONG* DlgTLGetFocusedSong() { return DlgTLGetItem(DlgTLGetFocusedIdx()); }
 
+int DlgTLStoreLibrary()
+{
+    DB* db = TheDB();
+    return LibraryEmpty(db) || DBStore(db) ? 1 : 0;
+}
+
 int DlgTLKeepLibrary(HWND Owner)
 {
     DB* db = TheDB();
-    for (;;) {
-        if (LibraryEmpty(db) || DBStore(db))
-            return 1;
+    while (!DlgTLStoreLibrary()) {
         char msg[MAXL_MESSAGE];
         char question[MAXL_MESSAGE + 80];
         StrFormat(question, sizeof question, "%s\n\nSave the library under another name?\n(No: leave it unsaved)",
@@ -654,8 +714,9 @@ int DlgTLKeepLibrary(HWND Owner)
         char name[MAXL_DBPATH];
         if (answer != IDYES || !GetSaveFileName2(Owner, strTitleSaveDB, strFilterDB, name, strExtDBase, sizeof name, 0))
             return 0;
-        DBSetPath(db, name);
+        DlgTLSetChosenPath(db, name);
     }
+    return 1;
 }
 
 int DlgTLLoadDBase(HWND Owner, const char* Path)
@@ -663,13 +724,22 @@ int DlgTLLoadDBase(HWND Owner, const char* Path)
     DB* db = TheDB();
     char path[MAXL_DBPATH + 1];
     StrCopy(path, Path);
-    DBSetPath(db, path);
-    const int ok = DBRestore(db);
-    AnaQueueAll(DBGetTL(db));
-    DlgTLLibraryReplaced();
-    if (!ok && db->bRestoreFailed)
-        DlgTLLoadFailed(Owner, db);
-    return ok;
+    for (;;) {
+        DBSetPath(db, path);
+        const int ok = DBRestore(db);
+        AnaQueueAll(DBGetTL(db));
+        DlgTLLibraryReplaced();
+        if (db->iLoadFailure == DBLOAD_DAMAGED)
+            DlgTLLoadFailed(Owner, db);
+        if (db->iLoadFailure != DBLOAD_UNREADABLE)
+            return ok;
+        const int answer = DlgTLAskUnreadable(Owner, db);
+        if (answer != IDYES && answer != IDNO)
+            return 0;
+        char name[MAXL_DBPATH];
+        if (answer == IDNO && GetOpenFileName2(Owner, strTitleOpenDB, strFilterDB, name, sizeof name))
+            StrCopy(path, name);
+    }
 }
 
 int DlgTLOpenDBaseFile(HWND Owner, const char* Path)
