@@ -342,6 +342,7 @@ void DlgMainInit()
     }
     BMSetCheck(StateGetVolRel() ? Panel.hwndRBVOLREL : Panel.hwndRBVOLABS, 1);
     BMSetCheck(StateGetPanRel() ? Panel.hwndRBPANREL : Panel.hwndRBPANABS, 1);
+    BMSetCheck(GetDlgItem(hwndMain, CBLEVEL), StateGetLevel());
     ComboFillInt(Panel.hwndCBOFADELEN, 500, 15000, 500);
     ComboFillInt(Panel.hwndCBODUOLEN, 500, 15000, 500);
     ComboFillInt(Panel.hwndCBOBEATNO, 1, 25, 1);
@@ -699,6 +700,7 @@ void DlgMainCommand(WPARAM wParam, LPARAM lParam)
     case CBINTRO: StateSetIntro(Checked(lParam)); break;
     case CBREPEAT: StateSetRepeat(Checked(lParam)); break;
     case CBSHUFFLE: StateSetShuffle(Checked(lParam)); break;
+    case CBLEVEL: MixSetLevel(Checked(lParam)); break;
     case CBUSEBEATS: StateSetBeats(Checked(lParam)); DlgMainFreshTotal(); break;
     case CB2CHAN: StateSetDuo(Checked(lParam)); DlgMainFreshTotal(); break;
     case RBFADEMAN: DlgMainSetFadeType(FADE_MAN, 0); break;
