@@ -90,7 +90,7 @@ long SoundBalanceCentiBel(int Panning)
     return CentiBel((128 + pan) / 128.0);
 }
 
-// One file's graph around the player's one renderer, and where its stream stands.
+// One file's graph, and where its stream stands.
 struct SoundOutput::Graph {
     Com<IBaseFilter> renderer;
     Com<IGraphBuilder> builder;
@@ -232,25 +232,20 @@ std::string SoundOutput::Silence()
     return silence_;
 }
 
-void SoundOutput::Sounds(const Graph& graph, std::uint32_t moves, std::int64_t pos, std::uint64_t at)
+// What Heard answers for this target, unless a newer file came meanwhile.
+void SoundOutput::Report(const PlayerTarget& want, bool sounding, bool running, std::int64_t pos, std::uint64_t at)
 {
     std::lock_guard lock(mutex_);
-    appliedMoves_ = moves;
-    caughtUp_ = true;
-    sounding_ = true;
-    running_ = graph.running;
+    appliedMoves_ = want.moves;
+    caughtUp_ = want.file == target_.file && want.load == target_.load;
+    sounding_ = sounding;
+    running_ = running;
     ended_ = false;
     anchorPos_ = pos;
     anchorTime_ = at;
 }
 
-void SoundOutput::Unheard(std::uint32_t moves)
-{
-    std::lock_guard lock(mutex_);
-    appliedMoves_ = moves;
-    caughtUp_ = true;
-    sounding_ = false;
-}
+void SoundOutput::Unheard(const PlayerTarget& want) { Report(want, false, false, 0, 0); }
 
 void SoundOutput::Fail(Graph& graph, const std::string& why)
 {
@@ -331,9 +326,9 @@ void SoundOutput::Apply(Graph& graph, const PlayerTarget& want)
     const std::uint64_t now = clock_();
     if (want.state == PlayerState::Playing && !graph.running) {
         const std::int64_t lead = graph.Run();
-        return Sounds(graph, want.moves, graph.stands, now + static_cast<std::uint64_t>(lead));
+        return Report(want, true, true, graph.stands, now + static_cast<std::uint64_t>(lead));
     }
-    Sounds(graph, want.moves, graph.Pos(), now);
+    Report(want, true, graph.running, graph.Pos(), now);
 }
 
 void SoundOutput::Catch(Graph& graph, const PlayerTarget& want)
@@ -341,7 +336,7 @@ void SoundOutput::Catch(Graph& graph, const PlayerTarget& want)
     if (want.file != graph.file || (graph.failed && want.load != graph.load))
         Open(graph, want);
     if (!graph.Open())
-        return Unheard(want.moves);
+        return Unheard(want);
     // A start takes its level first, a pause or stop comes before the new
     // level: neither sounds at the other's.
     const bool move = graph.fresh || want.moves != graph.applied;

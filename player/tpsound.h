@@ -12,10 +12,11 @@
 // a few tens of milliseconds ahead where the renderer has to take in its
 // first sample, at once where it resumes the sound it holds from a pause.
 // The position answered is that stream time; volume commands meet the sound
-// on the same path, so fades keep their place. The one audio renderer lives
-// as long as the player and moves from graph to graph: a renderer made anew
-// for each load opens a new sound device, whose first start comes late by
-// an uneven amount.
+// on the same path, so fades keep their place. Each load has a renderer, and
+// so a sound device, of its own: a device kept across loads keeps the
+// latency its stream first got, which under Wine can lie 100 ms beyond the
+// other players'. A new device starts late at its first run, so each load
+// runs it once, silently, before any start counts.
 //
 // A worker thread owns the graphs: building one takes a few hundred ms,
 // which would hold up the synchronous player commands. It waits on the
@@ -67,8 +68,8 @@ private:
     void Apply(Graph& graph, const PlayerTarget& want);
     void Events(Graph& graph);
     std::uint32_t WaitMs(const Graph& graph);
-    void Sounds(const Graph& graph, std::uint32_t moves, std::int64_t pos, std::uint64_t at);
-    void Unheard(std::uint32_t moves);
+    void Report(const PlayerTarget& want, bool sounding, bool running, std::int64_t pos, std::uint64_t at);
+    void Unheard(const PlayerTarget& want);
     void Fail(Graph& graph, const std::string& why);
 
     Clock clock_;

@@ -24,8 +24,7 @@
 namespace {
 
 constexpr int kBlock = e2e::Recording::kRate / 100;  // 10 ms; the tones have whole cycles in it
-constexpr int kToneHz[2] = {400, 1000};              // outgoing, incoming
-constexpr int kShortHz = 600;                        // the 1 s file
+constexpr int kToneHz[3] = {400, 1000, 600};         // outgoing, incoming, the 1 s file
 constexpr double kFull = 0.5;                        // the files' amplitude
 constexpr int kVolume = 204;                         // the players' default volume
 constexpr double kLevel = kVolume / 255.0;
@@ -86,9 +85,8 @@ class SoundTest : public e2e::TandemTest {};
 
 TEST_F(SoundTest, AFadeRisesAndFallsInPlaceAHardCutLeavesNoGapAndPositionsFollowTheSound)
 {
-    ASSERT_TRUE(e2e::RunUnix(scratch, e2e::ToneScript("400", 400, 10000) + " && " + e2e::ToneScript("1000", 1000, 10000) +
-                                          " && " + e2e::ToneScript("sweep", 0, 10000) + " && " +
-                                          e2e::ToneScript("short", kShortHz, 1000)));
+    ASSERT_TRUE(e2e::RunUnix(scratch, e2e::ToneScript("400", 400, 10000) + " && " + e2e::ToneScript("1000", 1000, 10000) + " && " +
+                                          e2e::ToneScript("sweep", 0, 10000) + " && " + e2e::ToneScript("short", kToneHz[2], 1000)));
     DB db{};
     DBInit(&db);
     for (const char* name : {"400", "1000", "sweep"}) {
@@ -146,7 +144,6 @@ TEST_F(SoundTest, AFadeRisesAndFallsInPlaceAHardCutLeavesNoGapAndPositionsFollow
     const double shortStart = static_cast<double>(e2e::NowMs());
     WAmpBtPlay(spare);
     ASSERT_TRUE(rec.Finish());
-    ASSERT_GT(rec.Size(), 1000u);
 
     const auto journal = JournalOfPlayerWith(e2e::JoinPath(scratch, "1000.mp3"));
     const auto start = std::find_if(journal.begin(), journal.end(), [](const PlayerJournalEntry& e) {
@@ -188,15 +185,14 @@ TEST_F(SoundTest, AFadeRisesAndFallsInPlaceAHardCutLeavesNoGapAndPositionsFollow
     }
     const int cutGap = LongestSilence(rec, cut, 600);
     const auto swept = e2e::ReadJournal(e2e::JournalFile(scratch, WAmpInstGet(sweep)->ProcessID));
-    double dipLag = dip;
-    while (dipLag < dip + 1000 && rec.Loudness(dipLag, 10) > 0.05)
-        dipLag += 1;
-    dipLag -= dip;
-    const double afterStart = SweepOffset(rec, swept, cut, 0, dipLag);
-    const double afterJump = SweepOffset(rec, swept, jump, kJumpTo, dipLag);
+    double dipHeard = dip;
+    while (dipHeard < dip + 1000 && rec.Loudness(dipHeard, 10) > 0.05)
+        dipHeard += 1;
+    const double afterStart = SweepOffset(rec, swept, cut, 0, dipHeard - dip);
+    const double afterJump = SweepOffset(rec, swept, jump, kJumpTo, dipHeard - dip);
     int shortHeard = 0;
     for (double t = shortStart; t < shortStart + 2000; t += 10)
-        shortHeard += rec.Level(kShortHz, t, 10) > kFull * kLevel / 2 ? 10 : 0;
+        shortHeard += rec.Level(kToneHz[2], t, 10) > kFull * kLevel / 2 ? 10 : 0;
     std::printf("sound: lag from command to sound %d and %d ms, largest deviation %.3f of full scale; gap at the cut %d ms; "
                 "sweep position against sound %.0f ms after its start, %.0f ms after a jump; 1 s file heard %d ms\n",
                 lags[0], lags[1], worst, cutGap, afterStart, afterJump, shortHeard);

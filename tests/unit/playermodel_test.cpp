@@ -85,15 +85,15 @@ TEST_F(PlayerModelTest, AnOutputThatSoundsTheTrackRulesItsPositionEndAndLength)
     model.SetOutput(&output);
     lengths = {{"a", 10000}};
     Text(IPC_PLAYFILE, "a");
-    EXPECT_EQ(output.last.file, "a");
-    EXPECT_EQ(output.last.load, 1u);
+    EXPECT_TRUE(output.last.file == "a" && output.last.load == 1u);
     constexpr std::int64_t kPending = PLAYER_POS_PENDING, kUnknown = PLAYER_POS_UNKNOWN, kEnded = PLAYER_POS_ENDED;
+    constexpr int kHold = static_cast<int>(PLAYER_HOLDMS);
     const struct { int code; std::uint32_t data; std::int64_t heard; std::uint32_t media; int advance; std::int32_t answer; int playing, pos, seconds; } steps[] = {
         {WINAMP_BUTTON2, 0, kPending, 0, 500, kAny, 1, 0, 10}, {IPC_GETVERSION, 0, 40, 12000, 0, kAny, 1, 40, 12},
         {IPC_JUMPTOTIME, 11000, 11000, 12000, 0, 0, 1, 11000, 12}, {IPC_GETVERSION, 0, kEnded, 0, 0, kAny, 0, -1, 12},
-        {WINAMP_BUTTON2, 0, kPending, 0, static_cast<int>(PLAYER_HOLDMS), kAny, 1, 2000, 12},
-        {IPC_GETVERSION, 0, kUnknown, 0, 9999, kAny, 1, 11999, 12}, {IPC_GETVERSION, 0, kUnknown, 0, 1, kAny, 0, -1, 12},
-        {WINAMP_BUTTON2, 0, kUnknown, 0, 0, kAny, 1, 0, 12}, {IPC_JUMPTOTIME, 12000, kUnknown, 0, 0, 1, 0, -1, 12},
+        {WINAMP_BUTTON2, 0, kPending, 0, kHold, kAny, 1, kHold, 12}, {IPC_GETVERSION, 0, kUnknown, 0, 11999 - kHold, kAny, 1, 11999, 12},
+        {IPC_GETVERSION, 0, kUnknown, 0, 1, kAny, 0, -1, 12}, {WINAMP_BUTTON2, 0, kUnknown, 0, 0, kAny, 1, 0, 12},
+        {IPC_JUMPTOTIME, 12000, kUnknown, 0, 0, 1, 0, -1, 12},
     };
     for (const auto& s : steps) {
         output.heard = {s.heard, s.media};

@@ -18,17 +18,13 @@ bool StartUnix(const std::string& folder, const std::string& script)
     return WinExec(line.c_str(), SW_HIDE) > 31;
 }
 
-bool WaitUnix(const std::string& folder, int timeoutMs, const std::function<void()>& poll)
-{
-    const std::string done = JoinPath(folder, "done");
-    return WaitUntil([&] { return poll(), FileExists(done); }, timeoutMs, 5);
-}
+bool Done(const std::string& folder) { return FileExists(JoinPath(folder, "done")); }
 
 }  // namespace
 
 bool RunUnix(const std::string& folder, const std::string& script, const std::function<void()>& poll)
 {
-    return StartUnix(folder, script) && WaitUnix(folder, 60000, poll);
+    return StartUnix(folder, script) && WaitUntil([&] { return poll(), Done(folder); }, 60000, 5);
 }
 
 std::string ToneScript(const std::string& name, double hz, int ms)
@@ -44,7 +40,6 @@ bool Recording::Start(const std::string& folder, const std::string& name, int se
     folder_ = folder;
     file_ = JoinPath(folder, name);
     seconds_ = seconds;
-    DeleteFileA(file_.c_str());
     return StartUnix(folder, "timeout -s INT " + std::to_string(seconds) + " parec -d tandem.monitor --rate=" +
                                  std::to_string(kRate) + " --channels=1 --format=s16le --latency-msec=20 " + name);
 }
@@ -62,7 +57,7 @@ void Recording::Listen(int ms)
 
 bool Recording::Finish()
 {
-    if (!WaitUnix(folder_, (seconds_ + 30) * 1000, [this] { Listen(0); }))
+    if (!WaitUntil([this] { return Listen(0), Done(folder_); }, (seconds_ + 30) * 1000, 5))
         return false;
     std::ifstream in(file_, std::ios::binary | std::ios::ate);
     samples_.resize(in ? static_cast<std::size_t>(in.tellg()) / 2 : 0);
@@ -72,7 +67,7 @@ bool Recording::Finish()
 
 std::pair<std::size_t, std::size_t> Recording::Span(double at, double ms) const
 {
-    const auto i = static_cast<std::size_t>(std::clamp(At(at), 0.0, static_cast<double>(samples_.size())));
+    const auto i = static_cast<std::size_t>(std::clamp((at - t0_) * kRate / 1000, 0.0, static_cast<double>(samples_.size())));
     return {i, std::min(samples_.size(), i + static_cast<std::size_t>(ms * kRate / 1000))};
 }
 

@@ -4,7 +4,6 @@
 // tones' levels and a sweep's position are read.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -23,8 +22,7 @@ bool RunUnix(const std::string& folder, const std::string& script, const std::fu
 // of hz, or with hz 0 a sweep whose pitch rises linearly with the position
 // (kSweepHz at the start, kSweepHzPerS faster each second), so that the
 // pitch heard tells which point of the track sounds.
-inline constexpr double kSweepHz = 300;
-inline constexpr double kSweepHzPerS = 200;
+inline constexpr double kSweepHz = 300, kSweepHzPerS = 200;
 std::string ToneScript(const std::string& name, double hz, int ms);
 // The sweep's position (ms) at a pitch.
 inline double SweepPos(double hz) { return (hz - kSweepHz) * 1000 / kSweepHzPerS; }
@@ -42,11 +40,9 @@ public:
     bool Finish();
 
     std::size_t Size() const { return samples_.size(); }
-    // The clock time (e2e::NowMs) of sample i, and the sample at a time: the
-    // recording's start is known from above only, so sounds seem to come
-    // that much later than they do.
+    // The clock time (e2e::NowMs) of sample i: the recording's start is known
+    // from above only, so sounds seem to come that much later than they do.
     double Time(double i) const { return t0_ + i * 1000 / kRate; }
-    double At(double ms) const { return (ms - t0_) * kRate / 1000; }
     // Over ms from the clock time at: a tone's amplitude (Goertzel), of full
     // scale; the mean pitch by the rising zero crossings (0 for too few); the
     // square mean's root, of full scale.
@@ -58,8 +54,7 @@ private:
     // The samples over ms from the clock time at, within the recording.
     std::pair<std::size_t, std::size_t> Span(double at, double ms) const;
 
-    std::string folder_;
-    std::string file_;
+    std::string folder_, file_;
     int seconds_ = 0;
     double t0_ = 1e300;
     std::vector<std::int16_t> samples_;
