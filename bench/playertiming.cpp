@@ -56,6 +56,9 @@ std::vector<Event> events;
 std::vector<double> volumeCommands[2];  // each player's, alternately down and up
 std::vector<std::pair<double, double>> cuts;  // the two commands of each hard cut
 std::vector<std::pair<double, std::pair<double, int>>> files;  // command, tone and length of each file played
+constexpr std::int32_t kVbrJumpTo = 8000;  // beyond the VBR file's header length
+double vbrJump = 0;
+std::uint32_t vbrLength = 0;
 
 e2e::Recording recording;
 
@@ -154,7 +157,7 @@ double VolumeLatency(int NO)
 
 void ReportOffsets(const double* latency)
 {
-    std::map<std::string, std::vector<double>> offsets, delays;
+    std::map<std::string, std::vector<double>> offsets, delays, stale;
     for (const Event& e : events) {
         double on = -1;
         for (double t = e.t; t < e.t + 1500 && on < 0; t += 1)
@@ -167,6 +170,11 @@ void ReportOffsets(const double* latency)
             std::printf("\n");
             continue;
         }
+        // Before a start or resume sounds, any sound is stale: a jump's old point plays on until it moves.
+        double stray = 0;
+        for (double t = e.t; t < on && e.kind != "jump"; t += kBlock)
+            stray += recording.Loudness(t, kBlock) > 0.1 ? kBlock : 0;
+        stale[e.kind].push_back(stray);
         std::vector<double> off;
         for (double t = on + 20; t < on + 400; t += 10)
             off.push_back(AnswerAt(t - latency[e.NO]) - HeardPos(t));
@@ -177,7 +185,8 @@ void ReportOffsets(const double* latency)
         std::printf("position against sound after %-18s", (kind + ":").c_str());
         for (const double v : list)
             std::printf(" %+5.1f", v);
-        std::printf(" ms; sound %+.0f ms after the command beyond the volume latency (median)\n", Median(delays[kind]));
+        std::printf(" ms; sound %+.0f ms after the command beyond the volume latency (median); stale sound before it at most "
+                    "%.0f ms\n", Median(delays[kind]), *std::max_element(stale[kind].begin(), stale[kind].end()));
     }
 }
 
@@ -205,6 +214,21 @@ void ReportCuts(const double* latency)
     }
     std::printf(" ms (5 ms blocks where neither tone reaches a fifth of its level; when the outgoing tone falls and the "
                 "incoming one rises, after their commands, beyond the volume latency)\n");
+}
+
+// The 10 s VBR file without a Xing header (a noise burst, then 1200 Hz),
+// which its header times at about 7 s: played, then moved past that.
+void ReportVbr()
+{
+    double heard = 0;
+    for (double t = vbrJump; t < vbrJump + 4000; t += kBlock)
+        heard += recording.Level(1200, t, kBlock) > kHeard ? kBlock : 0;
+    std::int32_t last = 0;
+    for (const Answer& a : answers)
+        last = a.t > vbrJump ? std::max(last, a.pos) : last;
+    std::printf("VBR file without a Xing header (10 s, its header says about 7 s): length answered %u s; after a jump to %d "
+                "it sounds %.0f ms of the 2000 left, the last position answered %d\n",
+                vbrLength, kVbrJumpTo, heard, last);
 }
 
 void ReportFiles()
@@ -328,7 +352,10 @@ int main(int argc, char** argv)
     if (!e2e::RunUnix(folder, e2e::ToneScript("sweep", 0, kSweepMs) + " && " + e2e::ToneScript("low", 400, 10000) + " && " +
                                   e2e::ToneScript("high", 1000, 10000) + " && " + e2e::ToneScript("f100", 600, 100) + " && " +
                                   e2e::ToneScript("f300", 800, 300) + " && " + e2e::ToneScript("f1000", 1000, 1000) + " && " +
-                                  e2e::ToneScript("f10000", 1200, 10000)))
+                                  e2e::ToneScript("f10000", 1200, 10000) +
+                                  " && sox -n -r 44100 -c 2 -b 16 noise.wav synth 0.3 whitenoise vol 0.9"
+                                  " && sox -n -r 44100 -c 2 -b 16 late.wav synth 9.7 sine 1200 vol 0.5"
+                                  " && sox noise.wav late.wav vbr.wav && lame --quiet -V 0 -t vbr.wav vbr.mp3"))
         return std::fprintf(stderr, "cannot make the tones (sox, lame)\n"), 1;
     std::string procs[2];
     for (const char* name : {"a", "b"}) {
@@ -341,7 +368,7 @@ int main(int argc, char** argv)
     const int a = 0, b = 1;
     const double fresh = CpuShare(procs[a]);
 
-    recording.Start(folder, "timing.raw", 90);
+    recording.Start(folder, "timing.raw", 100);
     recording.Listen(500);
     // A new player's first load readies the media stack first: seconds.
     for (const int NO : {b, a}) {
@@ -400,6 +427,15 @@ int main(int argc, char** argv)
         WAmpBtPause(b);
         recording.Listen(tone.second + 800);
     }
+    Load(b, song("vbr"));
+    recording.Listen(800);
+    WAmpBtPause(b);
+    Watch(b, 1500);
+    vbrLength = WAmpCmGetSongLen(b);
+    vbrJump = static_cast<double>(e2e::NowMs());
+    WAmpCmJump(b, kVbrJumpTo);
+    Watch(b, 3000);
+    WAmpBtStop(b);
     if (!recording.Finish())
         return std::fprintf(stderr, "no recording\n"), 1;
 
@@ -409,6 +445,7 @@ int main(int argc, char** argv)
     ReportOffsets(latency);
     ReportCuts(latency);
     ReportFiles();
+    ReportVbr();
     std::fflush(stdout);
     ReportCpu(a, procs[a], song("low"), fresh);
     std::fflush(stdout);

@@ -10,6 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+command="bench/playertiming.sh $*"
 player=""
 if [ "${1:-}" = "--player" ]; then player=$(realpath "$2"); shift 2; fi
 loads=${1:-1000}
@@ -23,6 +24,6 @@ start_display
 trap 'stop_display; stop_sound' EXIT
 report=build/bench/player-timing${player:+-other}.txt
 {
-  echo "tplayer ${player:-$(git rev-parse --short HEAD)$(git diff --quiet HEAD -- player || echo +)}, $(date -u '+%Y-%m-%d %H:%M') UTC, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+  echo "$command: tplayer ${player:-$(git rev-parse --short HEAD)$(git diff --quiet HEAD -- player || echo +)} under $(wine --version 2>/dev/null), $(date -u '+%Y-%m-%d %H:%M') UTC, load average $(cut -d' ' -f1-3 /proc/loadavg)"
   wine build/win/playertiming.exe "Z:${work//\//\\}" "$loads" ${player:+"Z:${player//\//\\}"} 2>/dev/null
 } | tee "$report"
