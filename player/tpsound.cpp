@@ -14,7 +14,7 @@ constexpr LONGLONG kUnitsPerMs = 10000;   // DirectShow's media time is in 100 n
 // How long after its command a start sounds: time for the renderer to take
 // in its first sample, so that nothing of the track is lost. A pause or stop
 // waits as long, so that a hard cut from one player to another leaves no gap.
-constexpr std::int64_t kLeadMs = 20;
+constexpr std::int64_t kLeadMs = 30;
 // A paused graph this near the wanted position stays where it is: a seek
 // throws away the sound the renderer holds.
 constexpr std::int64_t kSeekSlackMs = 40;
@@ -113,7 +113,7 @@ struct SoundOutput::Graph {
     std::int64_t segment = 0;   // the position of stream time 0: where the last seek went
     REFERENCE_TIME start = 0;   // stream time 0 on the reference clock
     std::int64_t stands = 0;    // the position paused at, or run from
-    bool ending = false;        // the stream has been read to its end
+    bool ending = false;        // the stream has been read to its end, to sound out by endPos
     std::int64_t endPos = 0;
 
     bool Open() const { return control.p != nullptr; }
@@ -168,7 +168,6 @@ struct SoundOutput::Graph {
         start = Now() + (lead - (stands - segment)) * kUnitsPerMs;
         filter->Run(start);
         running = true;
-        ending = false;
         return lead;
     }
 };
@@ -367,7 +366,7 @@ void SoundOutput::Events(Graph& graph)
             std::snprintf(why, sizeof why, "playback aborted (0x%08lX)", static_cast<unsigned long>(p1));
             return Fail(graph, why);
         }
-        if (code == EC_COMPLETE && graph.running && !graph.ending) {
+        if (code == EC_COMPLETE && !graph.ending) {
             std::uint32_t length = 0;
             {
                 std::lock_guard lock(mutex_);
@@ -409,8 +408,10 @@ void SoundOutput::Work()
                     break;
                 want = target_;
             }
-            Catch(graph, want);
+            // Events before the target: the end of a stream that a seek
+            // then leaves behind must not end what follows.
             Events(graph);
+            Catch(graph, want);
         }
         graph.Close();
     }
