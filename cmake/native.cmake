@@ -3,17 +3,11 @@
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
-file(GLOB SUPPORT_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/support/*.cpp)
-add_library(tandem_testsupport STATIC ${SUPPORT_SOURCES})
-target_include_directories(tandem_testsupport PUBLIC ${PROJECT_SOURCE_DIR}/tests/support)
-target_link_libraries(tandem_testsupport PUBLIC tandem_core tplayer_model tandem_tools GTest::gtest)
+# The test rig: simulated players and the control panel's stand-in.
+add_library(tandem_testsupport STATIC ${PROJECT_SOURCE_DIR}/tests/support/fakeplayers.cpp
+            ${PROJECT_SOURCE_DIR}/tests/support/mixrig.cpp)
+target_link_libraries(tandem_testsupport PUBLIC tandem_core tplayer_model tandem_tools tandem_seam GTest::gtest)
 tandem_warnings(tandem_testsupport)
-# The core calls the seam that the support library implements, so natively
-# whatever links the core links the seam after it, also where the player
-# model brings the core in (native tools that write a database too: the
-# stand-in's MoveFileExA is rename()).
-target_link_libraries(tandem_core INTERFACE tandem_testsupport)
-target_link_libraries(mkdemo PRIVATE tandem_core)
 
 # Tests that touch threads carry the label "threads" (not "unit") and also run
 # under ThreadSanitizer; the target threaded_tests builds them together.
@@ -24,7 +18,7 @@ file(GLOB UNIT_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/unit/*_test.c
 foreach(src ${UNIT_TESTS})
   get_filename_component(name ${src} NAME_WE)
   add_executable(${name} ${src})
-  target_link_libraries(${name} PRIVATE tandem_core GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE tandem_testsupport GTest::gtest_main)
   tandem_warnings(${name})
   # One label only: gtest_discover_tests flattens a list of labels into separate properties.
   set(label unit)
@@ -43,12 +37,12 @@ if(TANDEM_BENCH)
   foreach(src ${BENCH_SOURCES})
     get_filename_component(name ${src} NAME_WE)
     add_executable(${name} ${src})
-    target_link_libraries(${name} PRIVATE tandem_core benchmark::benchmark benchmark::benchmark_main)
+    target_link_libraries(${name} PRIVATE tandem_testsupport benchmark::benchmark benchmark::benchmark_main)
     tandem_warnings(${name})
   endforeach()
 endif()
 
 # The mixer soak runs on request (it takes minutes): cmake --build ... --target mixsoak.
 add_executable(mixsoak EXCLUDE_FROM_ALL ${PROJECT_SOURCE_DIR}/bench/mixsoak.cpp)
-target_link_libraries(mixsoak PRIVATE tandem_core)
+target_link_libraries(mixsoak PRIVATE tandem_testsupport)
 tandem_warnings(mixsoak)

@@ -1,15 +1,9 @@
 #include "random.h"
 
-std::uint16_t RndSeed = 100;
+#include <random>
 
-std::uint16_t RndGet()
+unsigned RndBelow(unsigned n)
 {
-    const bool carry = (RndSeed & 0x8000) != 0;
-    std::uint16_t next = static_cast<std::uint16_t>(RndSeed << 1);
-    if (carry)
-        next ^= 0x2D;
-    RndSeed = next;
-    return next;
+    static std::mt19937 engine{std::random_device{}()};
+    return n > 0 ? std::uniform_int_distribution<unsigned>(0, n - 1)(engine) : 0;
 }
-
-void RndInit() { RndSeed = 100; }

@@ -1,11 +1,7 @@
-// The shuffle's random generator: a 16-bit shift register with the feedback
-// polynomial x^16 + x^5 + x^3 + x^2 + 1. From any non-zero seed it runs
-// through all 65535 non-zero values; a zero seed stays zero.
+// The shuffle's random numbers: one generator, seeded from the platform's
+// entropy once per run, for the shuffled play order and the playlist's
+// random sort alike.
 #pragma once
 
-#include <cstdint>
-
-extern std::uint16_t RndSeed;
-
-std::uint16_t RndGet();
-void RndInit();
+// A number in 0 .. n - 1, each equally likely, for any n > 0 (0 for n 0).
+unsigned RndBelow(unsigned n);

@@ -70,3 +70,19 @@ char* StrFormat(char* dest, std::size_t size, const char* format, ...)
         dest[0] = '\0';
     return dest;
 }
+
+int StrToUInt(const char* Text, std::uint32_t Max, std::uint32_t* Value)
+{
+    std::uint64_t value = 0;
+    if (Text == nullptr || *Text == '\0')
+        return 0;
+    for (; *Text != '\0'; ++Text) {
+        if (*Text < '0' || *Text > '9')
+            return 0;
+        value = value * 10 + static_cast<std::uint64_t>(*Text - '0');
+        if (value > Max)
+            return 0;
+    }
+    *Value = static_cast<std::uint32_t>(value);
+    return 1;
+}

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 // Removes trailing white space (tab, LF, VT, FF, CR, space) and zeros in
@@ -12,6 +13,10 @@ char* strtrimr(char* str);
 // (need3rdfield), with whole hours split off as "h:m:ss" (needhour).
 // dest must hold 20 characters. Returns dest.
 char* strtimefrmt(int time, char* dest, int need3rdfield, int needhour);
+
+// A typed number: 1 and the value for decimal digits only, at most Max; 0
+// (Value untouched) for anything else, an empty text included.
+int StrToUInt(const char* Text, std::uint32_t Max, std::uint32_t* Value);
 
 // Copies at most size - 1 bytes of src into dest and always terminates it
 // (an empty text for a null src). Returns true when src fitted whole.

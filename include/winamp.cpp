@@ -1,7 +1,8 @@
 #include "winamp.h"
 
-#include <cstring>
+#include <algorithm>
 #include <new>
+#include <string_view>
 
 WAMPINSTLIST WAmpInstList{};
 char WAmpPath[MAXL_WAMPPATH];
@@ -13,6 +14,15 @@ namespace {
 constexpr const char* kOpenCommandKeys[] = {"Winamp.File", "shell", "open", "command"};
 // The quoted document placeholder and its blank at the end of the open command.
 constexpr std::size_t kDocumentPlaceholderLength = 5;
+// The player that comes with the program, started where none is registered.
+constexpr char strOwnPlayer[] = "tplayer.exe";
+// As WinExec waits for a started program to be ready for input.
+constexpr DWORD kStartWaitMs = 30000;
+
+// The command that starts a player, read and started wide: its path may
+// hold any name. WAmpPath keeps it as ANSI text.
+WCHAR PlayerCommand[MAXL_WAMPPATH];
+DWORD RunError;
 
 HWND InstWindow(int NO)
 {
@@ -37,11 +47,22 @@ bool IsRegistered(HWND Wnd)
     return false;
 }
 
-// Reads the open command into WAmpPath; false (and WAmpPath empty) when a
-// key or the value is missing or the value does not fit whole.
+HWND UnregisteredWindow()
+{
+    for (HWND wnd = FindWindowExA(nullptr, nullptr, WAMP_WINDOWCLASS, nullptr); wnd != nullptr;
+         wnd = FindWindowExA(nullptr, wnd, WAMP_WINDOWCLASS, nullptr))
+        if (!IsRegistered(wnd))
+            return wnd;
+    return nullptr;
+}
+
+// Reads the open command into PlayerCommand; false when no player is
+// registered (a key or the value missing, or the value empty). A value that
+// does not fit whole leaves the command empty: cut, it would start some
+// other program.
 bool ReadOpenCommand()
 {
-    WAmpPath[0] = '\0';
+    PlayerCommand[0] = 0;
     HKEY key = HKEY_CLASSES_ROOT;
     for (const char* sub : kOpenCommandKeys) {
         HKEY next = nullptr;
@@ -52,16 +73,49 @@ bool ReadOpenCommand()
             return false;
         key = next;
     }
-    DWORD size = sizeof WAmpPath;
-    const LONG read = RegQueryValueExA(key, "", nullptr, nullptr, reinterpret_cast<LPBYTE>(WAmpPath), &size);
+    DWORD size = sizeof PlayerCommand;
+    const LONG read = RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<LPBYTE>(PlayerCommand), &size);
     RegCloseKey(key);
-    // A value without its terminator is terminated here, unless it fills the
-    // whole buffer: a cut command line would start some other program.
-    if (read != ERROR_SUCCESS || size > sizeof WAmpPath || (size == sizeof WAmpPath && WAmpPath[size - 1] != '\0')) {
-        WAmpPath[0] = '\0';
+    // A value without its terminator is terminated here, unless it fills the whole buffer.
+    const std::size_t n = size / sizeof(WCHAR);
+    const bool whole = read == ERROR_SUCCESS && (n < MAXL_WAMPPATH || PlayerCommand[MAXL_WAMPPATH - 1] == 0);
+    PlayerCommand[whole ? std::min<std::size_t>(n, MAXL_WAMPPATH - 1) : 0] = 0;
+    return read == ERROR_MORE_DATA || (read == ERROR_SUCCESS && (!whole || PlayerCommand[0] != 0));
+}
+
+// The quoted path of tplayer.exe beside this program into PlayerCommand;
+// empty when it is not there.
+void OwnPlayerCommand()
+{
+    WCHAR* path = PlayerCommand + 1;
+    const DWORD room = MAXL_WAMPPATH - 2;  // the quotes
+    const DWORD n = GetModuleFileNameW(nullptr, path, room);
+    const std::basic_string_view<WCHAR> program(path, n < room ? n : 0);
+    const std::size_t folder = program.rfind(WCHAR('\\')) + 1;
+    PlayerCommand[0] = 0;
+    if (folder == 0 || folder + sizeof strOwnPlayer + 1 > room)
+        return;
+    std::copy(strOwnPlayer, strOwnPlayer + sizeof strOwnPlayer, path + folder);
+    if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES)
+        return;
+    const std::size_t end = folder + sizeof strOwnPlayer;  // past the terminator, where the closing quote goes
+    PlayerCommand[0] = PlayerCommand[end] = '"';
+    PlayerCommand[end + 1] = 0;
+}
+
+// Starts the command minimised, as WinExec does, and waits until it is ready for input.
+bool StartPlayer()
+{
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_MINIMIZE;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, PlayerCommand, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return false;
-    }
-    WAmpPath[size < sizeof WAmpPath ? size : sizeof WAmpPath - 1] = '\0';
+    WaitForInputIdle(process.hProcess, kStartWaitMs);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
     return true;
 }
 
@@ -123,28 +177,60 @@ int WAmpInstFreeAll()
 
 int WAmpGetInstances() { return WAmpInstList.Instances; }
 
+int WAmpInstGone(int NO)
+{
+    const WAMPINST* inst = WAmpInstGet(NO);
+    return inst != nullptr && !IsWindow(inst->Window);
+}
+
+int WAmpInstRevive(int NO)
+{
+    WAMPINST* inst = WAmpInstGet(NO);
+    if (inst == nullptr)
+        return 0;
+    if (IsWindow(inst->Window))
+        return 1;
+    WAmpRun(1);
+    constexpr unsigned kPollMs = 50;
+    for (unsigned waited = 0; waited <= WAMP_REVIVE_WAIT_MS; waited += kPollMs) {
+        if (const HWND wnd = UnregisteredWindow()) {
+            WAmpInstSetWindow(inst, wnd);
+            return 1;
+        }
+        Sleep(kPollMs);
+    }
+    return 0;
+}
+
 int WAmpCheck()
 {
-    for (HWND wnd = FindWindowExA(nullptr, nullptr, WAMP_WINDOWCLASS, nullptr); wnd != nullptr;
-         wnd = FindWindowExA(nullptr, wnd, WAMP_WINDOWCLASS, nullptr))
-        if (!IsRegistered(wnd))
-            WAmpInstAdd(wnd);
+    for (HWND wnd = UnregisteredWindow(); wnd != nullptr; wnd = UnregisteredWindow())
+        if (const int before = WAmpInstList.Instances; WAmpInstAdd(wnd) == before)
+            break;  // out of memory: the rest stays unregistered
     WAmpInstList.Current.store(WAmpInstList.First, std::memory_order_relaxed);
     return WAmpInstList.Instances;
 }
 
 void WAmpRun(int Instances)
 {
-    if (!ReadOpenCommand())
-        return;
-    const std::size_t length = std::strlen(WAmpPath);
-    if (length >= kDocumentPlaceholderLength)
-        WAmpPath[length - kDocumentPlaceholderLength] = '\0';
-    if (WAmpPath[0] == '\0')
-        return;
-    for (int i = 0; i < Instances; ++i)
-        WinExec(WAmpPath, SW_MINIMIZE);
+    RunError = 0;
+    const bool registered = ReadOpenCommand();
+    const std::size_t length = std::char_traits<WCHAR>::length(PlayerCommand);
+    if (registered && length >= kDocumentPlaceholderLength)
+        PlayerCommand[length - kDocumentPlaceholderLength] = 0;
+    if (!registered)
+        OwnPlayerCommand();
+    // Only ever shown to the user: the best the code page can do.
+    if (WideCharToMultiByte(CP_ACP, 0, PlayerCommand, -1, WAmpPath, sizeof WAmpPath, nullptr, nullptr) == 0)
+        WAmpPath[0] = '\0';
+    for (int i = 0; i < Instances && PlayerCommand[0] != 0; ++i)
+        if (!StartPlayer()) {
+            RunError = GetLastError();
+            return;
+        }
 }
+
+DWORD WAmpGetRunError() { return RunError; }
 
 int WAmpKill(int Idx)
 {

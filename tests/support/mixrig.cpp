@@ -16,7 +16,7 @@
 #include <unistd.h>
 
 // The window globals and hooks that the window modules define in tandem.exe.
-HWND hwndTBSONGPOS, hwndEDELAPSED, hwndSTREMAINING, hwndEDREMAINING, hwndEDSTATUS, hwndRBBEAT1, hwndRBBEAT2;
+STATUSWINDOWS StatusWindows;
 std::atomic<HWND> hwndTT{nullptr};
 std::atomic<HWND> hwndPLI{nullptr};
 
@@ -52,9 +52,9 @@ PanelSink::PanelSink()
             MixOnChangeMsg(wParam);
         return LRESULT{0};
     });
-    for (auto [global, control] : {std::pair{&hwndTBSONGPOS, &songPos}, {&hwndEDELAPSED, &elapsed},
-                                   {&hwndSTREMAINING, &remainingLabel}, {&hwndEDREMAINING, &remaining},
-                                   {&hwndEDSTATUS, &status}, {&hwndRBBEAT1, &beat1}, {&hwndRBBEAT2, &beat2}})
+    for (auto [global, control] : {std::pair{&StatusWindows.hwndTBSONGPOS, &songPos}, {&StatusWindows.hwndEDELAPSED, &elapsed},
+                                   {&StatusWindows.hwndSTREMAINING, &remainingLabel}, {&StatusWindows.hwndEDREMAINING, &remaining},
+                                   {&StatusWindows.hwndEDSTATUS, &status}, {&StatusWindows.hwndRBBEAT1, &beat1}, {&StatusWindows.hwndRBBEAT2, &beat2}})
         *global = control->hwnd();
     ActiveSink = this;
     MixSetDestWindow(hwnd_);
@@ -64,7 +64,7 @@ PanelSink::~PanelSink()
 {
     MixSetDestWindow(nullptr);
     ActiveSink = nullptr;
-    hwndTBSONGPOS = hwndEDELAPSED = hwndSTREMAINING = hwndEDREMAINING = hwndEDSTATUS = hwndRBBEAT1 = hwndRBBEAT2 = nullptr;
+    StatusWindows = {};
     hwndTT = hwndPLI = nullptr;
     DestroyWindow(hwnd_);
 }

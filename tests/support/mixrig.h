@@ -5,6 +5,7 @@
 #pragma once
 
 #include "fakeplayers.h"
+#include "fndb.h"
 #include "fnmain.h"
 #include "fnpl.h"
 #include "fnthr.h"

@@ -4,6 +4,7 @@
 #include "fnpl.h"
 #include "fnpli.h"
 #include "fnsong.h"
+#include "fntl.h"
 #include "mp3files.h"
 #include "string2.h"
 
@@ -96,6 +97,26 @@ TEST(Playlist, TotalsAndSorts)
         EXPECT_EQ(list.Titles(), order) << field;
     }
     EXPECT_EQ(PLGetSong(list.pl, 2), songs[3].get());  // "_" sorts after "B" by file name
+}
+
+// The track table's sort: by the column's text, ties by the second key of
+// its column, the "H" column ordering nothing.
+TEST(TrackList, SortKeysAndTies)
+{
+    SongPtr a = NewSong("a.mp3", "Ann", "Zed");
+    SongPtr b = NewSong("b.mp3", "Bob", "Abe");
+    StrCopy(a->Desc.cAlbum, "X");
+    StrCopy(b->Desc.cAlbum, "X");
+    StrCopy(a->Desc.cComment, "c");
+    StrCopy(b->Desc.cComment, "c");
+    for (auto [key, order] : {std::pair{0, -1}, {0 + TL_DESCENDING, 1}, {1, 1}, {2, 1}, {2 + TL_DESCENDING, -1}, {3, 0},
+                              {4, -1}, {6, -1}, {8, -1}, {9, -1}, {7, -1}, {7 + TL_DESCENDING, -1}, {10, 0}})
+        EXPECT_EQ(TLCompareAlphabetic(a.get(), b.get(), key), order) << key;
+    EXPECT_EQ(TLCompareAlphabetic(a.get(), nullptr, 0), 0);
+    b->General.bHidden = b->General.bOnRemovable = 1;
+    EXPECT_STREQ(TLGetColumnText(b.get(), 7), "+");
+    EXPECT_STREQ(TLGetColumnText(b.get(), 8), "R");
+    EXPECT_EQ(TLGetColumnText(b.get(), TL_COLUMNS), nullptr);
 }
 
 TEST_F(Mp3Files, M3uIsOneCrLfLinePerItemAndNothingElse)

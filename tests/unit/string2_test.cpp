@@ -41,3 +41,14 @@ TEST(String2, CopyAndFormatAreBoundedAlwaysTerminatedAndCopyReportsCuts)
     EXPECT_EQ(StrView(full), "abc");
     EXPECT_STREQ(StrFormat(out, sizeof out, "%d-%s", 1234, "abcdef"), "1234-");
 }
+
+TEST(String2, TypedNumbersAreDigitsUpToTheirLimit)
+{
+    struct Case { const char* text; int ok; std::uint32_t value; };
+    for (const Case c : {Case{"2500", 1, 2500}, Case{"0", 1, 0}, Case{"3600000", 1, 3600000}, Case{"3600001", 0, 7},
+                         Case{"-1", 0, 7}, Case{"", 0, 7}, Case{"12a", 0, 7}, Case{"99999999999", 0, 7}}) {
+        std::uint32_t value = 7;
+        EXPECT_EQ(StrToUInt(c.text, 3600000, &value), c.ok) << c.text;
+        EXPECT_EQ(value, c.value) << c.text;
+    }
+}

@@ -22,11 +22,6 @@ bool Done(const std::string& folder) { return FileExists(JoinPath(folder, "done"
 
 }  // namespace
 
-bool RunUnix(const std::string& folder, const std::string& script, const std::function<void()>& poll)
-{
-    return StartUnix(folder, script) && WaitUntil([&] { return poll(), Done(folder); }, 60000, 5);
-}
-
 std::string ToneScript(const std::string& name, double hz, int ms)
 {
     const std::string pitch = hz > 0 ? std::to_string(hz)

@@ -5,17 +5,11 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace e2e {
-
-// Runs a shell script in the folder, calling poll every 5 ms until it ends.
-// Wine starts ELF programs as they are but cannot wait for them: the script
-// leaves a file "done" behind.
-bool RunUnix(const std::string& folder, const std::string& script, const std::function<void()>& poll = [] {});
 
 // A shell command that writes NAME.mp3 (CBR 128 kbit/s, its ID3v1 tag artist
 // "Tone" and title NAME, a LAME header that times it exactly): a pure tone

@@ -1,9 +1,0 @@
-// The list chooser (DLG_SELECT): pick one record of any list. Windows only.
-#pragma once
-
-struct LIST;
-
-using LICGETNAMEPROC = const char* (*)(void* Record);
-
-// The chosen record; null after Cancel or with no row selected.
-void* LICEdit(LIST* List, LICGETNAMEPROC GetNameProc, const char* Title);

@@ -1,8 +1,0 @@
-// The track times dialog (DLG_TT): the main part, intro and rhythm section
-// of a track, with tests on the test player. Modal. Windows only.
-#pragma once
-
-struct SONG;
-
-// 1 when the dialog ended with OK (the song then holds the edited copy).
-int TTEdit(SONG* Song);

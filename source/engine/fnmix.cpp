@@ -1,0 +1,498 @@
+#include "fnmix.h"
+
+#include "defs.h"
+#include "fncomm.h"
+#include "fndb.h"
+#include "fnlang.h"
+#include "fnpl.h"
+#include "fnpli.h"
+#include "fnsong.h"
+#include "string2.h"
+#include "winamp.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+std::atomic<HWND> hwndMixDestWnd{nullptr};
+
+// The effective end of a current item that was released while it played:
+// its track plays on and still mixes into the next item at that point.
+std::atomic<std::uint32_t> DroppedCurEnd{0};
+// The same for an incoming item released during its mix, until it is current.
+std::uint32_t DroppedNextEnd = 0;
+
+// An item queued while a mix runs, waiting for the change to finish.
+std::atomic<bool> PendingSet{false};
+std::atomic<PLI*> PendingNext{nullptr};
+
+std::atomic<int> UserStopped{0};
+
+constexpr int MAXL_MISSINGMSG = 1024;  // holds title, path, place and the fixed text whole
+
+void SetBeatLights(const PLI* pli)
+{
+    const SONG* song = PLIGetSong(pli);
+    const std::uint32_t beats = song != nullptr && song->Bounds.iNoBeats > 0 ? song->Bounds.iNoBeats : 1;
+    MixerState.Beat.lOffs = PLIGetBeatOffs(pli);
+    MixerState.Beat.lLen = PLIGetBeatLen(pli) / beats;
+}
+
+std::uint32_t CurrentItemEnd()
+{
+    const PLI* cur = StateGetCurPLI();
+    return cur != nullptr ? PLIGetEnd(cur) : DroppedCurEnd.load();
+}
+
+// Reads the facts of a track added without reading them, keeping what the
+// user entered when adding it (its place) and giving it a main part.
+void ReadDeferredInfos(SONG* Song)
+{
+    char fileName[MAXL_PATH + 1];
+    char place[MAXL_PLACE + 1];
+    StrCopy(fileName, Song->Desc.cFileName);
+    StrCopy(place, Song->Desc.cPlace);
+    ReadSongInfos(fileName, Song, 0);
+    StrCopy(Song->Desc.cPlace, place);
+    if (Song->Bounds.timMain.lStart == 0 && Song->Bounds.timMain.lEnd == 0)
+        Song->Bounds.timMain.lEnd = Song->General.lLength;
+    Song->General.bInfoNotRead = 0;
+}
+
+// The passive player holds nothing: stopped with an empty playlist.
+void EmptyPassivePlayer() { MixLoadSong(StateGetPasPlayer(), nullptr, 0); }
+
+// The mixer holds items only while the library tells it before it releases one.
+void CheckDropHook()
+{
+    if (PLGetDropHook() != MixDropPLI) {
+        std::fputs("Tandem: the mixer holds playlist items but MixInit was never called\n", stderr);
+        std::abort();
+    }
+}
+
+void Pend(PLI* pli)
+{
+    CheckDropHook();
+    PendingNext = pli;
+    PendingSet = true;
+}
+
+// Queues pli into the passive player. The track is checked before it is
+// queued, so that its own drive does not count as in use.
+void QueueNext(HWND Sender, PLI* pli)
+{
+    CheckDropHook();
+    if (pli != nullptr && !MixCheckSong(Sender, StateGetPasPlayer(), PLIGetSong(pli))) {
+        // The track is missing and the user gave up: queue nothing rather than
+        // let the next change play what the passive player held before. The
+        // playlist stays on the missing item, so SKIP and Load go on from it.
+        StateSetNextPLI(nullptr);
+        EmptyPassivePlayer();
+        DBSetCurrentPLI(MainGetDB(), pli);
+        MixRecalcBeat(nullptr);
+        MixSendMsg(MIXMSG_NEXTPLI, 0, 0);
+        return;
+    }
+    StateSetNextPLI(pli);
+    if (pli != nullptr) {
+        MixLoadSong(StateGetPasPlayer(), PLIGetSong(pli), PLIGetStart(pli));
+        MixPreparePLIPlay(StateGetPasPlayer(), pli);
+    }
+    MixRecalcBeat(pli);
+    DBSetCurrentPLI(MainGetDB(), pli);
+    MixSendMsg(MIXMSG_NEXTPLI, reinterpret_cast<WPARAM>(pli), 0);
+}
+
+bool DriveOfFile(const SONG* Song, const char* Root)
+{
+    const char* file = SongGetFileName(Song);
+    return Song != nullptr && file[0] != '\0' && file[1] == ':' &&
+           std::toupper(static_cast<unsigned char>(file[0])) == std::toupper(static_cast<unsigned char>(Root[0]));
+}
+
+}  // namespace
+
+void MixInit() { PLSetDropHook(MixDropPLI); }
+
+void MixSetDestWindow(HWND hwnd) { hwndMixDestWnd = hwnd; }
+
+HWND MixGetDestWindow() { return hwndMixDestWnd; }
+
+LRESULT MixSendMsg(UINT Msg, WPARAM wParam, LPARAM lParam)
+{
+    const HWND dest = hwndMixDestWnd;
+    return dest != nullptr ? SendMessageA(dest, Msg, wParam, lParam) : 0;
+}
+
+void MixPlay(int Idx)
+{
+    switch (WAmpCmIsPlaying(Idx)) {
+    case 0:
+        WAmpBtPlay(Idx);
+        break;
+    case 1:
+        break;
+    case 3:
+        WAmpBtPause(Idx);
+        break;
+    default:
+        MixSendMsg(MIXMSG_CANTPLAY, static_cast<WPARAM>(Idx), 0);
+        break;
+    }
+}
+
+void MixStop(int Idx, int Pause)
+{
+    if (!Pause)
+        WAmpBtStop(Idx);
+    else if (WAmpCmIsPlaying(Idx) == 1)
+        WAmpBtPause(Idx);
+    MixSendMsg(MIXMSG_STOPPED, static_cast<WPARAM>(Idx), 0);
+}
+
+void MixStopAll(int Pause)
+{
+    for (int i = 0; i < MAXI_WINAMP; ++i)
+        MixStop(i, Pause);
+}
+
+void MixKillAll()
+{
+    for (int i = 0; i < MAXI_WINAMP; ++i)
+        WAmpKill(i);
+}
+
+SONG* MixLoadSong(int Idx, SONG* Song, unsigned StartPos)
+{
+    WAmpCmSetVolume(Idx, 0);
+    WAmpBtPause(Idx);
+    WAmpBtStop(Idx);
+    WAmpCmDeletePlayList(Idx);
+    if (Song != nullptr) {
+        WAmpCmPlayFile(Idx, SongGetFileName(Song));
+        WAmpBtPlay(Idx);
+        WAmpBtPause(Idx);
+    }
+    WAmpCmSetVolume(Idx, StateGetVolume(Idx));
+    WAmpCmJump(Idx, StartPos);
+    return Song;
+}
+
+int MixCheckSong(HWND hwndParent, int, SONG* Song)
+{
+    if (Song == nullptr)
+        return 0;
+    while (!FileExists(SongGetFileName(Song))) {
+        char msg[MAXL_MISSINGMSG];
+        const char drive = Song->General.bOnRemovable ? MixGetFreeRemovableDrive() : 0;
+        SongFormatMissing(Song, drive, msg, sizeof msg);
+        if (MessageBoxA(hwndParent, msg, strWarning, MB_ICONWARNING | MB_RETRYCANCEL) != IDRETRY)
+            return 0;
+    }
+    if (Song->General.bInfoNotRead)
+        ReadDeferredInfos(Song);
+    return 1;
+}
+
+void MixPreparePLIPlay(int Idx, PLI* pli)
+{
+    if (pli == nullptr)
+        return;
+    if (pli->Option.iFade != 2) {
+        StateSetFade(pli->Option.iFade != 0);
+        MixSendMsg(MIXMSG_FADE, static_cast<WPARAM>(StateGetFade()), 0);
+    }
+    if (pli->Option.iDuo != 2) {
+        StateSetDuo(pli->Option.iDuo != 0);
+        MixSendMsg(MIXMSG_DUO, static_cast<WPARAM>(StateGetDuo()), 0);
+    }
+    if (pli->UpdFlag.bVolume) {
+        const int volume = std::clamp(pli->Override.iVolume, 0, MAX_VOLUME);
+        MixSetVolume(Idx, volume);
+        MixSendMsg(MIXMSG_VOLUME, static_cast<WPARAM>(Idx), volume);
+    }
+    if (pli->UpdFlag.bFade) {
+        StateSetFadeType(pli->Override.iFadeType);
+        MixSendMsg(MIXMSG_FADETYPE, static_cast<WPARAM>(pli->Override.iFadeType), 0);
+    }
+    if (pli->UpdFlag.bLengths) {
+        // A damaged file's length must not make a mix that never ends.
+        const std::uint32_t fadeLen = std::min(pli->Override.lFadeLen, MIX_MAX_LENGTH_MS);
+        const std::uint32_t duoLen = std::min(pli->Override.lDuoLen, MIX_MAX_LENGTH_MS);
+        StateSetFadeLen(fadeLen);
+        StateSetDuoLen(duoLen);
+        MixSendMsg(MIXMSG_FADELEN, fadeLen, 0);
+        MixSendMsg(MIXMSG_DUOLEN, duoLen, 0);
+    }
+    MixRecalcBeat(StateGetNextPLI());
+}
+
+int MixLoadPLI(HWND Sender, int Idx, PLI* pli)
+{
+    if (pli == nullptr || !MixCheckSong(Sender, Idx, PLIGetSong(pli)))
+        return 0;
+    MixLoadSong(Idx, PLIGetSong(pli), PLIGetStart(pli));
+    MixPreparePLIPlay(Idx, pli);
+    return 1;
+}
+
+void MixSetNextPLI(HWND Sender, PLI* pli)
+{
+    if (!StateGetFading()) {
+        QueueNext(Sender, pli);
+        return;
+    }
+    Pend(pli);
+    if (pli != nullptr)
+        DBSetCurrentPLI(MainGetDB(), pli);
+    MixSendMsg(MIXMSG_NEXTPLI, reinterpret_cast<WPARAM>(pli), 0);
+}
+
+PLI* MixGetQueuedPLI() { return PendingSet ? PendingNext.load() : StateGetNextPLI(); }
+
+PLI* MixGetNextPLI()
+{
+    PL* pl = MainGetCurrentPL();
+    if (StateGetShuffle() && PLGetCount(pl) > 0)
+        return PLGetRandomPLI(pl);
+    return PLGetFollower(pl, PLGetCurrentPLI(pl), StateGetRepeat());
+}
+
+void MixSkip(HWND Sender) { MixSetNextPLI(Sender, MixGetNextPLI()); }
+
+void MixChangeNextPLI(HWND Sender)
+{
+    if (PendingSet.exchange(false))
+        QueueNext(Sender, PendingNext.exchange(nullptr));
+    else
+        QueueNext(Sender, MixGetNextPLI());
+}
+
+void MixChangeCurrentPLI()
+{
+    PLI* cur = StateGetNextPLI();
+    StateSetCurPLI(cur);
+    DroppedCurEnd = cur == nullptr ? DroppedNextEnd : 0;
+    DroppedNextEnd = 0;
+    PLMarkPlayed(MainGetCurrentPL(), cur);
+    StateSetLen(PLIGetLength(cur));
+    SetBeatLights(cur);
+    MixSendMsg(MIXMSG_CURRENTPLI, reinterpret_cast<WPARAM>(cur), 0);
+}
+
+void MixChangePlayers()
+{
+    const int act = StateGetActPlayer();
+    StateSetActPlayer(StateGetPasPlayer());
+    StateSetPasPlayer(act);
+    MixSendMsg(MIXMSG_ACTPLAYER, static_cast<WPARAM>(StateGetActPlayer()), 0);
+}
+
+void MixNext(HWND Sender)
+{
+    if (StateGetFading())
+        return;
+    UserStopped = 0;
+    if (StateGetNextPLI() == nullptr) {
+        MixFadeDone(Sender);
+        return;
+    }
+    const int pas = StateGetPasPlayer();
+    if (StateGetFade() && (StateGetFadeType() & FADE_IN_BIT))
+        WAmpCmSetVolume(pas, 0);
+    MixPlay(pas);
+    if (StateGetFade() || StateGetDuo())
+        MixFadeStart();
+    else
+        MixFadeDone(Sender);
+}
+
+void MixCut(HWND Sender)
+{
+    if (StateGetFading())
+        return;
+    // A restarted passive player is empty: it gets the next item again.
+    PLI* next = StateGetNextPLI();
+    if (next != nullptr && WAmpCmIsPlaying(StateGetPasPlayer()) == PLAYSTAT_STOPPED)
+        QueueNext(Sender, next);
+    if (StateGetNextPLI() != nullptr)
+        MixPlay(StateGetPasPlayer());
+    MixFadeDone(Sender);
+}
+
+void MixStopByUser()
+{
+    UserStopped = 1;
+    WAmpBtStop(StateGetActPlayer());
+}
+
+int MixGetUserStopped() { return UserStopped; }
+
+int MixIsPlayingItem() { return StateGetCurPLI() != nullptr || DroppedCurEnd != 0; }
+
+void MixChangeFromWorker(int Change)
+{
+    if (MixGetDestWindow() != nullptr)
+        MixSendMsg(MIXMSG_CHANGE, static_cast<WPARAM>(Change), 0);
+    else
+        MixOnChangeMsg(static_cast<WPARAM>(Change));
+}
+
+void MixOnChangeMsg(WPARAM Change)
+{
+    if (Change == MIXCHANGE_NEXT)
+        MixNext(MixGetDestWindow());
+    else if (Change == MIXCHANGE_DONE)
+        MixFadeDone(MixGetDestWindow());
+    else if (Change == MIXCHANGE_CUT)
+        MixCut(MixGetDestWindow());
+}
+
+void MixFadeStart() { StateSetFading(1); }
+
+void MixFadeDone(HWND Sender)
+{
+    StateSetMixEnabled(0);
+    MixStop(StateGetActPlayer(), 1);
+    MixChangeCurrentPLI();
+    MixChangePlayers();
+    MixChangeNextPLI(Sender);
+    UserStopped = 0;  // the new active player plays
+    StateSetFading(0);
+    StateSetMixEnabled(1);
+}
+
+void MixSetVolume(int Idx, int Value)
+{
+    WAmpCmSetVolume(Idx, Value);
+    StateSetVolume(Idx, Value);
+}
+
+void MixSetPanning(int Idx, int Value)
+{
+    WAmpCmSetPanning(Idx, Value);
+    StateSetPanning(Idx, Value);
+}
+
+void MixSetFadeType(int FadeType) { StateSetFadeType(FadeType); }
+
+namespace {
+
+// A player stops by itself at the end of its file, and a change starts only
+// while the outgoing player plays: a mix-start position at the very end of
+// the file would never be passed, and the playlist would stop unattended.
+std::uint32_t BeforeFileEnd(std::uint32_t Last)
+{
+    const SONG* song = PLIGetSong(StateGetCurPLI());
+    const std::uint32_t length = song != nullptr ? song->General.lLength : 0;
+    if (length <= MIX_FILE_END_MARGIN_MS)
+        return Last;
+    const std::uint32_t latest = length - MIX_FILE_END_MARGIN_MS;
+    return static_cast<std::int32_t>(Last) > static_cast<std::int32_t>(latest) ? latest : Last;
+}
+
+}  // namespace
+
+void MixRecalcBeat(PLI* pli)
+{
+    StateSetBeatFirst(PLIGetStart(pli));
+    StateSetBeatLast(BeforeFileEnd(CurrentItemEnd() - StateGetTotalFadeLen()));
+}
+
+void MixControlIndWAmp(int Code, int Idx, int Value, HWND)
+{
+    switch (Code) {
+    case WACMEQ:
+        WAmpCmEQWindow(Idx);
+        break;
+    case WACMAOT:
+        WAmpCmAlwaysOnTop(Idx);
+        break;
+    case WACMPREFS:
+        WAmpCmPrefs(Idx);
+        break;
+    case WACMABOUT:
+        WAmpCmAbout(Idx);
+        break;
+    case WACMVOL:
+        WAmpCmSetVolume(Idx, Value);
+        break;
+    case WACMPAN:
+        WAmpCmSetPanning(Idx, Value);
+        break;
+    default:
+        break;
+    }
+}
+
+void MixControlWAmp(int Code, int Mask, int Value, HWND Sender)
+{
+    if (Mask == 0) {
+        MixControlIndWAmp(Code, StateGetActPlayer(), Value, Sender);
+        return;
+    }
+    auto bits = static_cast<unsigned>(Mask);
+    for (int i = 0; bits != 0; ++i, bits >>= 1)
+        if (bits & 1)
+            MixControlIndWAmp(Code, i, Value, Sender);
+}
+
+int MixDriveUsed(const char* Root)
+{
+    if (Root == nullptr || Root[0] == '\0')
+        return 0;
+    return DriveOfFile(PLIGetSong(StateGetCurPLI()), Root) || DriveOfFile(PLIGetSong(StateGetNextPLI()), Root);
+}
+
+char MixGetFreeRemovableDrive()
+{
+    constexpr DWORD kRootsSize = 130;
+    char roots[kRootsSize + 2] = {};
+    const DWORD length = GetLogicalDriveStringsA(kRootsSize, roots);
+    if (length == 0 || length > kRootsSize)
+        return 0;
+    for (const char* root = roots; *root != '\0'; root += std::char_traits<char>::length(root) + 1)
+        if (DriveRemovable(root) && !MixDriveUsed(root))
+            return static_cast<char>(std::toupper(static_cast<unsigned char>(root[0])));
+    return 0;
+}
+
+void MixDropPLI(PL* pl, const PLI* pli, bool Alone)
+{
+    if (pli == nullptr)
+        return;
+    PLI* follower = Alone ? PLGetFollower(pl, pli, StateGetRepeat()) : nullptr;
+    if (follower == pli)
+        follower = nullptr;
+    if (PendingSet && PendingNext == pli)
+        PendingNext = follower;
+    if (StateGetNextPLI() == pli) {
+        StateSetNextPLI(nullptr);
+        if (StateGetFading()) {
+            // The item is already playing in: it plays on and becomes current
+            // at the end of the change, which queues what followed it.
+            DroppedNextEnd = PLIGetEnd(pli);
+            if (!PendingSet)
+                Pend(follower);
+            MixSendMsg(MIXMSG_NEXTPLI, reinterpret_cast<WPARAM>(MixGetQueuedPLI()), 0);
+        } else if (follower != nullptr) {
+            QueueNext(MixGetDestWindow(), follower);
+        } else {
+            EmptyPassivePlayer();
+            MixRecalcBeat(nullptr);
+            MixSendMsg(MIXMSG_NEXTPLI, 0, 0);
+        }
+    }
+    if (StateGetCurPLI() == pli) {
+        DroppedCurEnd = PLIGetEnd(pli);
+        StateSetCurPLI(nullptr);
+        MixerState.Beat.lLen = 0;
+        MixSendMsg(MIXMSG_CURRENTPLI, 0, 0);
+    }
+}

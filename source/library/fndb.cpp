@@ -1,0 +1,278 @@
+#include "fndb.h"
+
+#include "fileio.h"
+#include "fnlang.h"
+#include "fnpl.h"
+#include "fnpli.h"
+#include "fnpll.h"
+#include "fnsong.h"
+#include "fntl.h"
+#include "platform.h"
+#include "string2.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+namespace {
+
+// Temporary names "~T0" .. "~TFF" beside the file: no longer than most file
+// names, so a path the format allows still has room for its temporary.
+constexpr int MAXI_TEMPNAMES = 256;
+// IDs from a file beyond this are renumbered, so that new IDs never overflow.
+constexpr std::uint32_t MAXI_SANEID = 0x40000000;
+
+// A song's fields in file order (561 bytes).
+template <class Number, class Text>
+bool SongFields(SONG* s, Number number, Text text)
+{
+    bool ok = true;
+    std::uint32_t* general[] = {&s->General.iType,
+                                &s->General.lSize,
+                                &s->General.lLength,
+                                reinterpret_cast<std::uint32_t*>(&s->General.bHidden),
+                                reinterpret_cast<std::uint32_t*>(&s->General.bOnRemovable),
+                                reinterpret_cast<std::uint32_t*>(&s->General.bInfoNotRead)};
+    for (std::uint32_t* field : general)
+        ok = number(*field) && ok;
+    ok = text(s->Desc.cFileName, sizeof s->Desc.cFileName) && ok;
+    ok = text(s->Desc.cArtist, sizeof s->Desc.cArtist) && ok;
+    ok = text(s->Desc.cTitle, sizeof s->Desc.cTitle) && ok;
+    ok = text(s->Desc.cAlbum, sizeof s->Desc.cAlbum) && ok;
+    ok = text(s->Desc.cYear, sizeof s->Desc.cYear) && ok;
+    ok = text(s->Desc.cComment, sizeof s->Desc.cComment) && ok;
+    ok = text(s->Desc.cPlace, sizeof s->Desc.cPlace) && ok;
+    std::uint32_t* rest[] = {reinterpret_cast<std::uint32_t*>(&s->Desc.iStyle),
+                             reinterpret_cast<std::uint32_t*>(&s->MPegInfo.iVersion),
+                             reinterpret_cast<std::uint32_t*>(&s->MPegInfo.iLayer),
+                             reinterpret_cast<std::uint32_t*>(&s->MPegInfo.iChannels),
+                             &s->MPegInfo.lSampleRate,
+                             &s->MPegInfo.lBitRate,
+                             &s->MPegInfo.lFrames,
+                             &s->MPegInfo.lFrameSize,
+                             &s->Bounds.timMain.lStart,
+                             &s->Bounds.timMain.lEnd,
+                             &s->Bounds.timIntro.lStart,
+                             &s->Bounds.timIntro.lEnd,
+                             &s->Bounds.timBeat.lStart,
+                             &s->Bounds.timBeat.lEnd,
+                             reinterpret_cast<std::uint32_t*>(&s->Bounds.iNoBeats)};
+    for (std::uint32_t* field : rest)
+        ok = number(*field) && ok;
+    return ok;
+}
+
+// Every text read from a file ends inside its array.
+void TerminateTexts(SONG* s)
+{
+    s->Desc.cFileName[MAXL_SONGPATH] = '\0';
+    s->Desc.cArtist[MAXL_ARTIST] = '\0';
+    s->Desc.cTitle[MAXL_TITLE] = '\0';
+    s->Desc.cAlbum[MAXL_ALBUM] = '\0';
+    s->Desc.cYear[MAXL_YEAR] = '\0';
+    s->Desc.cComment[MAXL_COMMENT] = '\0';
+    s->Desc.cPlace[MAXL_PLACE] = '\0';
+}
+
+bool WriteDatabase(DB* db, File& file)
+{
+    bool ok = file.Write(DB_MAGIC, sizeof DB_MAGIC);
+    ok = file.WriteI32(db->bShowHidden) && ok;
+    ok = TLStore(&db->lstTracks, file, db) && ok;
+    const SONGINDEX index(&db->lstTracks);
+    ok = PLLStore(&db->lstPlayLists, file, const_cast<SONGINDEX*>(&index)) && ok;
+    return ok;
+}
+
+// A hidden node in the track list becomes a hidden track; playlists and
+// items have no hidden state, so their nodes are all shown.
+void ShowNodes(LIST* List, bool Tracks)
+{
+    for (LISTITEM* item = List->First; item != nullptr; item = item->Next) {
+        if (Tracks && item->Hidden)
+            static_cast<SONG*>(item->Data)->General.bHidden = 1;
+        item->Hidden = 0;
+    }
+    List->Items = List->TotalItems;
+}
+
+// References are pointers once the file is read, so IDs may be renumbered.
+void SaneIDs(LIST* List)
+{
+    bool sane = List->NextFreeID < MAXI_SANEID;
+    for (const LISTITEM* item = List->First; item != nullptr && sane; item = item->Next)
+        sane = item->ID >= 0;
+    if (sane)
+        return;
+    std::int32_t id = 0;
+    for (LISTITEM* item = List->First; item != nullptr; item = item->Next)
+        item->ID = id++;
+    List->NextFreeID = static_cast<std::uint32_t>(id);
+}
+
+// The played count is the number of items marked played, whatever the file says.
+std::int32_t PlayedItems(const LIST* Items)
+{
+    std::int32_t played = 0;
+    for (const LISTITEM* item = Items->First; item != nullptr; item = item->Next)
+        played += static_cast<const PLI*>(item->Data)->bPlayed ? 1 : 0;
+    return played;
+}
+
+void MakeSound(DB* db)
+{
+    for (LIST* list : {&db->lstTracks, &db->lstPlayLists}) {
+        ShowNodes(list, list == &db->lstTracks);
+        SaneIDs(list);
+    }
+    for (LISTITEM* item = db->lstPlayLists.First; item != nullptr; item = item->Next) {
+        PL* pl = static_cast<PL*>(item->Data);
+        LIST* items = PLGetList(pl);
+        ShowNodes(items, false);
+        SaneIDs(items);
+        pl->iPlayedItems = PlayedItems(items);
+    }
+}
+
+// Creates a file of a free temporary name in Path's folder into Temp.
+File CreateTemp(const char* Path, char (&Temp)[MAXL_DBPATH + 8])
+{
+    const char* slash = std::strrchr(Path, '\\');
+    if (const char* other = std::strrchr(Path, '/'); other != nullptr && (slash == nullptr || other > slash))
+        slash = other;
+    const int dirLen = slash != nullptr ? static_cast<int>(slash - Path + 1) : 0;
+    for (int i = 0; i < MAXI_TEMPNAMES; ++i) {
+        StrFormat(Temp, sizeof Temp, "%.*s~T%X", dirLen, Path, i);
+        File file = File::CreateNew(Temp);
+        if (file.IsOpen() || !File::Exists(Temp))
+            return file;
+    }
+    return File();
+}
+
+bool ReadDatabase(DB* db, File& file)
+{
+    char magic[sizeof DB_MAGIC];
+    if (!file.Read(magic, sizeof magic) || std::memcmp(magic, DB_MAGIC, sizeof magic) != 0)
+        return false;
+    if (!file.ReadI32(db->bShowHidden) || !TLRestore(&db->lstTracks, file, db))
+        return false;
+    SONGINDEX index(&db->lstTracks);
+    return PLLRestore(&db->lstPlayLists, file, &index) != 0;
+}
+
+}  // namespace
+
+DB Database;
+
+DB* MainGetDB() { return &Database; }
+LIST* MainGetPLL() { return DBGetPLL(&Database); }
+PL* MainGetCurrentPL() { return DBGetCurrentPL(&Database); }
+PLI* MainGetCurrentPLI() { return PLGetCurrentPLI(MainGetCurrentPL()); }
+
+void DBInit(DB* db)
+{
+    ListSetDesc(&db->lstTracks, strListTracks);
+    ListSetDesc(&db->lstPlayLists, strListPlaylists);
+    ListSetDesc(&db->lstEffects, strListEffects);
+    PL* pl = PLCreate("default");
+    PLLAddPL(&db->lstPlayLists, pl);
+    PLLSetCurrentPL(&db->lstPlayLists, pl);
+}
+
+void DBFree(DB* db)
+{
+    PLLFree(&db->lstPlayLists);
+    TLFree(&db->lstTracks);
+}
+
+const char* DBGetPath(const DB* db) { return db != nullptr ? db->cPath : ""; }
+
+void DBSetPath(DB* db, const char* Path)
+{
+    if (db == nullptr)
+        return;
+    const char* path = Path != nullptr && std::strlen(Path) <= MAXL_DBPATH ? Path : "";
+    if (std::strcmp(path, db->cPath) != 0)
+        db->bRestoreFailed = 0;
+    StrCopy(db->cPath, path);
+}
+
+LIST* DBGetTL(DB* db) { return db != nullptr ? &db->lstTracks : nullptr; }
+LIST* DBGetPLL(DB* db) { return db != nullptr ? &db->lstPlayLists : nullptr; }
+LIST* DBGetEL(DB* db) { return db != nullptr ? &db->lstEffects : nullptr; }
+PL* DBGetCurrentPL(DB* db) { return db != nullptr ? PLLGetCurrentPL(&db->lstPlayLists) : nullptr; }
+void DBSetCurrentPL(DB* db, PL* pl)
+{
+    if (db != nullptr)
+        PLLSetCurrentPL(&db->lstPlayLists, pl);
+}
+PLI* DBGetCurrentPLI(DB* db) { return PLGetCurrentPLI(DBGetCurrentPL(db)); }
+void DBSetCurrentPLI(DB* db, PLI* pli)
+{
+    if (PL* pl = DBGetCurrentPL(db))
+        PLSetCurrentPLI(pl, pli);
+}
+
+int DBStore(DB* db)
+{
+    if (db == nullptr || db->cPath[0] == '\0' || db->bRestoreFailed)
+        return 0;
+    char temp[MAXL_DBPATH + 8];
+    File file = CreateTemp(db->cPath, temp);
+    if (!file.IsOpen())
+        return 0;
+    const bool written = WriteDatabase(db, file);
+    if (!file.Close() || !written ||
+        !MoveFileExA(temp, db->cPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        std::remove(temp);
+        return 0;
+    }
+    return 1;
+}
+
+int DBRestore(DB* db)
+{
+    DBFree(db);
+    File file = File::OpenRead(db->cPath);
+    const bool ok = file.IsOpen() && ReadDatabase(db, file);
+    MakeSound(db);
+    db->bRestoreFailed = !ok && File::Exists(db->cPath);
+    return ok ? 1 : 0;
+}
+
+int TLStore(LIST* tl, File& File, DB*) { return ListStore(tl, File, SongStoreProc, nullptr); }
+
+int TLRestore(LIST* tl, File& File, DB*)
+{
+    TLFree(tl);
+    return ListRestore(tl, File, SongRestoreProc, nullptr);
+}
+
+int SongStoreProc(void* Song, File& File, void*)
+{
+    return SongFields(
+               static_cast<SONG*>(Song), [&](std::uint32_t& v) { return File.WriteU32(v); },
+               [&](char* text, std::size_t size) { return File.WriteText(text, size); })
+               ? 1
+               : 0;
+}
+
+int SongRestoreProc(void** Song, File& File, void*)
+{
+    auto* song = static_cast<SONG*>(std::calloc(1, sizeof(SONG)));
+    if (song == nullptr)
+        return 0;
+    if (!SongFields(
+            song, [&](std::uint32_t& v) { return File.ReadU32(v); },
+            [&](char* text, std::size_t size) { return File.Read(text, size); })) {
+        std::free(song);
+        return 0;
+    }
+    TerminateTexts(song);
+    if (song->Desc.iStyle < 0 || song->Desc.iStyle > STYLE_NONE)
+        song->Desc.iStyle = STYLE_NONE;
+    *Song = song;
+    return 1;
+}

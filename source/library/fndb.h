@@ -1,0 +1,62 @@
+// The database: the track list, the playlist list and the effect list, the
+// path of the file it lives in, and the show-hidden flag; and the database
+// file ("TNDMDB1.0"), written and read list by list.
+//
+// Saving is atomic: a temporary file beside the target replaces it only
+// after every write succeeded. A file that failed to load is never written
+// over: DBStore refuses its path until another path is set or a restore of
+// it succeeds.
+#pragma once
+
+#include "list.h"
+
+#include <cstdint>
+
+class File;
+struct PL;
+struct PLI;
+struct SONG;
+
+constexpr int MAXL_DBPATH = 260;
+inline constexpr char DB_MAGIC[10] = "TNDMDB1.0";
+
+struct DB {
+    char cPath[MAXL_DBPATH + 1];
+    std::int32_t bShowHidden;
+    LIST lstTracks;
+    LIST lstPlayLists;
+    LIST lstEffects;
+    std::int32_t bRestoreFailed;  // the file at cPath exists but could not be read
+};
+
+// The program's one database record, and its parts as most callers want them.
+extern DB Database;
+DB* MainGetDB();
+LIST* MainGetPLL();
+PL* MainGetCurrentPL();
+PLI* MainGetCurrentPLI();
+
+// Sets the descriptions and creates the playlist "default" as the current one.
+void DBInit(DB* db);
+// Releases every track and playlist (the mixer lets go of its items first).
+void DBFree(DB* db);
+const char* DBGetPath(const DB* db);
+// A path longer than the field is not cut into another name: it gives the empty path.
+void DBSetPath(DB* db, const char* Path);
+LIST* DBGetTL(DB* db);
+LIST* DBGetPLL(DB* db);
+LIST* DBGetEL(DB* db);
+PL* DBGetCurrentPL(DB* db);
+void DBSetCurrentPL(DB* db, PL* pl);
+PLI* DBGetCurrentPLI(DB* db);
+void DBSetCurrentPLI(DB* db, PLI* pli);
+// 1 when the whole database reached the file at cPath.
+int DBStore(DB* db);
+// Empties the database and reads the file at cPath; 1 on success. After a
+// failure only whole records are in memory.
+int DBRestore(DB* db);
+
+int TLStore(LIST* tl, File& File, DB* db);
+int TLRestore(LIST* tl, File& File, DB* db);
+int SongStoreProc(void* Song, File& File, void* Param);
+int SongRestoreProc(void** Song, File& File, void* Param);

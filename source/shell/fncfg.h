@@ -1,0 +1,26 @@
+// The program's settings: the path of the last database ("Recent") in the
+// registry, the registration of the database file type, and the database
+// named on the command line.
+#pragma once
+
+inline constexpr char strRegRoot[] = "Software\\Brightwater\\Tandem";
+inline constexpr char strRegRecent[] = "Recent";
+
+// Unless database files already open in a program that exists (whoever
+// registered it: the installer owns its association), writes the file class
+// "Tandem.Database" (description, icon, the open command that starts this
+// program with the file) and ".tdb" into the current user's classes and
+// tells the shell. Returns 1.
+int CfgSetFileClasses();
+// Writes the database path as "Recent". Returns 1.
+int CfgStore();
+// Reads "Recent" into the database path; a missing, unreadable or too long
+// value gives the empty path. Returns 1.
+int CfgRestore();
+
+// ---- command line ----
+
+// The database named after the program: exactly one argument, quoted or
+// not, ending in ".tdb". Returns 0, with Path empty, for any other command
+// line or a path that does not fit.
+int CfgCmdLineDB(const char* CmdLine, char* Path, int Size);

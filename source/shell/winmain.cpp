@@ -1,0 +1,164 @@
+// The program's entry point: players, database, settings, then the control
+// panel for the whole run; the panel keeps the library as it closes, the settings are saved after.
+#include "dlgcomm.h"
+#include "dlgmain.h"
+#include "dlgtl.h"
+#include "fncfg.h"
+#include "fncomm.h"
+#include "fndb.h"
+#include "fnmain.h"
+#include "platform.h"
+#include "resource.h"
+#include "string2.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <cstring>
+
+
+namespace {
+
+// Held for the whole run: a second start finds it and hands over instead
+// of fighting the first over the same players.
+constexpr char strInstanceMutex[] = "Brightwater.Tandem.Instance";
+constexpr char strPanelCaption[] = "Tandem v1.0 - Control Panel";
+constexpr char strDialogClass[] = "#32770";
+constexpr DWORD HANDOVER_WAIT_MS = 60000;  // the first start may still be starting its players
+constexpr DWORD HANDOVER_POLL_MS = 100;
+constexpr UINT HANDOVER_SEND_MS = 5000;
+
+// Every control class the dialog templates use; on Windows a dialog with an
+// unregistered class fails to open.
+constexpr DWORD TEMPLATE_CONTROL_CLASSES =
+    ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS;
+constexpr int MAXL_COMMANDLINE = 4 * MAX_PATH;
+
+// The command line as ANSI text. When the code page cannot hold it whole (a
+// database in a folder of another script), each argument is given in its
+// ANSI form (AnsiPath), quoted; one without any stands as an empty one.
+const char* AnsiCommandLine(char (&Line)[MAXL_COMMANDLINE])
+{
+    const WCHAR* wide = GetCommandLineW();
+    const bool utf8 = GetACP() == CP_UTF8;  // holds every text, and takes no replacement flags
+    BOOL replaced = FALSE;
+    if (WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, wide, -1, Line, sizeof Line, nullptr,
+                            utf8 ? nullptr : &replaced) > 0 &&
+        !replaced)
+        return Line;
+    int count = 0;
+    LPWSTR* args = CommandLineToArgvW(wide, &count);
+    Line[0] = '\0';
+    for (int i = 0; args != nullptr && i < count; ++i) {
+        char arg[MAX_PATH];
+        AnsiPath(args[i], arg, sizeof arg);
+        const std::size_t n = std::strlen(Line);
+        StrFormat(Line + n, sizeof Line - n, "%s\"%s\"", i > 0 ? " " : "", arg);
+    }
+    LocalFree(args);
+    return Line;
+}
+
+// The database named on the command line as a full path (the running
+// program, and "Recent", must not depend on this start's folder); empty when none.
+void CommandLineDB(char (&Path)[MAXL_DBPATH + 1])
+{
+    char given[MAXL_DBPATH + 1];
+    char line[MAXL_COMMANDLINE];
+    const DWORD length = CfgCmdLineDB(AnsiCommandLine(line), given, sizeof given)
+                             ? GetFullPathNameA(given, sizeof Path, Path, nullptr)
+                             : 0;
+    if (length == 0 || length >= sizeof Path)
+        Path[0] = '\0';
+}
+
+// Brings the running control panel (or its open dialog) to the front and
+// asks it to open Path, if any.
+void HandOver(HWND Panel, const char* Path)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(Panel, &pid);
+    AllowSetForegroundWindow(pid);
+    if (Path[0] != '\0') {
+        COPYDATASTRUCT data{MAIN_COPYDATA_OPENDB, static_cast<DWORD>(std::strlen(Path) + 1), const_cast<char*>(Path)};
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutA(Panel, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG,
+                            HANDOVER_SEND_MS, &answer);
+    }
+    if (IsIconic(Panel))
+        ShowWindow(Panel, SW_RESTORE);
+    SetForegroundWindow(GetLastActivePopup(Panel));
+}
+
+// The mutex that makes this start the one program, or null when a running
+// one took the request (or never showed its panel within the wait).
+HANDLE ClaimInstance(const char* Path)
+{
+    for (DWORD waited = 0; waited < HANDOVER_WAIT_MS; waited += HANDOVER_POLL_MS) {
+        HANDLE mutex = CreateMutexA(nullptr, FALSE, strInstanceMutex);
+        if (mutex != nullptr && GetLastError() != ERROR_ALREADY_EXISTS)
+            return mutex;
+        if (mutex != nullptr)
+            CloseHandle(mutex);
+        if (HWND panel = FindWindowA(strDialogClass, strPanelCaption); panel != nullptr) {
+            HandOver(panel, Path);
+            return nullptr;
+        }
+        // No panel yet: the other start is still starting, or is ending and saving.
+        Sleep(HANDOVER_POLL_MS);
+    }
+    return nullptr;
+}
+
+// Windows 11 ignores the timer resolution a process asks for while all its
+// windows are minimised, the way Tandem runs unattended, and the mixer's
+// poll would slow to the default tick. Asked of the system by name: older
+// ones lack the call and do not throttle timers.
+void KeepTimerResolution()
+{
+    struct POWERTHROTTLING {
+        ULONG Version, ControlMask, StateMask;
+    };
+    constexpr int PROCESS_POWER_THROTTLING = 4;  // the information class
+    constexpr ULONG IGNORE_TIMER_RESOLUTION = 0x4;
+    using SETPROCESSINFORMATION = BOOL(WINAPI*)(HANDLE, int, void*, DWORD);
+    const auto set = reinterpret_cast<SETPROCESSINFORMATION>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetProcessInformation")));
+    POWERTHROTTLING state{1, IGNORE_TIMER_RESOLUTION, 0};  // controlled, and off: requests are honoured
+    if (set != nullptr)
+        set(GetCurrentProcess(), PROCESS_POWER_THROTTLING, &state, sizeof state);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
+{
+    hInst = hInstance;
+    char commandLineDB[MAXL_DBPATH + 1];
+    CommandLineDB(commandLineDB);
+    HANDLE instance = ClaimInstance(commandLineDB);
+    if (instance == nullptr)
+        return 0;
+
+    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), TEMPLATE_CONTROL_CLASSES};
+    InitCommonControlsEx(&controls);
+    KeepTimerResolution();
+    // The shell's folder browser and ShellExecute need COM on this thread.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+
+    InitWAmpInstances();
+    DBInit(MainGetDB());
+    InitConfig();
+    if (commandLineDB[0] != '\0')
+        DBSetPath(MainGetDB(), commandLineDB);
+    DlgTLLoadDBase(nullptr, DBGetPath(MainGetDB()));
+    DialogBoxParamA(hInst, MAKEINTRESOURCEA(DLG_MAIN), nullptr, DlgMainWndProc, 0);
+
+    DoneWAmpInstances();
+    CfgStore();
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    CloseHandle(instance);
+    return 0;
+}
