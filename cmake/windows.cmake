@@ -80,11 +80,14 @@ if(E2E_TESTS)
                          PROPERTIES LABELS e2e TIMEOUT 600 RUN_SERIAL TRUE)
   endforeach()
 
-  # Round trip of one player command against a running tplayer.exe; run by hand.
-  add_executable(wampcall_roundtrip ${PROJECT_SOURCE_DIR}/bench/wampcall_roundtrip.cpp)
-  target_link_libraries(wampcall_roundtrip PRIVATE tandem_e2e)
-  add_dependencies(wampcall_roundtrip tplayer)
-  tandem_warnings(wampcall_roundtrip)
+  # Round trip of one player command against a running tplayer.exe, and the
+  # player's timing as heard (bench/playertiming.sh); run by hand.
+  foreach(name wampcall_roundtrip playertiming)
+    add_executable(${name} ${PROJECT_SOURCE_DIR}/bench/${name}.cpp)
+    target_link_libraries(${name} PRIVATE tandem_e2e)
+    add_dependencies(${name} tplayer)
+    tandem_warnings(${name})
+  endforeach()
 
   # Programs that drive a running Tandem: the library windows benchmark
   # (bench/libwin.sh, bench/addtree.sh), the demo's hands on the control panel

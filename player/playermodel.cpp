@@ -1,16 +1,18 @@
 #include "playermodel.h"
 
+#include "fileio.h"
 #include "mp3.h"
 #include "winamp.h"
 
 #include <algorithm>
 #include <charconv>
-#include <cstdlib>
+#include <cstring>
 
 namespace {
 
 constexpr int kTextCodes[] = {IPC_PLAYFILE, IPC_CHDIR, IPC_SETSKIN, IPC_EXECPLUG};
 constexpr int kEqDefault = 31;  // the middle of a band's 0..63
+constexpr std::size_t kFrameScan = 64 * 1024;  // where the first frame may lie behind an ID3v2 tag
 
 template <class T>
 void AppendField(std::string& line, const char* name, T value)
@@ -43,6 +45,36 @@ bool TakeBlank(std::string_view& text)
     return true;
 }
 
+// Whether the first MPEG frame carries a Xing, "Info" or VBRI header, whose
+// frame count times the file exactly. A frame not found counts as none: the
+// length is then taken for the estimate it may be.
+bool HasFrameCount(const std::string& FileName)
+{
+    File file = File::OpenRead(FileName.c_str());
+    unsigned char id3[10];
+    std::int64_t start = 0;
+    if (file.Read(id3, sizeof id3) && std::memcmp(id3, "ID3", 3) == 0)
+        start = ((id3[5] & 0x10) != 0 ? 20 : 10) +
+                ((id3[6] & 0x7F) << 21 | (id3[7] & 0x7F) << 14 | (id3[8] & 0x7F) << 7 | (id3[9] & 0x7F));
+    std::vector<unsigned char> head(kFrameScan);
+    head.resize(file.Seek(start) ? file.ReadSome(head.data(), head.size()) : 0);
+    const auto holds = [&](std::size_t at, const char* name) {
+        return at + 4 <= head.size() && std::memcmp(&head[at], name, 4) == 0;
+    };
+    for (std::size_t p = 0; p + 4 <= head.size(); ++p) {
+        if (head[p] != 0xFF || (head[p + 1] & 0xE0) != 0xE0)
+            continue;
+        MP3INFO info{};
+        MP3InfoExamine(static_cast<std::uint32_t>(head[p] | head[p + 1] << 8 | head[p + 2] << 16 | head[p + 3] << 24), &info);
+        if (info.lBitRate == 0 || info.lSampleRate == 0)
+            continue;
+        const bool mono = info.iChannelMode == 3;
+        const std::size_t xing = p + 4 + (info.iVersion == 1 ? (mono ? 17 : 32) : (mono ? 9 : 17));
+        return holds(xing, "Xing") || holds(xing, "Info") || holds(p + 36, "VBRI");
+    }
+    return false;
+}
+
 }  // namespace
 
 PlayerTrackInfo PlayerProbeMP3(const std::string& FileName)
@@ -52,7 +84,7 @@ PlayerTrackInfo PlayerProbeMP3(const std::string& FileName)
     MP3INFO info{};
     if (!MP3InfoRead(FileName.c_str(), &info, hasTag))
         return {};
-    return {info.lLength, info.lSampleRate, info.lBitRate, info.iChannelMode == 3 ? 1 : 2};
+    return {info.lLength, info.lSampleRate, info.lBitRate, info.iChannelMode == 3 ? 1 : 2, HasFrameCount(FileName)};
 }
 
 // ---- journal ----
@@ -143,19 +175,34 @@ std::uint32_t PlayerModel::CurrentPos() const
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(pos, 0x7FFFFFFF));
 }
 
-// A track that has reached its end stops, at the moment of the next look.
-// Where the sound plays, its media clock rules: the own clock follows it once
-// the two differ by more than PLAYER_CLOCKSLACK, and its end is the end.
+std::uint32_t PlayerModel::Length(const Entry& entry)
+{
+    return entry.mediaLength != 0 && !entry.info.bExactLength ? entry.mediaLength : entry.info.lLength;
+}
+
+// Where the output sounds the target, its position is the position: it
+// holds while the sound gets going (at most PLAYER_HOLDMS), and the track
+// ends when the media has played out. Where it plays nothing, the own clock
+// runs and a track that has reached its length stops, at the moment of the
+// next look.
 void PlayerModel::Settle()
 {
+    const PlayerHeard heard = output_ != nullptr ? output_->Heard(moves_) : PlayerHeard{};
+    const std::uint64_t now = clock_();
+    const bool holding = heard.pos == PLAYER_POS_PENDING && now - movedAt_ < PLAYER_HOLDMS;
+    sounding_ = heard.pos >= 0 || heard.pos == PLAYER_POS_ENDED || holding;
+    Entry* entry = Current();
+    if (heard.length != 0 && entry != nullptr) {
+        entry->mediaLength = heard.length;
+        trackLength_ = Length(*entry);
+    }
     if (state_ != PlayerState::Playing)
         return;
-    const std::int64_t media = output_ != nullptr ? output_->Position(moves_) : PLAYER_POS_UNKNOWN;
-    if (media >= 0 && std::llabs(media - static_cast<std::int64_t>(CurrentPos())) > PLAYER_CLOCKSLACK) {
-        markPos_ = static_cast<std::uint32_t>(std::min<std::int64_t>(media, 0x7FFFFFFF));
-        markTime_ = clock_();
+    if (heard.pos >= 0 || holding) {
+        markPos_ = heard.pos >= 0 ? static_cast<std::uint32_t>(std::min<std::int64_t>(heard.pos, 0x7FFFFFFF)) : markPos_;
+        markTime_ = now;
     }
-    if (media == PLAYER_POS_ENDED || (trackLength_ != 0 && CurrentPos() >= trackLength_))
+    if (heard.pos == PLAYER_POS_ENDED || (!sounding_ && trackLength_ != 0 && CurrentPos() >= trackLength_))
         Stop();
 }
 
@@ -164,7 +211,7 @@ void PlayerModel::Publish()
     if (output_ == nullptr)
         return;
     const Entry* entry = Current();
-    output_->Follow({entry != nullptr ? entry->file : std::string(), state_, markPos_, markTime_, moves_, volume_,
+    output_->Follow({entry != nullptr ? entry->file : std::string(), load_, state_, markPos_, markTime_, moves_, volume_,
                      panning_});
 }
 
@@ -173,18 +220,27 @@ std::int32_t PlayerModel::Answer() const
     return state_ == PlayerState::Stopped ? -1 : static_cast<std::int32_t>(CurrentPos());
 }
 
-const PlayerModel::Entry* PlayerModel::Current() const
+PlayerModel::Entry* PlayerModel::Current()
 {
     if (listPos_ < 0 || static_cast<std::size_t>(listPos_) >= playlist_.size())
         return nullptr;
     return &playlist_[static_cast<std::size_t>(listPos_)];
 }
 
+const PlayerModel::Entry* PlayerModel::Current() const { return const_cast<PlayerModel*>(this)->Current(); }
+
+void PlayerModel::Moved()
+{
+    ++moves_;
+    movedAt_ = clock_();
+}
+
 void PlayerModel::Append(const std::string& file)
 {
     if (file.empty())
         return;
-    playlist_.push_back({file, probe_ ? probe_(file) : PlayerTrackInfo{}});
+    playlist_.push_back({file, probe_ ? probe_(file) : PlayerTrackInfo{}, 0});
+    ++load_;
 }
 
 void PlayerModel::PlayFrom(std::uint32_t pos, PlayerState state)
@@ -192,18 +248,19 @@ void PlayerModel::PlayFrom(std::uint32_t pos, PlayerState state)
     const Entry* entry = Current();
     if (entry == nullptr)
         return;
-    trackLength_ = entry->info.lLength;
+    trackLength_ = Length(*entry);
     state_ = state;
     markPos_ = pos;
     markTime_ = clock_();
-    ++moves_;
+    Moved();
 }
 
 void PlayerModel::Stop()
 {
     state_ = PlayerState::Stopped;
     markPos_ = 0;
-    ++moves_;
+    markTime_ = clock_();
+    Moved();
 }
 
 void PlayerModel::TogglePause()
@@ -213,9 +270,9 @@ void PlayerModel::TogglePause()
         state_ = PlayerState::Paused;
     } else if (state_ == PlayerState::Paused) {
         state_ = PlayerState::Playing;
-        markTime_ = clock_();
     }
-    ++moves_;
+    markTime_ = clock_();
+    Moved();
 }
 
 // A playing or paused player goes on the same way with the new entry.
@@ -235,18 +292,18 @@ void PlayerModel::Seek(std::int64_t pos)
 }
 
 // 0 when moved, 1 when the position lies beyond the end (the track ends),
-// -1 while stopped.
+// -1 while stopped. Where the sound plays, the media knows its end.
 std::int32_t PlayerModel::Jump(std::uint32_t pos)
 {
     if (state_ == PlayerState::Stopped)
         return -1;
-    if (trackLength_ != 0 && pos >= trackLength_) {
+    if (!sounding_ && trackLength_ != 0 && pos >= trackLength_) {
         Stop();
         return 1;
     }
     markPos_ = pos;
     markTime_ = clock_();
-    ++moves_;
+    Moved();
     return 0;
 }
 
@@ -307,7 +364,7 @@ std::int32_t PlayerModel::HandleUser(std::uint32_t data, int code, PlayerJournal
     case IPC_GETOUTPUTTIME:
         if (data == 0)
             return Answer();
-        return data == 1 && current != nullptr ? static_cast<std::int32_t>(current->info.lLength / 1000) : 0;
+        return data == 1 && current != nullptr ? static_cast<std::int32_t>(Length(*current) / 1000) : 0;
     case IPC_JUMPTOTIME:
         return Jump(data);
     case IPC_WRITEPLAYLIST:
@@ -460,7 +517,7 @@ PlayerStatus PlayerModel::Status()
     status.topmost = topmost_;
     if (const Entry* entry = Current()) {
         status.file = entry->file;
-        status.length = entry->info.lLength;
+        status.length = Length(*entry);
     }
     return status;
 }

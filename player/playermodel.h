@@ -9,8 +9,10 @@
 // - Time comes from an injected monotonic clock in milliseconds. While
 //   playing, the position is where playback began plus the time elapsed on
 //   that clock since, so it never drifts; a track that reaches its length
-//   stops. An entry of unknown length (0) plays without end. An output that
-//   plays the sound (PlayerOutput) may set the clock right and end the track.
+//   stops. An entry of unknown length (0) plays without end.
+// - An output that plays the sound (PlayerOutput) rules instead once it is
+//   attached: the position is the one it sounds, it holds while the sound
+//   gets going, and the track ends when the media has played out.
 // - Each entry's facts come from an injected probe when it is appended
 //   (default: the MPEG header of the file).
 // Every member may be called from several threads; the callbacks run on the
@@ -39,6 +41,7 @@ struct PlayerTrackInfo {
     std::uint32_t lSampleRate = 0;
     std::uint32_t lBitRate = 0;
     int iChannels = 0;
+    bool bExactLength = false;  // counted from a Xing or VBRI header, not estimated from the bit rate
 };
 
 // Reads the facts from the file's MPEG header; all 0 when it has none.
@@ -79,11 +82,15 @@ bool PlayerJournalParse(std::string_view Line, PlayerJournalEntry* Entry);
 
 // ---- sound ----
 //
-// What the player should sound like after each message. While it plays, pos
-// holds at the model's clock time; moves counts the changes of state and
-// position, so that an output tells a jump from the clock running on.
+// What the player should sound like after each message. time is the model's
+// clock at the last move's command or, while it plays, when pos held; moves
+// counts the changes of state and
+// position, so that an output tells a jump from the clock running on; load
+// counts the files appended, so that a file that failed is tried again when
+// it is loaded again.
 struct PlayerTarget {
     std::string file;
+    std::uint32_t load = 0;
     PlayerState state = PlayerState::Stopped;
     std::uint32_t pos = 0;
     std::uint64_t time = 0;
@@ -92,11 +99,18 @@ struct PlayerTarget {
     int panning = 0;
 };
 
-constexpr std::int64_t PLAYER_POS_UNKNOWN = -1;
-constexpr std::int64_t PLAYER_POS_ENDED = -2;
-// How far the media clock may stray from the model's own before the model
-// takes it over: above the jitter of reading it, below a step of a fade.
-constexpr std::int64_t PLAYER_CLOCKSLACK = 40;
+// What the output hears of a target: the position it sounds in ms (>= 0) or
+// one of the states below, and the media's own length in ms (0 unknown).
+constexpr std::int64_t PLAYER_POS_UNKNOWN = -1;  // it plays nothing: the model's own clock runs
+constexpr std::int64_t PLAYER_POS_ENDED = -2;    // the media has played out
+constexpr std::int64_t PLAYER_POS_PENDING = -3;  // the sound is getting there: the position holds
+struct PlayerHeard {
+    std::int64_t pos = PLAYER_POS_UNKNOWN;
+    std::uint32_t length = 0;
+};
+// How long the position holds for a sound that does not come: then the
+// model's own clock runs as if the player were silent.
+constexpr std::uint64_t PLAYER_HOLDMS = 2000;
 
 // tplayer's audio back end. The model calls it under its lock, so it must
 // not call back into the model.
@@ -104,10 +118,8 @@ class PlayerOutput {
 public:
     virtual ~PlayerOutput() = default;
     virtual void Follow(const PlayerTarget& target) = 0;
-    // The media clock's position in ms once it has caught up with target
-    // moves, PLAYER_POS_ENDED when that media has played to its end, else
-    // PLAYER_POS_UNKNOWN (the model's own clock goes on alone).
-    virtual std::int64_t Position(std::uint32_t moves) = 0;
+    // For the target of these moves.
+    virtual PlayerHeard Heard(std::uint32_t moves) = 0;
 };
 
 // ---- the player ----
@@ -160,12 +172,16 @@ private:
     struct Entry {
         std::string file;
         PlayerTrackInfo info;
+        std::uint32_t mediaLength = 0;  // as the output found it, ms
     };
 
+    static std::uint32_t Length(const Entry& entry);
     void Settle();
     std::uint32_t CurrentPos() const;
     std::int32_t Answer() const;
+    Entry* Current();
     const Entry* Current() const;
+    void Moved();
     void Append(const std::string& file);
     void PlayFrom(std::uint32_t pos, PlayerState state);
     void Stop();
@@ -186,6 +202,9 @@ private:
     WindowRequest windowRequest_;
     PlayerOutput* output_ = nullptr;
     std::uint32_t moves_ = 0;
+    std::uint64_t movedAt_ = 0;  // clock at the last move
+    std::uint32_t load_ = 0;
+    bool sounding_ = false;      // the output plays the current target, or is about to
 
     std::mutex mutex_;
     std::vector<Entry> playlist_;
@@ -193,7 +212,7 @@ private:
     PlayerState state_ = PlayerState::Stopped;
     std::uint32_t markPos_ = 0;    // position at markTime_ (the position while paused)
     std::uint64_t markTime_ = 0;   // clock when playing resumed from markPos_
-    std::uint32_t trackLength_ = 0;  // of the entry that plays
+    std::uint32_t trackLength_ = 0;  // of the entry that plays, where the silent clock ends it
     int volume_ = 255;
     int panning_ = 0;
     bool topmost_ = false;

@@ -2,15 +2,19 @@
 // player class, answers the player command interface through PlayerModel on
 // a real steady clock, and shows its track, state, position and volume.
 //
-// Its sound comes from tpsound; without a sound device, or for a file the
-// media stack cannot play, it keeps the silent clock of the model and says
-// so in its title and journal. The title follows the players' custom,
-// "1. Artist - Title", so that the five players can be told apart.
+// Its sound comes from tpsound; without a sound device, for a file that is
+// not there or that the media stack cannot play, and when playback aborts,
+// it keeps the silent clock of the model and says why in its title and
+// journal ("silent: file not found", "silent: cannot play this file"). The
+// title follows the players' custom, "1. Artist - Title", so that the five
+// players can be told apart.
 //
 // Command line: [--journal FILE] [DOCUMENT...]. Each document is appended to
 // the playlist. The journal (format in playermodel.h) is appended to FILE,
 // or to the file named by the environment variable TPLAYER_JOURNAL, in which
-// "%p" stands for the process id.
+// "%p" stands for the process id. A journal that reaches kJournalLimit is
+// kept as FILE.old and started anew, so that a player polled for days
+// fills no disk.
 #include "mp3.h"
 #include "platform.h"
 #include "playermodel.h"
@@ -34,6 +38,7 @@ constexpr UINT_PTR kRepaintTimer = 1;
 constexpr UINT kRepaintMs = 200;
 constexpr int kLineHeight = 18;
 constexpr int kMargin = 8;
+constexpr long kJournalLimit = 4 * 1024 * 1024;
 
 struct Panel {
     int id;
@@ -53,6 +58,7 @@ HWND hwndMain = nullptr;
 std::unique_ptr<SoundOutput> sound;
 std::unique_ptr<PlayerModel> model;
 std::FILE* journal = nullptr;
+std::string journalName;
 std::string shownTitle;
 std::string shownSilence;
 
@@ -85,12 +91,17 @@ void WriteJournalLine(const std::string& line)
     std::fwrite(line.data(), 1, line.size(), journal);
     std::fputc('\n', journal);
     std::fflush(journal);
+    if (std::ftell(journal) < kJournalLimit)
+        return;
+    std::fclose(journal);
+    MoveFileExA(journalName.c_str(), (journalName + ".old").c_str(), MOVEFILE_REPLACE_EXISTING);
+    journal = std::fopen(journalName.c_str(), "wb");
 }
 
 void WriteJournal(const PlayerJournalEntry& entry) { WriteJournalLine(PlayerJournalLine(entry)); }
 
 // Takes --journal FILE and the documents from the command line.
-void ReadArguments(std::string& journalName)
+void ReadArguments()
 {
     for (int i = 1; i < __argc; ++i) {
         if (std::strcmp(__argv[i], "--journal") == 0 && i + 1 < __argc)
@@ -280,8 +291,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow)
     sound = std::make_unique<SoundOutput>(SteadyMs);
     if (sound->Start())
         model->SetOutput(sound.get());
-    std::string journalName = JournalFromEnvironment();
-    ReadArguments(journalName);
+    journalName = JournalFromEnvironment();
+    ReadArguments();
     if (!journalName.empty() && (journal = std::fopen(journalName.c_str(), "ab")) != nullptr)
         model->SetJournal(WriteJournal);
     model->SetWindowRequest(OnWindowRequest);

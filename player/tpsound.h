@@ -1,20 +1,35 @@
 // tplayer's sound: the platform's DirectShow graph plays the entry that the
-// player model says, where and how loud it says.
+// player model says, where and how loud it says, and tells the model the
+// position it sounds.
 //
 // DirectShow rather than MCI because under Wine's media stack it does all
 // the player needs: IMediaSeeking moves a paused graph (MCI "seek" errs while
 // paused), IBasicAudio sets volume and balance, IMediaEvent reports the end.
 //
-// A worker thread owns the graph: building one takes a few hundred ms, which
-// would hold up the synchronous player commands. It catches up with the
-// latest target only, so Tandem's load sequence (play, pause, jump) costs
-// one build. Until it has caught up, and for a file it cannot play, the
-// model's own clock answers the position.
+// Timing. A graph's own Run starts presenting 200 ms after the call under
+// Wine while its position counts from the call. So the graph runs at a
+// presentation time of its reference clock chosen here (IMediaFilter::Run):
+// a few tens of milliseconds ahead where the renderer has to take in its
+// first sample, at once where it resumes the sound it holds from a pause.
+// The position answered is that stream time; volume commands meet the sound
+// on the same path, so fades keep their place. Each load has a renderer, and
+// so a sound device, of its own: a device kept across loads keeps the
+// latency its stream first got, which under Wine can lie 100 ms beyond the
+// other players'. A new device starts late at its first run, so each load
+// runs it once, silently, before any start counts.
+//
+// A worker thread owns the graphs: building one takes a few hundred ms,
+// which would hold up the synchronous player commands. It waits on the
+// graph's event handle and on the commands together, and catches up with
+// the latest target only, so Tandem's load sequence (play, pause, jump)
+// costs one build. The sound device is first looked for at a load, never at
+// start, and again at each load while none was found: a player started
+// before the sound server then plays once the server is up (Wine settles
+// its device list at the first look).
 #pragma once
 
 #include "playermodel.h"
 
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -36,35 +51,41 @@ public:
     SoundOutput(const SoundOutput&) = delete;
     SoundOutput& operator=(const SoundOutput&) = delete;
 
-    // Starts the worker; false (and Silence() says why) without a sound device.
+    // Starts the worker; false when the system gives no thread or event.
     bool Start();
     void Follow(const PlayerTarget& target) override;
-    std::int64_t Position(std::uint32_t moves) override;
-    // Empty while the sound plays; else why the player is silent.
+    PlayerHeard Heard(std::uint32_t moves) override;
+    // Empty while the sound plays or nothing is loaded; else why the player
+    // is silent ("file not found", "cannot play this file", ...).
     std::string Silence();
 
 private:
     struct Graph;
 
     void Work();
-    void Open(Graph& graph, const std::string& file);
+    void Catch(Graph& graph, const PlayerTarget& want);
+    void Open(Graph& graph, const PlayerTarget& want);
     void Apply(Graph& graph, const PlayerTarget& want);
-    void Watch(Graph& graph);
+    void Events(Graph& graph);
+    std::uint32_t WaitMs(const Graph& graph);
+    void Report(const PlayerTarget& want, bool sounding, bool running, std::int64_t pos, std::uint64_t at);
+    void Unheard(const PlayerTarget& want);
+    void Fail(Graph& graph, const std::string& why);
 
     Clock clock_;
     std::thread worker_;
+    void* wake_ = nullptr;  // auto-reset event: a new target or the end
     std::mutex mutex_;
-    std::condition_variable changed_;
     bool quit_ = false;
-    bool fresh_ = false;
     PlayerTarget target_;
-    std::string silence_;
-    // The media clock, as the worker last read it.
-    bool open_ = false;
+    // What the worker reports for the target of appliedMoves_.
     std::uint32_t appliedMoves_ = 0;
+    bool caughtUp_ = false;
+    bool sounding_ = false;
     bool running_ = false;
     bool ended_ = false;
-    std::int64_t mediaPos_ = 0;
-    std::uint64_t mediaTime_ = 0;
-    std::int64_t lastAnswer_ = 0;
+    std::int64_t anchorPos_ = 0;     // the position that sounds at anchorTime_ (held before it)
+    std::uint64_t anchorTime_ = 0;
+    std::uint32_t length_ = 0;
+    std::string silence_;
 };

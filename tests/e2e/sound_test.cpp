@@ -1,8 +1,11 @@
-// What a listener hears of a mix: two tracks of pure tones, faded over with
-// duo, recorded from the monitor of the test run's PulseAudio null sink
-// (scripts/lib/env.sh start_sound). Each tone's level over time, measured
-// with a Goertzel filter, must follow the prescribed fade-in, duo and
-// fade-out, timed from the incoming track's start.
+// What a listener hears of Tandem, recorded from the monitor of the test
+// run's PulseAudio null sink (scripts/lib/env.sh start_sound): two pure
+// tones faded over with duo, each tone's level (Goertzel) following the
+// prescribed fade-in, duo and fade-out, timed from the incoming track's
+// start; then a hard cut into a pitch sweep, whose pitch tells which point
+// of the track sounds, against the positions the player answers after its
+// start and after a jump; and a 1 s file on another player, heard whole.
+#include "sound.h"
 #include "tandem.h"
 
 #include "fncomm.h"
@@ -16,39 +19,20 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <fstream>
-#include <numbers>
 #include <cstdio>
 
 namespace {
 
-constexpr int kRate = 8000;              // the recording: mono, 16 bit
-constexpr int kBlock = kRate / 100;      // 10 ms; both tones have whole cycles in it
-constexpr int kToneHz[2] = {400, 1000};  // outgoing, incoming
-constexpr double kLevel = 204 / 255.0;   // the players' default volume
+constexpr int kBlock = e2e::Recording::kRate / 100;  // 10 ms; the tones have whole cycles in it
+constexpr int kToneHz[3] = {400, 1000, 600};         // outgoing, incoming, the 1 s file
+constexpr double kFull = 0.5;                        // the files' amplitude
+constexpr int kVolume = 204;                         // the players' default volume
+constexpr double kLevel = kVolume / 255.0;
 constexpr int kFadeMs = 1500, kDuoMs = 1000;
 constexpr double kMixMs = 2 * kFadeMs + kDuoMs;
+constexpr std::uint32_t kJumpTo = 6000;
 
 using Levels = std::vector<std::array<double, 2>>;
-
-// Each tone's amplitude per block (Goertzel), as a share of the tracks' 0.5
-// of full scale.
-Levels ReadLevels(const std::string& raw)
-{
-    std::ifstream in(raw, std::ios::binary | std::ios::ate);
-    std::vector<std::int16_t> x(in ? static_cast<std::size_t>(in.tellg()) / 2 : 0);
-    in.seekg(0).read(reinterpret_cast<char*>(x.data()), static_cast<std::streamsize>(x.size() * 2));
-    Levels level(x.size() / kBlock);
-    for (std::size_t b = 0; b < level.size(); ++b)
-        for (int tone = 0; tone < 2; ++tone) {
-            const double c = 2 * std::cos(2 * std::numbers::pi * kToneHz[tone] / kRate);
-            double s1 = 0, s2 = 0;
-            for (int i = 0; i < kBlock; ++i)
-                s2 = std::exchange(s1, x[b * kBlock + i] / 32768.0 + c * s1 - s2);
-            level[b][tone] = 2 * std::sqrt(std::max(0.0, s1 * s1 + s2 * s2 - c * s1 * s2)) / kBlock / 0.5;
-        }
-    return level;
-}
 
 // The median of the eleven blocks around b (5 <= b < size - 5): a dropout
 // of up to 50 ms is the gap test's business.
@@ -68,17 +52,46 @@ double Expected(int tone, double ms)
                                : std::clamp(ms / kFadeMs, 0.0, 1.0));
 }
 
+// The longest run of 10 ms blocks from ms to ms + span in which nothing sounds (ms).
+int LongestSilence(const e2e::Recording& rec, double ms, double span)
+{
+    int quiet = 0, longest = 0;
+    for (double t = ms; t < ms + span; t += 10)
+        longest = std::max(longest, quiet = rec.Loudness(t, 10) < 0.05 ? quiet + 10 : 0);
+    return longest;
+}
+
+// Position answered minus position heard, the median over 300 ms from when
+// the sweep first sounds near from after ms: answers taken lag earlier, when
+// a volume command would be heard with the sound.
+double SweepOffset(const e2e::Recording& rec, const std::vector<PlayerJournalEntry>& journal, double ms, double from, double lag)
+{
+    const auto heard = [&](double t) { return e2e::SweepPos(rec.Pitch(t - 10, 20)); };
+    double on = ms;
+    while (on < ms + 2000 && (rec.Loudness(on, 10) < 0.05 || std::fabs(heard(on + 10) - from) > 200))
+        on += 2;
+    std::vector<double> offsets;
+    for (double t = on + 20; t < on + 320; t += 10) {
+        const auto answer = std::min_element(journal.begin(), journal.end(), [&](const auto& a, const auto& b) {
+            return std::fabs(static_cast<double>(a.t) - (t - lag)) < std::fabs(static_cast<double>(b.t) - (t - lag));
+        });
+        offsets.push_back(answer->pos - heard(t));
+    }
+    std::nth_element(offsets.begin(), offsets.begin() + 15, offsets.end());
+    return offsets[15];
+}
+
 class SoundTest : public e2e::TandemTest {};
 
-TEST_F(SoundTest, IncomingToneRisesBothPlayTheDuoOutgoingFallsWithoutAGap)
+TEST_F(SoundTest, AFadeRisesAndFallsInPlaceAHardCutLeavesNoGapAndPositionsFollowTheSound)
 {
-    ASSERT_TRUE(e2e::RunUnix(scratch, "for hz in 400 1000; do sox -n -r 44100 -c 2 -b 16 $hz.wav synth 10 sine $hz vol 0.5"
-                                 " && lame --quiet -t -b 128 --id3v1-only --ta Tone --tt $hz $hz.wav $hz.mp3; done"));
+    ASSERT_TRUE(e2e::RunUnix(scratch, e2e::ToneScript("400", 400, 10000) + " && " + e2e::ToneScript("1000", 1000, 10000) + " && " +
+                                          e2e::ToneScript("sweep", 0, 10000) + " && " + e2e::ToneScript("short", kToneHz[2], 1000)));
     DB db{};
     DBInit(&db);
-    for (const int hz : kToneHz) {
+    for (const char* name : {"400", "1000", "sweep"}) {
         SONG* song = SongCreate();
-        ASSERT_EQ(ReadSongInfos(e2e::JoinPath(scratch, std::to_string(hz) + ".mp3").c_str(), song, 1), RSI_TAG);
+        ASSERT_EQ(ReadSongInfos(e2e::JoinPath(scratch, std::string(name) + ".mp3").c_str(), song, 1), RSI_TAG);
         TLAddSong(DBGetTL(&db), song);
         PLAddSong(DBGetCurrentPL(&db), song);
     }
@@ -94,53 +107,102 @@ TEST_F(SoundTest, IncomingToneRisesBothPlayTheDuoOutgoingFallsWithoutAGap)
     ASSERT_TRUE(pl != nullptr && e2e::ListViewSelect(e2e::Control(pl, LVPLAYLIST), 0) && e2e::Click(pl, BTACTIVATE));
     ASSERT_EQ(e2e::WaitForText(e2e::Control(panel, EDNEXT), "Tone - 400", e2e::kWindowTimeoutMs), "Tone - 400");
 
+    // NEXT, the mix 6 s later; once the sweep is queued, fade and duo off,
+    // NEXT again: a hard cut into the sweep, which jumps; then a 1 s file on
+    // a player of its own.
+    e2e::Recording rec;
+    ASSERT_TRUE(rec.Start(scratch, "mix.raw", 21) && e2e::Click(panel, BTPLAYNEXT));
+    for (int waited = 0; e2e::ControlText(panel, EDNEXT) != "Tone - sweep" && waited < 15000; waited += 50)
+        rec.Listen(50);
+    rec.Listen(1500);
+    ASSERT_TRUE(e2e::Click(panel, CBFADE) && e2e::Click(panel, CB2CHAN));
+    const double cut = static_cast<double>(e2e::NowMs());
     ASSERT_TRUE(e2e::Click(panel, BTPLAYNEXT));
-    // The mix begins 6 s after NEXT. The recording's first sample: each look
-    // at its size bounds the moment from above.
-    double t0 = 1e300;
-    ASSERT_TRUE(e2e::RunUnix(scratch, "timeout -s INT 14 parec -d tandem.monitor --rate=8000 --channels=1 "
-                                 "--format=s16le --latency-msec=100 mix.raw", [&] {
-        std::ifstream file(e2e::JoinPath(scratch, "mix.raw"), std::ios::binary | std::ios::ate);
-        if (file && file.tellg() > 0)
-            t0 = std::min(t0, static_cast<double>(e2e::NowMs()) - static_cast<double>(file.tellg()) / 2 * 1000 / kRate);
-    }));
+    rec.Listen(800);
+    int sweep = -1, spare = -1;  // the sweep's player, and one never loaded
+    for (const HWND window : e2e::TopLevelWindows(WAMP_WINDOWCLASS)) {
+        const auto loads = e2e::ReadJournal(e2e::JournalFile(scratch, e2e::WindowProcess(window)));
+        const auto loaded = [&](const std::string& file) {
+            return std::any_of(loads.begin(), loads.end(), [&](const auto& e) { return e.code == IPC_PLAYFILE && (file.empty() || e.text == file); });
+        };
+        const int NO = WAmpInstAdd(window) - 1;
+        sweep = loaded(e2e::JoinPath(scratch, "sweep.mp3")) ? NO : sweep;
+        spare = loaded("") ? spare : NO;
+    }
+    ASSERT_TRUE(sweep >= 0 && spare >= 0);
+    const double jump = static_cast<double>(e2e::NowMs());
+    WAmpCmJump(sweep, kJumpTo);
+    rec.Listen(800);
+    const double dip = static_cast<double>(e2e::NowMs());
+    WAmpCmSetVolume(sweep, 0);
+    rec.Listen(300);
+    WAmpCmSetVolume(sweep, kVolume);
+    rec.Listen(300);
+    WAmpCmSetVolume(spare, kVolume);
+    WAmpCmPlayFile(spare, e2e::JoinPath(scratch, "short.mp3").c_str());
+    rec.Listen(500);
+    const double shortStart = static_cast<double>(e2e::NowMs());
+    WAmpBtPlay(spare);
+    ASSERT_TRUE(rec.Finish());
+
     const auto journal = JournalOfPlayerWith(e2e::JoinPath(scratch, "1000.mp3"));
     const auto start = std::find_if(journal.begin(), journal.end(), [](const PlayerJournalEntry& e) {
         return e.message == PlayerMessage::Command && e.code == WINAMP_BUTTON3 && e.state == 1;
     });
     ASSERT_NE(start, journal.end()) << "the incoming track never started";
-    const Levels level = ReadLevels(e2e::JoinPath(scratch, "mix.raw"));
-    ASSERT_GT(level.size(), 500u);
-    // Position in the mix of block b, for a sound that lags its command by lag.
-    const auto mixMs = [&](std::size_t b, int lag) { return t0 + b * 10.0 + 5 - start->t - lag; };
-
-    // From a second before the mix to a second after it, at the lag that
-    // fits best (the recording's start is known from above only, so the
-    // true lag is at most the one found): each block's median against the
-    // prescribed levels within 50 ms of it.
-    double worst = 1e9;
-    int latency = 0;  // ms
-    for (int lag = -500; lag <= 500; lag += 5) {
-        double dev = 0;
-        for (std::size_t b = 5; b + 5 < level.size(); ++b)
-            for (int tone = 0; tone < 2 && std::abs(mixMs(b, lag) - kMixMs / 2) < kMixMs / 2 + 1000; ++tone) {
-                const auto [lo, hi] = std::minmax({Expected(tone, mixMs(b, lag) - 50), Expected(tone, mixMs(b, lag) + 50)});
-                dev = std::max({dev, lo - Median(level, b, tone), Median(level, b, tone) - hi});
-            }
-        latency = dev < worst ? lag : latency;
-        worst = std::min(worst, dev);
-    }
-    std::printf("sound: lag from command to sound %d ms, largest deviation %.3f of full scale, recording from %.0f ms\n", latency, worst,
-                t0 - static_cast<double>(start->t));
-    EXPECT_LE(worst, 0.10) << "silent? the players need the sound server of scripts/lib/env.sh start_sound";
-    EXPECT_LT(std::abs(latency), 500) << "no lag fits";
-
-    // No silence longer than 50 ms while the one hands over to the other.
-    int quiet = 0, longest = 0;  // ms
+    Levels level(rec.Size() / kBlock);
     for (std::size_t b = 0; b < level.size(); ++b)
-        if (mixMs(b, latency) > 0 && mixMs(b, latency) < kMixMs)
-            longest = std::max(longest, quiet = level[b][0] + level[b][1] < 0.05 ? quiet + 10 : 0);
-    EXPECT_LE(longest, 50);
+        for (int tone = 0; tone < 2; ++tone)
+            level[b][tone] = rec.Level(kToneHz[tone], rec.Time(static_cast<double>(b * kBlock)), 10) / kFull;
+    // Position in the mix of block b, for a sound that lags its command by lag.
+    const auto mixMs = [&](std::size_t b, int lag) { return rec.Time(b * kBlock + kBlock / 2.0) - start->t - lag; };
+
+    // Each tone from a second before the mix to a second after it, at the
+    // lag of its own player that fits best (the recording's start is known
+    // from above only, so the true lag is at most the one found): each
+    // block's median against the prescribed levels within 30 ms of it, on
+    // the scale of the outgoing tone's level before the mix. A fade-in that
+    // starts late steps up from silence to where its volume already stands.
+    std::size_t before = 5;
+    while (before + 5 < level.size() && mixMs(before, 0) < -500)
+        ++before;
+    const double scale = Median(level, before, 0) / kLevel;
+    double worst = 0;
+    int lags[2] = {};  // ms
+    for (int tone = 0; tone < 2; ++tone) {
+        double fit = 1e9;
+        for (int lag = -500; lag <= 500; lag += 5) {
+            double dev = 0;
+            for (std::size_t b = 5; b + 5 < level.size(); ++b)
+                if (std::abs(mixMs(b, lag) - kMixMs / 2) < kMixMs / 2 + 1000) {
+                    const auto [lo, hi] = std::minmax({Expected(tone, mixMs(b, lag) - 30), Expected(tone, mixMs(b, lag) + 30)});
+                    dev = std::max({dev, scale * lo - Median(level, b, tone), Median(level, b, tone) - scale * hi});
+                }
+            lags[tone] = dev < fit ? lag : lags[tone];
+            fit = std::min(fit, dev);
+        }
+        worst = std::max(worst, fit);
+    }
+    const int cutGap = LongestSilence(rec, cut, 600);
+    const auto swept = e2e::ReadJournal(e2e::JournalFile(scratch, WAmpInstGet(sweep)->ProcessID));
+    double dipHeard = dip;
+    while (dipHeard < dip + 1000 && rec.Loudness(dipHeard, 10) > 0.05)
+        dipHeard += 1;
+    const double afterStart = SweepOffset(rec, swept, cut, 0, dipHeard - dip);
+    const double afterJump = SweepOffset(rec, swept, jump, kJumpTo, dipHeard - dip);
+    int shortHeard = 0;
+    for (double t = shortStart; t < shortStart + 2000; t += 10)
+        shortHeard += rec.Level(kToneHz[2], t, 10) > kFull * kLevel / 2 ? 10 : 0;
+    std::printf("sound: lag from command to sound %d and %d ms, largest deviation %.3f of full scale; gap at the cut %d ms; "
+                "sweep position against sound %.0f ms after its start, %.0f ms after a jump; 1 s file heard %d ms\n",
+                lags[0], lags[1], worst, cutGap, afterStart, afterJump, shortHeard);
+    EXPECT_GT(scale, 0.5) << "silent? the players need the sound server of scripts/lib/env.sh start_sound";
+    EXPECT_LE(worst, 0.05);
+    EXPECT_LE(LongestSilence(rec, static_cast<double>(start->t) + lags[1], kMixMs), 50) << "a gap while the one hands over to the other";
+    EXPECT_LE(cutGap, 30);
+    EXPECT_LE(std::fabs(afterStart), 30);
+    EXPECT_LE(std::fabs(afterJump), 30);
+    EXPECT_GE(shortHeard, 970);
 }
 
 }  // namespace

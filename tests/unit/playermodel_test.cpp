@@ -1,9 +1,11 @@
 #include "playermodel.h"
 
+#include "mp3gen.h"
 #include "winamp.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -62,6 +64,69 @@ TEST_F(PlayerModelTest, ThePositionRunsWithTheClockOnlyWhilePlayingAndATrackStop
         EXPECT_EQ(model.User(0, IPC_ISPLAYING), s.playing) << (&s - steps);
         EXPECT_EQ(model.User(0, IPC_GETOUTPUTTIME), s.pos) << (&s - steps);
     }
+}
+
+// An output that hears what each step says; every query settles on it.
+struct FakeOutput : PlayerOutput {
+    void Follow(const PlayerTarget& target) override { last = target; }
+    PlayerHeard Heard(std::uint32_t) override { return heard; }
+    PlayerTarget last;  // as the model last published it
+    PlayerHeard heard;  // what the output answers
+};
+
+// Where the output sounds the track, the answers are its: the position holds
+// while the sound is pending (PLAYER_HOLDMS at most), then is the one heard;
+// the media's end stops the track, and jumps past the header's length are
+// the media's business; the media's length replaces the header's estimate.
+// Where it plays nothing, the own clock runs to the known length.
+TEST_F(PlayerModelTest, AnOutputThatSoundsTheTrackRulesItsPositionEndAndLength)
+{
+    FakeOutput output;
+    model.SetOutput(&output);
+    lengths = {{"a", 10000}};
+    Text(IPC_PLAYFILE, "a");
+    EXPECT_TRUE(output.last.file == "a" && output.last.load == 1u);
+    constexpr std::int64_t kPending = PLAYER_POS_PENDING, kUnknown = PLAYER_POS_UNKNOWN, kEnded = PLAYER_POS_ENDED;
+    constexpr int kHold = static_cast<int>(PLAYER_HOLDMS);
+    const struct { int code; std::uint32_t data; std::int64_t heard; std::uint32_t media; int advance; std::int32_t answer; int playing, pos, seconds; } steps[] = {
+        {WINAMP_BUTTON2, 0, kPending, 0, 500, kAny, 1, 0, 10}, {IPC_GETVERSION, 0, 40, 12000, 0, kAny, 1, 40, 12},
+        {IPC_JUMPTOTIME, 11000, 11000, 12000, 0, 0, 1, 11000, 12}, {IPC_GETVERSION, 0, kEnded, 0, 0, kAny, 0, -1, 12},
+        {WINAMP_BUTTON2, 0, kPending, 0, kHold, kAny, 1, kHold, 12}, {IPC_GETVERSION, 0, kUnknown, 0, 11999 - kHold, kAny, 1, 11999, 12},
+        {IPC_GETVERSION, 0, kUnknown, 0, 1, kAny, 0, -1, 12}, {WINAMP_BUTTON2, 0, kUnknown, 0, 0, kAny, 1, 0, 12},
+        {IPC_JUMPTOTIME, 12000, kUnknown, 0, 0, 1, 0, -1, 12},
+    };
+    for (const auto& s : steps) {
+        output.heard = {s.heard, s.media};
+        const std::int32_t answer = Send(s.code, s.data);
+        now += static_cast<std::uint64_t>(s.advance);
+        EXPECT_TRUE(s.answer == kAny || answer == s.answer) << (&s - steps) << ": " << answer;
+        EXPECT_EQ(model.User(0, IPC_ISPLAYING), s.playing) << (&s - steps);
+        EXPECT_EQ(model.User(0, IPC_GETOUTPUTTIME), s.pos) << (&s - steps);
+        EXPECT_EQ(model.User(1, IPC_GETOUTPUTTIME), s.seconds) << (&s - steps);
+    }
+    EXPECT_EQ(output.last.state, PlayerState::Stopped);
+}
+
+// A header's length counts as exact only with a frame count in the first
+// frame (after an ID3v2 tag, behind side information of any size).
+TEST(PlayerProbe, TheLengthIsExactOnlyWithAXingHeader)
+{
+    const struct { int version, channels; bool xing, id3v2, exact; } rows[] = {
+        {1, 1, false, false, false}, {1, 1, true, false, true}, {1, 3, true, true, true}, {2, 3, true, false, true},
+        {2, 1, false, true, false}};
+    const std::string file = ::testing::TempDir() + "probe.mp3";
+    for (const auto& r : rows) {
+        MP3GENOPTIONS options;
+        options.iVersion = r.version;
+        options.lSampleRate = r.version == 1 ? 44100 : 22050;
+        options.lBitRate = 64;
+        options.iChannelMode = r.channels;
+        options.bXing = r.xing;
+        options.bId3v2 = r.id3v2;
+        ASSERT_TRUE(Mp3GenWrite(file.c_str(), options));
+        EXPECT_EQ(PlayerProbeMP3(file).bExactLength, r.exact) << (&r - rows);
+    }
+    std::remove(file.c_str());
 }
 
 TEST_F(PlayerModelTest, EachTextCodeCollectsItsOwnTextFromTheLowByteUpToTheLimit)

@@ -3,6 +3,7 @@
 // item queued, NEXT pressed; then one line per change, read from the
 // players' journals, until the asked number of changes (0: until killed).
 // "demodrive --close" closes the control panel, so Tandem saves and ends.
+// The journals are read as they grow, each line once.
 #include "drive.h"
 #include "e2e.h"
 #include "resource.h"
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -90,18 +92,34 @@ struct Player {
 // played half a second.
 constexpr std::int32_t kStartedAtMs = 500;
 
+// The whole lines written to the journal since offset, which moves past
+// them; a journal that the player started anew is read from its start.
+std::vector<PlayerJournalEntry> NewLines(const std::string& file, std::streamoff& offset)
+{
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    if (!in || in.tellg() < offset)
+        offset = 0;
+    in.seekg(offset);
+    std::vector<PlayerJournalEntry> entries;
+    PlayerJournalEntry entry;
+    for (std::string line; std::getline(in, line) && !in.eof();) {
+        offset += static_cast<std::streamoff>(line.size()) + 1;
+        if (PlayerJournalParse(line, &entry))
+            entries.push_back(entry);
+    }
+    return entries;
+}
+
 // Follows the journals; the number of tracks that started since the last
 // call, and the file of the last of them.
-int NewStarts(const std::string& journals, std::map<DWORD, Player>& players, std::map<DWORD, std::size_t>& read,
+int NewStarts(const std::string& journals, std::map<DWORD, Player>& players, std::map<DWORD, std::streamoff>& read,
               std::string* started)
 {
     int starts = 0;
     for (const HWND window : e2e::TopLevelWindows(WAMP_WINDOWCLASS)) {
         const DWORD pid = e2e::WindowProcess(window);
-        const auto journal = e2e::ReadJournal(e2e::JournalFile(journals, pid));
         Player& player = players[pid];
-        for (std::size_t i = read[pid]; i < journal.size(); ++i) {
-            const PlayerJournalEntry& e = journal[i];
+        for (const PlayerJournalEntry& e : NewLines(e2e::JournalFile(journals, pid), read[pid])) {
             if (e.code == IPC_PLAYFILE && e.hasText) {
                 player = {e.text, false};
             } else if (!player.announced && !player.file.empty() && e.state == 1 && e.pos >= kStartedAtMs) {
@@ -110,7 +128,6 @@ int NewStarts(const std::string& journals, std::map<DWORD, Player>& players, std
                 ++starts;
             }
         }
-        read[pid] = journal.size();
     }
     return starts;
 }
@@ -152,7 +169,7 @@ int main(int argc, char** argv)
     std::fflush(stdout);
 
     std::map<DWORD, Player> players;
-    std::map<DWORD, std::size_t> read;
+    std::map<DWORD, std::streamoff> read;
     int seen = -1;  // the first start is NEXT's, not a change
     while (changes == 0 || seen < changes) {
         Sleep(200);

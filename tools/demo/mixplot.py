@@ -6,10 +6,13 @@ incoming track starts, found where its fade-in crosses half its level.
 
 Usage: mixplot.py MIX.WAV TONES.TXT FADE-MS DUO-MS OUT.PNG
 Needs sox (to read the recording) and gnuplot. Prints one line per track
-heard: its start, its name and its loudest level.
+heard: its start, its name and its loudest level. The recording is read as
+sox decodes it, a block at a time: only the levels stay in memory.
 """
+import array
 import math
 import os
+import struct
 import subprocess
 import sys
 import tempfile
@@ -22,30 +25,35 @@ COLOURS = ["#1f77b4", "#d62728", "#2ca02c", "#9467bd", "#ff7f0e", "#8c564b", "#e
 PHASES = [("fade-in", "#dde8f7"), ("duo", "#e6f2dc"), ("fade-out", "#f7e3dd")]
 
 
-def samples(wav):
-    raw = subprocess.run(["sox", wav, "-r", str(RATE), "-c", "1", "-t", "raw", "-e", "signed", "-b", "16", "-L", "-"],
-                         check=True, stdout=subprocess.PIPE).stdout
-    count = len(raw) // 2
-    return [int.from_bytes(raw[2 * i:2 * i + 2], "little", signed=True) for i in range(count)]
+def blocks(wav):
+    """The recording in blocks of samples, as sox decodes it."""
+    sox = subprocess.Popen(["sox", wav, "-r", str(RATE), "-c", "1", "-t", "raw", "-e", "signed", "-b", "16", "-L", "-"],
+                           stdout=subprocess.PIPE)
+    with sox:
+        while True:
+            data = sox.stdout.read(2 * BLOCK)
+            if len(data) < 2 * BLOCK:
+                break
+            yield struct.unpack("<%dh" % BLOCK, data)
+    if sox.returncode != 0:
+        sys.exit("mixplot: sox cannot read " + wav)
 
 
-def levels(x, hz):
-    """The tone's amplitude per block (Goertzel), as a share of its full level."""
+def level(block, hz):
+    """The tone's amplitude in the block (Goertzel), as a share of its full level."""
     c = 2 * math.cos(2 * math.pi * hz / RATE)
-    out = []
-    for start in range(0, len(x) - BLOCK + 1, BLOCK):
-        s1 = s2 = 0.0
-        for v in x[start:start + BLOCK]:
-            s1, s2 = v / 32768.0 + c * s1 - s2, s1
-        power = max(0.0, s1 * s1 + s2 * s2 - c * s1 * s2)
-        out.append(2 * math.sqrt(power) / BLOCK / FULL)
-    return out
+    s1 = s2 = 0.0
+    for v in block:
+        s1, s2 = v / 32768.0 + c * s1 - s2, s1
+    power = max(0.0, s1 * s1 + s2 * s2 - c * s1 * s2)
+    return 2 * math.sqrt(power) / BLOCK / FULL
 
 
 def median3(curve):
     """Each block as the median of it and its neighbours: a dropout of the
     recording spreads a click over every pitch for a block."""
-    return [sorted(curve[max(0, i - 1):i + 2])[len(curve[max(0, i - 1):i + 2]) // 2] for i in range(len(curve))]
+    return array.array("f", (sorted(curve[max(0, i - 1):i + 2])[len(curve[max(0, i - 1):i + 2]) // 2]
+                             for i in range(len(curve))))
 
 
 def main():
@@ -53,10 +61,12 @@ def main():
         sys.exit(__doc__)
     wav, table, fade, duo, png = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), sys.argv[5]
     tracks = [line.rstrip("\n").split(" ", 1) for line in open(table) if line.strip()]
-    x = samples(wav)
+    curves = [array.array("f") for _ in tracks]
+    for block in blocks(wav):
+        for (hz, _), curve in zip(tracks, curves):
+            curve.append(level(block, int(hz)))
     heard = []
-    for hz, name in tracks:
-        curve = levels(x, int(hz))
+    for (hz, name), curve in zip(tracks, curves):
         smooth = median3(curve)
         if max(smooth) > PLAYED:
             half = next(i for i, v in enumerate(smooth) if v >= max(smooth) / 2)
@@ -82,10 +92,10 @@ def main():
                         % (edge, edge + length, colour))
             plot.append("set label '%s' at %.2f,graph 0.02 rotate by 90 left font 'Sans,8'" % (label, edge + length / 2))
             edge += length
-    curves = ["'%s' using 1:%d with lines lw 2 lc rgb '%s' title '%s'"
-              % (data.name, i + 2, COLOURS[i % len(COLOURS)], name.replace("'", "''"))
-              for i, (_, name, _) in enumerate(heard)]
-    plot.append("plot " + ", ".join(curves))
+    lines = ["'%s' using 1:%d with lines lw 2 lc rgb '%s' title '%s'"
+             % (data.name, i + 2, COLOURS[i % len(COLOURS)], name.replace("'", "''"))
+             for i, (_, name, _) in enumerate(heard)]
+    plot.append("plot " + ", ".join(lines))
     try:
         subprocess.run(["gnuplot"], input="\n".join(plot) + "\n", text=True, check=True)
     finally:
