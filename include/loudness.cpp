@@ -253,7 +253,7 @@ int LoudMeasureFile(const char* Path, LOUDRESULT* Result, const std::atomic<int>
 int LoudLevelVolume(int Volume, double Loudness, double Target)
 {
     Volume = std::clamp(Volume, 0, 255);
-    if (std::isnan(Target - Loudness) || Volume == 0)
+    if (!std::isfinite(Target - Loudness) || Volume == 0)
         return Volume;
     const double level = Volume * std::pow(10.0, (Target - Loudness) / 20);
     return level >= 255 ? 255 : static_cast<int>(std::lround(level));

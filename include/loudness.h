@@ -90,7 +90,7 @@ int LoudMeasureFile(const char* Path, LOUDRESULT* Result, const std::atomic<int>
 
 // The player volume (0..255) that plays a track of Loudness LUFS at Target:
 // Volume x 10^((Target - Loudness) / 20), rounded, never above 255. A track
-// too quiet to reach the target, silent ones (-infinity) included, plays at
-// 255; volume 0 stays 0; a NaN loudness (not measured) or target leaves
-// Volume.
+// too quiet to reach the target plays at 255; volume 0 stays 0; a silent
+// track (-infinity: nothing above the gate, so nothing to level but noise)
+// or a NaN loudness (not measured) or target leaves Volume.
 int LoudLevelVolume(int Volume, double Loudness, double Target);

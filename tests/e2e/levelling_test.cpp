@@ -2,25 +2,17 @@
 // real masters: silence at an end or a start, one track 12 dB quieter, a
 // long fade-out. Each track is a tone of its own pitch, so the recording
 // from the test run's null sink tells who sounds when, and how loud.
+#include "sound.h"
 #include "tandem.h"
 
-#include "fncomm.h"
-#include "fndb.h"
-#include "fnpl.h"
-#include "fnsong.h"
-#include "fntl.h"
 #include "resource.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <fstream>
-#include <numbers>
 
 namespace {
 
-constexpr int kRate = 8000;          // the recording: mono, 16 bit
-constexpr int kBlock = kRate / 100;  // 10 ms; every tone has whole cycles in it
 constexpr double kSilence = 0.001;   // -60 dBFS: an MP3's noise lies far below
 
 struct Track {
@@ -36,27 +28,21 @@ constexpr std::array<Track, 4> kTracks = {{
     {"C", 800, "8 sine 800 vol 0.125"},                 // 12 dB quieter than A
 }};
 
-// Each track's tone amplitude per 10 ms block (Goertzel), of full scale.
-std::vector<std::array<double, kTracks.size()>> ReadLevels(const std::string& raw)
+using Levels = std::vector<std::array<double, 4>>;
+
+// Each track's tone amplitude per 10 ms block, of full scale.
+Levels ReadLevels(const e2e::Recording& rec)
 {
-    std::ifstream in(raw, std::ios::binary | std::ios::ate);
-    std::vector<std::int16_t> x(in ? static_cast<std::size_t>(in.tellg()) / 2 : 0);
-    in.seekg(0).read(reinterpret_cast<char*>(x.data()), static_cast<std::streamsize>(x.size() * 2));
-    std::vector<std::array<double, kTracks.size()>> level(x.size() / kBlock);
+    Levels level(rec.Size() / (e2e::Recording::kRate / 100));
     for (std::size_t b = 0; b < level.size(); ++b)
-        for (std::size_t t = 0; t < kTracks.size(); ++t) {
-            const double c = 2 * std::cos(2 * std::numbers::pi * kTracks[t].hz / kRate);
-            double s1 = 0, s2 = 0;
-            for (int i = 0; i < kBlock; ++i)
-                s2 = std::exchange(s1, x[b * kBlock + i] / 32768.0 + c * s1 - s2);
-            level[b][t] = 2 * std::sqrt(std::max(0.0, s1 * s1 + s2 * s2 - c * s1 * s2)) / kBlock;
-        }
+        for (std::size_t t = 0; t < level[b].size(); ++t)
+            level[b][t] = rec.Level(kTracks[t].hz, rec.Time(b * e2e::Recording::kRate / 100.0), 10);
     return level;
 }
 
 // A track's loudness as the meter gates it: the mean power of its 100 ms
 // stretches within 10 dB of the loudest level it held, in dB.
-double GatedLevel(const std::vector<std::array<double, kTracks.size()>>& level, std::size_t t)
+double GatedLevel(const Levels& level, std::size_t t)
 {
     std::vector<double> power;
     for (std::size_t b = 0; b + 10 <= level.size(); b += 10) {
@@ -83,17 +69,10 @@ TEST_F(LevellingTest, MeasuredTracksMixWithoutSilenceAtOneLoudness)
         script += std::string("sox -n -r 44100 -c 2 -b 16 ") + t.name + ".wav synth " + t.sox + " && lame --quiet -t -b 128 " +
                   "--id3v1-only --ta Tone --tt " + t.name + " " + t.name + ".wav " + t.name + ".mp3 && ";
     ASSERT_TRUE(e2e::RunUnix(scratch, script + "true"));
-    DB db{};
-    DBInit(&db);
-    for (const Track& t : kTracks) {
-        SONG* song = SongCreate();
-        ASSERT_EQ(ReadSongInfos(e2e::JoinPath(scratch, std::string(t.name) + ".mp3").c_str(), song, 1), RSI_TAG);
-        TLAddSong(DBGetTL(&db), song);
-        PLAddSong(DBGetCurrentPL(&db), song);
-    }
-    DBSetPath(&db, database.c_str());
-    ASSERT_EQ(DBStore(&db), 1);
-    DBFree(&db);
+    std::vector<std::string> files;
+    for (const Track& t : kTracks)
+        files.push_back(e2e::JoinPath(scratch, std::string(t.name) + ".mp3"));
+    StoreLibrary(files);
 
     // Measured in the background once the library is open; levelling is on by default.
     ASSERT_NO_FATAL_FAILURE(StartTandem());
@@ -114,9 +93,9 @@ TEST_F(LevellingTest, MeasuredTracksMixWithoutSilenceAtOneLoudness)
     ASSERT_TRUE(pl != nullptr && e2e::ListViewSelect(e2e::Control(pl, LVPLAYLIST), 0) && e2e::Click(pl, BTACTIVATE));
     ASSERT_EQ(e2e::WaitForText(e2e::Control(panel, EDNEXT), "Tone - A", e2e::kWindowTimeoutMs), "Tone - A");
     ASSERT_TRUE(e2e::Click(panel, BTPLAYNEXT));
-    ASSERT_TRUE(e2e::RunUnix(scratch, "timeout -s INT 40 parec -d tandem.monitor --rate=8000 --channels=1 "
-                                      "--format=s16le --latency-msec=100 mix.raw"));
-    const auto level = ReadLevels(e2e::JoinPath(scratch, "mix.raw"));
+    e2e::Recording rec;
+    ASSERT_TRUE(rec.Start(scratch, "mix.raw", 40) && rec.Finish());
+    const Levels level = ReadLevels(rec);
 
     // From the first sound to the last track at full level, no silence over
     // 100 ms where one track hands over to another. A silence with the same
@@ -146,7 +125,7 @@ TEST_F(LevellingTest, MeasuredTracksMixWithoutSilenceAtOneLoudness)
     }
     EXPECT_LE(longest * 10, 100u) << "ms of silence at a change";
 
-    std::array<double, kTracks.size()> loud{};
+    std::array<double, 4> loud{};
     for (std::size_t t = 0; t < kTracks.size(); ++t)
         loud[t] = GatedLevel(level, t);
     const auto [quietest, loudest] = std::minmax_element(loud.begin(), loud.end());

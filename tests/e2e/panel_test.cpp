@@ -37,17 +37,10 @@ protected:
     {
         WriteMusic(tracks);
         ASSERT_FALSE(HasFatalFailure());
-        DB db{};
-        DBInit(&db);
-        for (const auto& [name, tag] : tracks) {
-            SONG* song = SongCreate();
-            ReadSongInfos(MusicFile(name).c_str(), song, 1);
-            TLAddSong(DBGetTL(&db), song);
-            PLAddSong(DBGetCurrentPL(&db), song);
-        }
-        DBSetPath(&db, database.c_str());
-        ASSERT_EQ(DBStore(&db), 1);
-        DBFree(&db);
+        std::vector<std::string> files;
+        for (const auto& track : tracks)
+            files.push_back(MusicFile(track.first));
+        StoreLibrary(files);
     }
 
     void SetCheck(int id, bool on)

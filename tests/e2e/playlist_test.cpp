@@ -66,20 +66,13 @@ protected:
     // Five tracks T0..T4 of 3.3 s, 4.3 s, ... in the track list and, in order, in the playlist "default".
     void WriteLibrary()
     {
-        DB db{};
-        DBInit(&db);
+        std::vector<std::string> files;
         for (int i = 0; i < 5; ++i) {
             const std::string number = std::to_string(i);
-            const std::string file = MusicFile(std::string("t").append(number).append(".mp3"));
-            e2e::WriteTrack(file, {"Band", std::string("T").append(number), 17, 3300u + 1000u * i});
-            SONG* song = SongCreate();
-            ASSERT_EQ(ReadSongInfos(file.c_str(), song, 1), RSI_TAG);
-            TLAddSong(DBGetTL(&db), song);
-            PLAddSong(DBGetCurrentPL(&db), song);
+            files.push_back(MusicFile(std::string("t").append(number).append(".mp3")));
+            e2e::WriteTrack(files.back(), {"Band", std::string("T").append(number), 17, 3300u + 1000u * i});
         }
-        DBSetPath(&db, database.c_str());
-        ASSERT_EQ(DBStore(&db), 1);
-        DBFree(&db);
+        StoreLibrary(files);
     }
 
     Rows Table()

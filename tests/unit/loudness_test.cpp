@@ -144,7 +144,7 @@ TEST(LoudLevelVolume, ScalesTowardsTheTargetAndNeverBeyondFullVolume)
     struct Case { int volume; double loudness; int expected; };
     const Case cases[] = {
         {200, -18, 200},   {200, -12, 100}, {200, -24, 255}, {255, -40, 255},
-        {100, -26.1, 254}, {0, -40, 0},     {200, -std::numeric_limits<double>::infinity(), 255},
+        {100, -26.1, 254}, {0, -40, 0},     {200, -std::numeric_limits<double>::infinity(), 200},
         {200, NAN, 200},   {300, -18, 255}, {-5, -30, 0},
     };
     for (const Case& c : cases)

@@ -1,6 +1,10 @@
 #include "tandem.h"
 
+#include "fncomm.h"
 #include "fndb.h"
+#include "fnpl.h"
+#include "fnsong.h"
+#include "fntl.h"
 #include "mp3gen.h"
 #include "winamp.h"
 
@@ -49,6 +53,21 @@ void TandemTest::SetUp()
     ASSERT_TRUE(DBStore(&db));
     DBFree(&db);
     music = MakeDir(JoinPath(scratch, "music"));
+}
+
+void TandemTest::StoreLibrary(const std::vector<std::string>& files)
+{
+    DB db{};
+    DBInit(&db);
+    for (const std::string& file : files) {
+        SONG* song = SongCreate();
+        EXPECT_EQ(ReadSongInfos(file.c_str(), song, 1), RSI_TAG) << file;
+        TLAddSong(DBGetTL(&db), song);
+        PLAddSong(DBGetCurrentPL(&db), song);
+    }
+    DBSetPath(&db, database.c_str());
+    ASSERT_EQ(DBStore(&db), 1);
+    DBFree(&db);
 }
 
 void TandemTest::TearDown()

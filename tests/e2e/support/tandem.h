@@ -53,6 +53,9 @@ protected:
 
     std::string MusicFile(const std::string& name) { return JoinPath(music, name); }
     void WriteMusic(const std::vector<std::pair<std::string, Tag>>& files);
+    // The database: each file (a full path) a track read from its tag and,
+    // in this order, an item of the playlist "default".
+    void StoreLibrary(const std::vector<std::string>& files);
 
     Process tandem;
     bool running = false;
