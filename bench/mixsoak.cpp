@@ -50,7 +50,7 @@ struct Soak {
             if (msg == MIXMSG_VOLUME)
                 MixSetVolume(static_cast<int>(wParam), static_cast<int>(lParam));
             else if (msg == MIXMSG_CHANGE)
-                MixOnChangeMsg(wParam);
+                MixOnChangeMsg(wParam, lParam);
             else if (msg == MIXMSG_CURRENTPLI)
                 ++changes;
             else if (msg == kAction)

@@ -160,14 +160,18 @@ constexpr WPARAM MAKEWPARAM(unsigned lo, unsigned hi)
 
 // Windows and messages.
 LRESULT SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+using DWORD_PTR = std::uintptr_t;
+constexpr UINT SMTO_ABORTIFHUNG = 0x0002;
+LRESULT SendMessageTimeoutA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam, UINT fuFlags, UINT uTimeout,
+                            DWORD_PTR* lpdwResult);
 BOOL EnableWindow(HWND hWnd, BOOL bEnable);
 HWND FindWindowExA(HWND hWndParent, HWND hWndChildAfter, LPCSTR lpszClass, LPCSTR lpszWindow);
 DWORD GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId);
 
 // Processes and time.
-UINT WinExec(LPCSTR lpCmdLine, UINT uCmdShow);
 LPSTR GetCommandLineA();
 void Sleep(DWORD dwMilliseconds);
+DWORD GetTickCount();
 
 // Registry.
 LONG RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, HKEY* phkResult);
@@ -215,6 +219,26 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, 
 BOOL GetFileInformationByHandle(HANDLE hFile, BY_HANDLE_FILE_INFORMATION* lpFileInformation);
 BOOL CloseHandle(HANDLE hObject);
 DWORD GetLastError();
+
+// Player processes: started minimised, ended when they hang.
+constexpr DWORD STARTF_USESHOWWINDOW = 0x00000001;
+struct STARTUPINFOA {
+    DWORD cb;
+    DWORD dwFlags;
+    WORD wShowWindow;
+};
+struct PROCESS_INFORMATION {
+    HANDLE hProcess;
+    HANDLE hThread;
+    DWORD dwProcessId;
+    DWORD dwThreadId;
+};
+BOOL CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECURITY_ATTRIBUTES lpProcessAttributes,
+                    LPSECURITY_ATTRIBUTES lpThreadAttributes, BOOL bInheritHandles, DWORD dwCreationFlags,
+                    void* lpEnvironment, LPCSTR lpCurrentDirectory, STARTUPINFOA* lpStartupInfo,
+                    PROCESS_INFORMATION* lpProcessInformation);
+DWORD WaitForInputIdle(HANDLE hProcess, DWORD dwMilliseconds);
+BOOL TerminateProcess(HANDLE hProcess, UINT uExitCode);
 
 // Files: replacing one file by another in one step.
 constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x00000001;

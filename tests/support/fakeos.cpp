@@ -22,6 +22,7 @@ struct Window {
     fake::WindowProc proc;
     DWORD processId = 0;
     std::atomic<bool> alive = true;
+    std::atomic<bool> hung = false;
     std::recursive_mutex dispatch;  // one message at a time, re-entrant like a window's own thread
 };
 
@@ -39,6 +40,9 @@ struct Machine {
     std::vector<std::pair<std::string, UINT>> execs;
     std::string commandLine = "tandem.exe";
     std::vector<std::string> deniedFolders;
+    std::function<void()> boxHook;
+    std::function<std::uint64_t()> now;
+    std::function<void(DWORD)> sleep;
 };
 
 // Everything a test may change, under one lock.
@@ -121,6 +125,20 @@ LRESULT SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
     return window->alive && window->proc ? window->proc(Msg, wParam, lParam) : 0;
 }
 
+// A hung window answers nothing: the sender waits out its time.
+LRESULT SendMessageTimeoutA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam, UINT, UINT uTimeout, DWORD_PTR* lpdwResult)
+{
+    const auto window = Find(hWnd);
+    if (window != nullptr && window->alive && window->hung)
+        Sleep(uTimeout);
+    if (window == nullptr || !window->alive || window->hung)
+        return 0;
+    const LRESULT answer = SendMessageA(hWnd, Msg, wParam, lParam);
+    if (lpdwResult != nullptr)
+        *lpdwResult = static_cast<DWORD_PTR>(answer);
+    return 1;
+}
+
 // No test looks at the enabled state; every window was enabled before.
 BOOL EnableWindow(HWND, BOOL) { return FALSE; }
 
@@ -141,16 +159,22 @@ DWORD GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId)
     return window != nullptr ? 1 : 0;
 }
 
-UINT WinExec(LPCSTR lpCmdLine, UINT uCmdShow)
-{
-    const std::string command = lpCmdLine != nullptr ? lpCmdLine : "";
-    const fake::Launcher launcher = Locked([&](Machine& m) { return m.execs.push_back({command, uCmdShow}), m.launcher; });
-    return launcher ? launcher(command, uCmdShow) : 2;
-}
-
 LPSTR GetCommandLineA() { return Locked([](Machine& m) { return m.commandLine.data(); }); }
 
-void Sleep(DWORD dwMilliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(dwMilliseconds)); }
+void Sleep(DWORD dwMilliseconds)
+{
+    if (const auto sleep = Locked([](Machine& m) { return m.sleep; }))
+        sleep(dwMilliseconds);
+    else
+        std::this_thread::sleep_for(std::chrono::milliseconds(dwMilliseconds));
+}
+
+DWORD GetTickCount()
+{
+    if (const auto now = Locked([](Machine& m) { return m.now; }))
+        return static_cast<DWORD>(now());
+    return static_cast<DWORD>(std::chrono::steady_clock::now().time_since_epoch() / std::chrono::milliseconds(1));
+}
 
 LONG RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, HKEY* phkResult) { return OpenKey(hKey, lpSubKey, phkResult, false); }
 
@@ -226,12 +250,18 @@ BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD)
 
 int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 {
-    std::lock_guard lock(mutex);
-    M().boxes.push_back({hWnd, lpText != nullptr ? lpText : "", lpCaption != nullptr ? lpCaption : "", uType});
-    const int answer = M().answers.empty() ? IDOK : M().answers.front();
-    if (!M().answers.empty())
-        M().answers.pop_front();
-    return answer;
+    const auto hook = Locked([&](Machine& m) {
+        m.boxes.push_back({hWnd, lpText != nullptr ? lpText : "", lpCaption != nullptr ? lpCaption : "", uType});
+        return std::exchange(m.boxHook, nullptr);
+    });
+    if (hook)
+        hook();
+    return Locked([](Machine& m) {
+        const int answer = m.answers.empty() ? IDOK : m.answers.front();
+        if (!m.answers.empty())
+            m.answers.pop_front();
+        return answer;
+    });
 }
 
 DWORD GetLogicalDriveStringsA(DWORD nBufferLength, LPSTR lpBuffer)
@@ -293,9 +323,18 @@ bool NextEntry(Search* s, WIN32_FIND_DATAA* fd)
     return false;
 }
 
-struct FileInfo {
+// What a HANDLE stands for: a file's identity or a process.
+struct Handle {
+    virtual ~Handle() = default;
+};
+struct FileInfo : Handle {
+    FileInfo(dev_t d, ino_t i) : dev(d), ino(i) {}
     dev_t dev;
     ino_t ino;
+};
+struct Process : Handle {
+    explicit Process(DWORD id) : pid(id) {}
+    DWORD pid;
 };
 
 HANDLE Failed(DWORD Error)
@@ -357,7 +396,34 @@ BOOL GetFileInformationByHandle(HANDLE hFile, BY_HANDLE_FILE_INFORMATION* lpFile
 
 BOOL CloseHandle(HANDLE hObject)
 {
-    delete static_cast<FileInfo*>(hObject);
+    delete static_cast<Handle*>(hObject);
+    return TRUE;
+}
+
+// The launcher decides what starting a command means.
+BOOL CreateProcessA(LPCSTR, LPSTR lpCommandLine, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, void*, LPCSTR,
+                    STARTUPINFOA* lpStartupInfo, PROCESS_INFORMATION* lpProcessInformation)
+{
+    const std::string command = lpCommandLine != nullptr ? lpCommandLine : "";
+    const UINT show = lpStartupInfo->wShowWindow;
+    const fake::Launcher launcher = Locked([&](Machine& m) { return m.execs.push_back({command, show}), m.launcher; });
+    const DWORD pid = launcher ? launcher(command, show) : 0;
+    if (pid == 0)
+        return Failed(ERROR_FILE_NOT_FOUND), FALSE;
+    *lpProcessInformation = {new Process(pid), new Process(pid), pid, pid};
+    return TRUE;
+}
+
+DWORD WaitForInputIdle(HANDLE, DWORD) { return 0; }
+
+// Ending a process takes its windows with it.
+BOOL TerminateProcess(HANDLE hProcess, UINT)
+{
+    const DWORD pid = static_cast<Process*>(static_cast<Handle*>(hProcess))->pid;
+    std::lock_guard lock(mutex);
+    for (auto& w : M().windows)
+        if (w->processId == pid)
+            w->alive = w->hung = false;
     return TRUE;
 }
 
@@ -415,6 +481,16 @@ bool RegistryGet(HKEY root, const std::string& path, const std::string& name, st
 void QueueMessageBoxAnswer(int answer) { Locked([&](Machine& m) { m.answers.push_back(answer); }); }
 std::vector<MessageBoxCall> MessageBoxCalls() { return Locked([](Machine& m) { return m.boxes; }); }
 void SetDrives(std::vector<std::pair<std::string, UINT>> drives) { Locked([&](Machine& m) { m.drives = std::move(drives); }); }
+void SetMessageBoxHook(std::function<void()> hook) { Locked([&](Machine& m) { m.boxHook = std::move(hook); }); }
+void SetTime(std::function<std::uint64_t()> now, std::function<void(DWORD)> sleep)
+{
+    Locked([&](Machine& m) { m.now = std::move(now), m.sleep = std::move(sleep); });
+}
+void HangWindow(HWND hwnd, bool hung)
+{
+    if (const auto window = Find(hwnd))
+        window->hung = hung;
+}
 void SetLauncher(Launcher launcher) { Locked([&](Machine& m) { m.launcher = std::move(launcher); }); }
 std::vector<std::pair<std::string, UINT>> ExecCalls() { return Locked([](Machine& m) { return m.execs; }); }
 void SetCommandLine(const std::string& cmdLine) { Locked([&](Machine& m) { m.commandLine = cmdLine; }); }

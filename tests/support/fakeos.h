@@ -27,6 +27,8 @@ void Reset();
 HWND CreateWindow(const std::string& className, WindowProc proc, DWORD processId = 0);
 // A destroyed window answers 0 to every message and is no longer found.
 void DestroyWindow(HWND hwnd);
+// A hung window lets SendMessageTimeoutA wait out its time and fail.
+void HangWindow(HWND hwnd, bool hung);
 
 // Registry. Paths use backslashes, as Win32 writes them; the default value
 // of a key has the empty name.
@@ -40,17 +42,23 @@ struct MessageBoxCall {
     UINT type;
 };
 void QueueMessageBoxAnswer(int answer);
+// Runs once, inside the next message box, as its modal loop would run what the program is sent.
+void SetMessageBoxHook(std::function<void()> hook);
 std::vector<MessageBoxCall> MessageBoxCalls();
 
 // Drives, as GetLogicalDriveStringsA lists them, with their types.
 void SetDrives(std::vector<std::pair<std::string, UINT>> drives);
 
-// WinExec: the launcher decides what starting a command means.
-using Launcher = std::function<UINT(const std::string& cmdLine, UINT show)>;
+// CreateProcessA: the launcher starts the command and returns its process
+// id (0: it did not start); TerminateProcess closes that process's windows.
+using Launcher = std::function<DWORD(const std::string& cmdLine, UINT show)>;
 void SetLauncher(Launcher launcher);
 std::vector<std::pair<std::string, UINT>> ExecCalls();
 
 void SetCommandLine(const std::string& cmdLine);
+
+// The clock of GetTickCount and Sleep (real time until a test sets its own).
+void SetTime(std::function<std::uint64_t()> now, std::function<void(DWORD)> sleep);
 
 // FindFirstFileA refuses to search this folder (a Unix path without its final '/').
 void DenyFolder(const std::string& folder);
