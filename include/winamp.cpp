@@ -189,6 +189,8 @@ void Restart(WAMPINST* Inst)
         } else if (started != 0) {
             EndOurs(TakeStarted(started));  // it never showed a window
         }
+        const DWORD now = GetTickCount();
+        Inst->LastStart = now != 0 ? now : 1;
     }
     Inst->Restarting = false;
 }
@@ -286,7 +288,6 @@ int WAmpInstRevive(int NO)
     if (young && now - inst->LastStart < std::min(WAMP_RESTART_PAUSE_MS << doublings, WAMP_RESTART_PAUSE_MAX_MS))
         return 0;
     inst->YoungDeaths = young ? inst->YoungDeaths + 1 : 0;
-    inst->LastStart = now != 0 ? now : 1;
     if (inst->Restarter.joinable())
         inst->Restarter.join();
     inst->Restarting = true;

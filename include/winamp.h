@@ -71,13 +71,14 @@ constexpr int MAXL_WAMPPATH = 260;
 // How long a command waits for a player's answer; a player that lets it
 // pass is taken for hung and gets nothing more until it is started again
 // or answers WAmpInstRevive's probe, which waits WAMP_PROBE_TIMEOUT_MS.
-constexpr unsigned WAMP_CALL_TIMEOUT_MS = 400;
-constexpr unsigned WAMP_PROBE_TIMEOUT_MS = 1000;
+constexpr unsigned WAMP_CALL_TIMEOUT_MS = 300;
+constexpr unsigned WAMP_PROBE_TIMEOUT_MS = 500;
 // How long a started player has to show its window.
 constexpr unsigned WAMP_REVIVE_WAIT_MS = 5000;
-// A player that is gone again this soon after its start is started again
-// only after a pause, doubling from WAMP_RESTART_PAUSE_MS up to WAMP_RESTART_PAUSE_MAX_MS.
-constexpr unsigned WAMP_RESTART_GRACE_MS = 10000;
+// A player that is gone again this soon after it was started again (or
+// that showed no window) is started again only after a pause, doubling
+// from WAMP_RESTART_PAUSE_MS up to WAMP_RESTART_PAUSE_MAX_MS.
+constexpr unsigned WAMP_RESTART_GRACE_MS = 3000;
 constexpr unsigned WAMP_RESTART_PAUSE_MS = 1000;
 constexpr unsigned WAMP_RESTART_PAUSE_MAX_MS = 60000;
 
@@ -92,7 +93,7 @@ struct WAMPINST {
     // Starting it again, in the background.
     std::thread Restarter;
     std::atomic<bool> Restarting;
-    DWORD LastStart;
+    std::atomic<DWORD> LastStart;  // when the last restart ended
     int YoungDeaths;
 };
 

@@ -405,8 +405,16 @@ void MixCut(HWND Sender)
     if (StateGetFading() || UserStopped)
         return;
     if (StateGetNextPLI() != nullptr) {
-        if (!PassiveReady())
-            return;
+        if (!PassiveReady()) {
+            // The passive player is gone or hangs: the active one, which
+            // plays nothing, takes the item rather than wait for it.
+            if (WAmpCmIsPlaying(StateGetActPlayer()) == PLAYSTAT_NONE)
+                return;
+            MixChangePlayers();
+            Place(FirstPresent(StateGetNextPLI()));
+            if (StateGetNextPLI() == nullptr)
+                return;
+        }
         MixPlay(StateGetPasPlayer());
     }
     MixFadeDone(Sender);

@@ -223,7 +223,7 @@ void WatchMix(int Act, int Pas, bool ActGone)
 
 // Every WATCH_LOOK_MS, the players not read in every pass: any that vanished
 // or hangs is started again, and a passive one that lost the next item gets
-// it again. False while the passive player is not there to mix into.
+// it again. False while the passive player that holds it is not there.
 bool WatchIdlePlayers(int Pas)
 {
     const DWORD now = GetTickCount();
@@ -275,9 +275,10 @@ bool WatchMayStart(DWORD Now)
 
 // The active player while no mix runs. One that ended, vanished or hangs
 // while an item plays, and one that plays nothing while an item waits,
-// hands over to the next item at once; one stopped from its own window
-// counts as the user's STOP, and the user's PAUSE and STOP stay.
-void WatchActive(bool ActGone)
+// hands over to the next item at once (played by itself when the passive
+// player is not there); one stopped from its own window counts as the
+// user's STOP, and the user's PAUSE and STOP stay.
+void WatchActive(bool ActGone, bool PasHere)
 {
     const DWORD now = GetTickCount();
     if (Pass.ActStatus == PLAYSTAT_PLAYING) {
@@ -293,7 +294,7 @@ void WatchActive(bool ActGone)
         return;
     }
     Watch.PlayingSince = 0;
-    if (MixGetUserStopped())
+    if (MixGetUserStopped() || (ActGone && !PasHere))
         return;
     if (MixIsPlayingItem() && !ActGone) {
         if (Pass.ActStatus != PLAYSTAT_STOPPED)
@@ -386,13 +387,14 @@ void SongMixer()
         WatchMix(act, pas, actGone);
         return;
     }
-    if (!WatchIdlePlayers(pas))
-        return;
+    const bool pasHere = WatchIdlePlayers(pas);
     if (Pass.ActStatus == PLAYSTAT_PLAYING &&
-        static_cast<std::int32_t>(Pass.ActPos) > static_cast<std::int32_t>(StateGetBeatLast()))
-        Ask(MIXCHANGE_NEXT);
-    else
-        WatchActive(actGone);
+        static_cast<std::int32_t>(Pass.ActPos) > static_cast<std::int32_t>(StateGetBeatLast())) {
+        if (pasHere)
+            Ask(MIXCHANGE_NEXT);
+    } else {
+        WatchActive(actGone, pasHere);
+    }
 }
 
 void FadeMixer()
