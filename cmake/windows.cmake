@@ -5,7 +5,7 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 include(GoogleTest)
 
-set(WIN32_LIBS comctl32 comdlg32 shell32 gdi32 user32 advapi32 ole32 winmm)
+set(WIN32_LIBS comctl32 comdlg32 shell32 gdi32 user32 advapi32 ole32 winmm mfplat mfreadwrite mfuuid)
 # The version resources of both programs carry the project's version.
 set_source_files_properties(resources/tandem.rc resources/tplayer.rc PROPERTIES COMPILE_DEFINITIONS
   "TANDEM_VERSION_MAJOR=${PROJECT_VERSION_MAJOR};TANDEM_VERSION_MINOR=${PROJECT_VERSION_MINOR};TANDEM_VERSION=${PROJECT_VERSION}")
@@ -25,13 +25,14 @@ tandem_warnings(tandem)
 
 if(EXISTS ${PROJECT_SOURCE_DIR}/player/tplayer.cpp)
   add_executable(tplayer WIN32 player/tplayer.cpp player/tpsound.cpp resources/tplayer.rc)
+  set_source_files_properties(resources/tplayer.rc PROPERTIES OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/resources/art/tplayer.ico)
   target_link_libraries(tplayer PRIVATE tplayer_model ${WIN32_LIBS} strmiids winmm)
   tandem_warnings(tplayer)
 endif()
 
 # Unit tests that need no fakes of the seam run cross-built under Wine too:
 # the same readers, the real C library and file system of Windows.
-set(PORTABLE_TESTS mp3_test string2_test list_test db_test library_test)
+set(PORTABLE_TESTS mp3_test string2_test list_test db_test library_test loudness_test)
 foreach(name ${PORTABLE_TESTS})
   set(src ${PROJECT_SOURCE_DIR}/tests/unit/${name}.cpp)
   if(EXISTS ${src})
@@ -42,6 +43,16 @@ foreach(name ${PORTABLE_TESTS})
                          TEST_PREFIX "win." PROPERTIES LABELS unit TIMEOUT 300)
   endif()
 endforeach()
+# The meter's cross-check on encoded files has them made on the host.
+if(TARGET win_loudness_test)
+  target_compile_definitions(win_loudness_test PRIVATE LOUD_SCRIPT="${PROJECT_SOURCE_DIR}/tests/unit/loudfiles.sh"
+                             LOUD_SCRATCH="${CMAKE_BINARY_DIR}/loudfiles")
+endif()
+
+# The measuring speed of one worker under Wine (bench/loudness.sh); run by hand.
+add_executable(loudmeasure ${PROJECT_SOURCE_DIR}/bench/loudmeasure.cpp)
+target_link_libraries(loudmeasure PRIVATE tandem_core)
+tandem_warnings(loudmeasure)
 
 # Windows-side tests: the player registry against real tplayer.exe windows and
 # the end-to-end suites that drive tandem.exe.

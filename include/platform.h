@@ -263,3 +263,29 @@ UINT timeBeginPeriod(UINT uPeriod);
 UINT timeEndPeriod(UINT uPeriod);
 
 #endif
+
+// ---- Tandem's own service behind the seam: decoding a sound file ----
+// Windows: Media Foundation's source reader (include/audiodecode_win.cpp).
+// Natively: the test support library plays back PCM a test registered.
+
+#include <cstddef>
+
+struct AUDIOFORMAT {
+    int iSampleRate;  // frames per second
+    int iChannels;    // samples per frame
+};
+
+// Receives FrameCount interleaved float frames (full scale is 1.0) in the
+// format given; the buffer is the decoder's and valid only during the call.
+// 0 stops the decoding, anything else goes on.
+using AUDIOSINK = int (*)(const AUDIOFORMAT* Format, const float* Frames, std::size_t FrameCount, void* Param);
+
+constexpr int AUDIO_DONE = 0;          // every frame of the file went to the sink
+constexpr int AUDIO_CANNOTDECODE = 1;  // no such file, not a sound file, or broken while decoding
+constexpr int AUDIO_STOPPED = 2;       // the sink said stop
+constexpr int AUDIO_NODECODER = 3;     // this machine decodes nothing (no media stack): try no more files
+
+// Decodes the file at Path (in the program's ANSI code page) from start to
+// end on the calling thread, handing the frames to Sink in order. May be
+// called on several threads at once.
+int AudioDecode(const char* Path, AUDIOSINK Sink, void* Param);

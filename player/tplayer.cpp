@@ -29,6 +29,7 @@ namespace {
 
 constexpr char kCaption[] = "tplayer";
 constexpr char kPanelClass[] = "tplayer panel";
+constexpr WORD kIcon = 1;  // resources/tplayer.rc
 constexpr UINT_PTR kRepaintTimer = 1;
 constexpr UINT kRepaintMs = 200;
 constexpr int kLineHeight = 18;
@@ -261,7 +262,7 @@ bool RegisterClasses()
     player.lpfnWndProc = PlayerWndProc;
     player.hInstance = instance;
     player.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    player.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+    player.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(kIcon));
     player.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     player.lpszClassName = WAMP_WINDOWCLASS;
     WNDCLASSA panel = player;

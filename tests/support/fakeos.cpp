@@ -43,6 +43,7 @@ struct Machine {
     std::function<void()> boxHook;
     std::function<std::uint64_t()> now;
     std::function<void(DWORD)> sleep;
+    std::map<std::string, std::pair<AUDIOFORMAT, std::shared_ptr<const std::vector<float>>>> audio;
 };
 
 // Everything a test may change, under one lock.
@@ -496,6 +497,11 @@ std::vector<std::pair<std::string, UINT>> ExecCalls() { return Locked([](Machine
 void SetCommandLine(const std::string& cmdLine) { Locked([&](Machine& m) { m.commandLine = cmdLine; }); }
 void DenyFolder(const std::string& folder) { Locked([&](Machine& m) { m.deniedFolders.push_back(folder + "/"); }); }
 
+void SetAudio(const std::string& path, AUDIOFORMAT format, std::vector<float> samples)
+{
+    Locked([&](Machine& m) { m.audio[path] = {format, std::make_shared<const std::vector<float>>(std::move(samples))}; });
+}
+
 Control::Control(const std::string& className)
     : hwnd_(CreateWindow(className, [this](UINT msg, WPARAM wParam, LPARAM lParam) { return Handle(msg, wParam, lParam); }))
 {
@@ -567,3 +573,18 @@ BOOL IsWindow(HWND hWnd)
 }
 UINT timeBeginPeriod(UINT) { return 0; }
 UINT timeEndPeriod(UINT) { return 0; }
+
+// ---- Tandem's decoding service ----
+
+int AudioDecode(const char* Path, AUDIOSINK Sink, void* Param)
+{
+    const auto audio = Locked([&](Machine& m) { return m.audio[Path]; });  // no samples: never set
+    if (!audio.second)
+        return AUDIO_CANNOTDECODE;
+    const auto channels = static_cast<std::size_t>(audio.first.iChannels);
+    const std::size_t frames = audio.second->size() / channels, block = 1001;  // a size no part of the meter divides
+    for (std::size_t at = 0; at < frames; at += block)
+        if (Sink(&audio.first, audio.second->data() + at * channels, std::min(block, frames - at), Param) == 0)
+            return AUDIO_STOPPED;
+    return AUDIO_DONE;
+}

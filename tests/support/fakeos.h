@@ -3,8 +3,9 @@
 // "Windows" are callbacks registered under a class name; SendMessageA calls
 // the callback on the sender's thread, one message at a time per window, as a
 // Win32 window serialises what it receives. The registry is a map, message
-// boxes answer from a queue the test fills, drives and the command line are
-// set by the test. Reset() returns everything to a clean machine.
+// boxes answer from a queue the test fills, drives, the command line and the
+// decodable sound files are set by the test. Reset() returns everything to a
+// clean machine.
 #pragma once
 
 #include "platform.h"
@@ -62,6 +63,9 @@ void SetTime(std::function<std::uint64_t()> now, std::function<void(DWORD)> slee
 
 // FindFirstFileA refuses to search this folder (a Unix path without its final '/').
 void DenyFolder(const std::string& folder);
+// AudioDecode of path hands these interleaved samples to the sink in blocks
+// of 1001 frames; paths never set cannot be decoded.
+void SetAudio(const std::string& path, AUDIOFORMAT format, std::vector<float> samples);
 
 // A control window that remembers what the program wrote into it.
 class Control {
