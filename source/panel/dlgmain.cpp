@@ -386,12 +386,12 @@ void DlgMainTakeTypedLength(WPARAM wParam, LPARAM lParam)
         DlgMainSetDuoLen(StateGetDuoLen(), 1);
 }
 
-// Enter: the dialog's default command, which comes with no control.
+// Enter, the dialog's default command: both fields show the length in
+// force unless the user typed another.
 void DlgMainEnter()
 {
-    const HWND combo = GetParent(GetFocus());
-    if (combo == Panel.hwndCBOFADELEN || combo == Panel.hwndCBODUOLEN)
-        DlgMainTakeTypedLength(MAKEWPARAM(GetDlgCtrlID(combo), 0), reinterpret_cast<LPARAM>(combo));
+    DlgMainTakeTypedLength(CBOFADELEN, reinterpret_cast<LPARAM>(Panel.hwndCBOFADELEN));
+    DlgMainTakeTypedLength(CBODUOLEN, reinterpret_cast<LPARAM>(Panel.hwndCBODUOLEN));
 }
 
 }  // namespace

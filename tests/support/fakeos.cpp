@@ -41,8 +41,8 @@ struct Machine {
     std::string commandLine = "tandem.exe";
     std::vector<std::string> deniedFolders;
     std::function<void()> boxHook;
-    std::function<std::uint64_t()> now;
-    std::function<void(DWORD)> sleep;
+    std::function<std::uint64_t()> now = [] { return std::chrono::steady_clock::now().time_since_epoch() / std::chrono::milliseconds(1); };
+    std::function<void(DWORD)> sleep = [](DWORD ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
     std::map<std::string, std::pair<AUDIOFORMAT, std::shared_ptr<const std::vector<float>>>> audio;
 };
 
@@ -130,13 +130,9 @@ LRESULT SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
 LRESULT SendMessageTimeoutA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam, UINT, UINT uTimeout, DWORD_PTR* lpdwResult)
 {
     const auto window = Find(hWnd);
-    if (window != nullptr && window->alive && window->hung)
-        Sleep(uTimeout);
     if (window == nullptr || !window->alive || window->hung)
-        return 0;
-    const LRESULT answer = SendMessageA(hWnd, Msg, wParam, lParam);
-    if (lpdwResult != nullptr)
-        *lpdwResult = static_cast<DWORD_PTR>(answer);
+        return window != nullptr && window->hung ? (Sleep(uTimeout), 0) : 0;
+    *lpdwResult = static_cast<DWORD_PTR>(SendMessageA(hWnd, Msg, wParam, lParam));
     return 1;
 }
 
@@ -162,20 +158,9 @@ DWORD GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId)
 
 LPSTR GetCommandLineA() { return Locked([](Machine& m) { return m.commandLine.data(); }); }
 
-void Sleep(DWORD dwMilliseconds)
-{
-    if (const auto sleep = Locked([](Machine& m) { return m.sleep; }))
-        sleep(dwMilliseconds);
-    else
-        std::this_thread::sleep_for(std::chrono::milliseconds(dwMilliseconds));
-}
+void Sleep(DWORD dwMilliseconds) { Locked([](Machine& m) { return m.sleep; })(dwMilliseconds); }
 
-DWORD GetTickCount()
-{
-    if (const auto now = Locked([](Machine& m) { return m.now; }))
-        return static_cast<DWORD>(now());
-    return static_cast<DWORD>(std::chrono::steady_clock::now().time_since_epoch() / std::chrono::milliseconds(1));
-}
+DWORD GetTickCount() { return static_cast<DWORD>(Locked([](Machine& m) { return m.now; })()); }
 
 LONG RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, HKEY* phkResult) { return OpenKey(hKey, lpSubKey, phkResult, false); }
 
@@ -324,17 +309,10 @@ bool NextEntry(Search* s, WIN32_FIND_DATAA* fd)
     return false;
 }
 
-// What a HANDLE stands for: a file's identity or a process.
-struct Handle {
-    virtual ~Handle() = default;
-};
-struct FileInfo : Handle {
-    FileInfo(dev_t d, ino_t i) : dev(d), ino(i) {}
+// What a HANDLE stands for: a file's identity, or a process.
+struct FileInfo {
     dev_t dev;
     ino_t ino;
-};
-struct Process : Handle {
-    explicit Process(DWORD id) : pid(id) {}
     DWORD pid;
 };
 
@@ -384,7 +362,7 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD
     struct stat st {};
     if (stat(UnixPath(lpFileName).c_str(), &st) != 0)
         return Failed(ERROR_FILE_NOT_FOUND);
-    return new FileInfo{st.st_dev, st.st_ino};
+    return new FileInfo{st.st_dev, st.st_ino, 0};
 }
 
 BOOL GetFileInformationByHandle(HANDLE hFile, BY_HANDLE_FILE_INFORMATION* lpFileInformation)
@@ -397,7 +375,7 @@ BOOL GetFileInformationByHandle(HANDLE hFile, BY_HANDLE_FILE_INFORMATION* lpFile
 
 BOOL CloseHandle(HANDLE hObject)
 {
-    delete static_cast<Handle*>(hObject);
+    delete static_cast<FileInfo*>(hObject);
     return TRUE;
 }
 
@@ -411,7 +389,7 @@ BOOL CreateProcessA(LPCSTR, LPSTR lpCommandLine, LPSECURITY_ATTRIBUTES, LPSECURI
     const DWORD pid = launcher ? launcher(command, show) : 0;
     if (pid == 0)
         return Failed(ERROR_FILE_NOT_FOUND), FALSE;
-    *lpProcessInformation = {new Process(pid), new Process(pid), pid, pid};
+    *lpProcessInformation = {new FileInfo{0, 0, pid}, new FileInfo{0, 0, pid}, pid, pid};
     return TRUE;
 }
 
@@ -420,7 +398,7 @@ DWORD WaitForInputIdle(HANDLE, DWORD) { return 0; }
 // Ending a process takes its windows with it.
 BOOL TerminateProcess(HANDLE hProcess, UINT)
 {
-    const DWORD pid = static_cast<Process*>(static_cast<Handle*>(hProcess))->pid;
+    const DWORD pid = static_cast<FileInfo*>(hProcess)->pid;
     std::lock_guard lock(mutex);
     for (auto& w : M().windows)
         if (w->processId == pid)

@@ -148,6 +148,7 @@ TEST_F(Mixer, SkipAndLoadDuringAMixWaitForItsEnd)
     fake::QueueMessageBoxAnswer(IDRETRY);
     fake::SetMessageBoxHook([&] { rig.Run(500, 100), std::rename(away.c_str(), file.c_str()); });
     MixSkip(rig.Panel());  // the prompt's loop lets the mix start; Retry finds the file back
+    MixNext(rig.Panel());  // NEXT: the change goes on as planned
     EXPECT_EQ(rig.Player(0).State(), PlayerState::Playing) << "the incoming player is not reloaded";
     EXPECT_EQ(MixGetQueuedPLI(), items[2]);
     rig.Run(2000, 100);
@@ -165,13 +166,6 @@ TEST_F(Mixer, SkipAndLoadDuringAMixWaitForItsEnd)
     rig.Player(1).SetJournal(nullptr);
     rig.Run(2500, 100);
     EXPECT_EQ(StateGetCurPLI(), items[3]);
-
-    RunIntoMix();
-    MixSetNextPLI(rig.Panel(), items[1]);  // Load in the playlist editor
-    MixNext(rig.Panel());                  // NEXT: the change goes on as planned
-    rig.Run(2500, 100);
-    EXPECT_EQ(StateGetCurPLI(), items[4]);
-    EXPECT_EQ(LastNotified(MIXMSG_NEXTPLI), reinterpret_cast<WPARAM>(items[1]));
 }
 
 // A pass acts on what it read only while that holds: after a change made
@@ -298,9 +292,6 @@ TEST_F(Mixer, AStoppedVanishedOrHungPlayerHandsOverAtOnce)
     rig.players.Slot(1)->Close();  // the idle passive player crashed
     rig.Run(1100, 100);
     ASSERT_NE(rig.players.Slot(1), nullptr) << "started again in its slot";
-    DWORD pid = 0;
-    GetWindowThreadProcessId(WAmpInstGet(1)->Window, &pid);
-    EXPECT_EQ(WAmpInstGet(1)->ProcessID, pid);
     EXPECT_EQ(rig.Player(1).Status().file + std::to_string(rig.Player(1).Panning()), PLIGetSong(items[2])->Desc.cFileName + std::string("-40"));
 
     rig.players.Slot(0)->Close();  // the active one crashed
