@@ -239,6 +239,7 @@ struct Soak {
             break;
         case HANG:
             if (fake::SimPlayer* player = MainPlayer(Random(2))) {
+                Event(player == MainPlayer(act) ? "the active player hangs" : "the passive player hangs");
                 player->Hang(true);
                 std::lock_guard lock(mutex);
                 hungUntil[player] = Now() + 500 + static_cast<std::uint64_t>(Random(3000));
@@ -295,6 +296,20 @@ struct Soak {
                 audible = true;
         }
         return audible;
+    }
+
+    // State, level and whether hung of each main player, and whether its registration counts it gone.
+    std::string Players()
+    {
+        std::ostringstream text;
+        for (int slot : {SLOT_PL1, SLOT_PL2}) {
+            fake::SimPlayer* p = MainPlayer(slot);
+            std::lock_guard lock(mutex);
+            text << "slot" << slot << "=" << (p ? static_cast<int>(p->Model().State()) : -1) << "/"
+                 << (p ? p->Model().Volume() : -1) << (p && hungUntil.count(p) ? "/hung" : "")
+                 << (WAmpInstGone(slot) ? "/gone " : " ");
+        }
+        return text.str();
     }
 
     void EndHangs()
@@ -376,7 +391,7 @@ int main(int argc, char** argv)
     std::uint64_t longestSingle = 0, longestMultiple = 0;
     auto lastTick = std::chrono::steady_clock::now();
     std::uint64_t lastReport = 0;
-    bool deviceSilence = false;
+    bool deviceSilence = false, noted = false;
     const auto began = std::chrono::steady_clock::now();
     while (soak.changes < target) {
         const std::uint64_t now = soak.Now();
@@ -388,6 +403,11 @@ int main(int argc, char** argv)
         // Silence from a device failure lasts until a track plays again; it is counted apart.
         deviceSilence = !audible && (soak.DeviceDown() || deviceSilence);
         const bool excused = soak.userPaused || soak.userStopped || soak.ListEnded();
+        if (!audible && !excused && !deviceSilence && now - unexcused.since > 300 && !noted) {
+            noted = true;
+            soak.Event("silent: " + soak.Players());
+        }
+        noted = noted && !audible && !excused;
         if (const std::uint64_t silence = unexcused.See(!audible && !excused && !deviceSilence, now, stall)) {
             // Two faults close together may take longer than one; they are told apart.
             const bool single = soak.FaultsSince(now - silence - kFaultWindowMs) <= 1;

@@ -127,16 +127,18 @@ void NoteSkipped(PLI* pli)
 
 // The item the mixer queues itself, with no one to ask: pli, or when its
 // track is missing the first following one that is there (drawn at random
-// with shuffle), within one round of the playlist. Each missing one is listed.
-PLI* FirstPresent(PLI* pli)
+// with shuffle), within one round of the playlist. Each missing one is
+// listed. Leaving, an item about to be released, is passed over.
+PLI* FirstPresent(PLI* pli, const PLI* Leaving = nullptr)
 {
     PL* pl = MainGetCurrentPL();
     for (int tries = PLGetCount(pl) + 1; pli != nullptr && tries > 0; --tries) {
-        if (Present(PLIGetSong(pli))) {
+        if (pli != Leaving && Present(PLIGetSong(pli))) {
             ForgetSkipped(pli);
             return pli;
         }
-        NoteSkipped(pli);
+        if (pli != Leaving)
+            NoteSkipped(pli);
         pli = StateGetShuffle() && PLGetCount(pl) > 0 ? PLGetRandomPLI(pl) : PLGetFollower(pl, pli, StateGetRepeat());
     }
     return nullptr;
@@ -616,7 +618,7 @@ void MixDropPLI(PL* pl, const PLI* pli, bool Alone)
                 Pend(follower);
             MixSendMsg(MIXMSG_NEXTPLI, reinterpret_cast<WPARAM>(MixGetQueuedPLI()), 0);
         } else {
-            PLI* next = FirstPresent(follower);
+            PLI* next = FirstPresent(follower, pli);
             if (next == nullptr)
                 MixLoadSong(StateGetPasPlayer(), nullptr, 0);  // the released item's track must not play
             Place(next);

@@ -46,6 +46,7 @@ struct {
     DWORD PlayingSince;       // since when it plays without a break; 0: it does not
     DWORD PlayedFor;          // how long it had played at that read
     int Failures;             // starts of the watchdog in a row whose track did not get to play
+    unsigned StartChange;     // the change count when it last asked for a start
     DWORD NextLook;           // when the idle players are next asked how they are
 } Watch;
 // While the watchdog waits before its next start, the tick of that start;
@@ -256,9 +257,17 @@ bool EndedByItself()
     return seconds > 0xFFFFFFFFu / 1000 || Watch.PlayedPos + WATCH_END_SLACK_MS >= seconds * 1000;
 }
 
-// Counts a start of the watchdog; false while it waits after too many failed ones.
+// Counts a start of the watchdog; false while it waits after too many failed
+// ones. Only its own starts in a row count: one it asked for that has not
+// come yet is asked again, and any other change since ends the row.
 bool WatchMayStart(DWORD Now)
 {
+    if (Watch.Failures > 0 && Pass.Change == Watch.StartChange)
+        return true;
+    if (Pass.Change != Watch.StartChange + 1) {
+        Watch.Failures = 0;
+        WatchWaiting = false;
+    }
     if (Watch.Failures >= MAXI_WATCH_FAILURES) {
         if (!WatchWaiting) {
             const int doublings = std::min(Watch.Failures - MAXI_WATCH_FAILURES, 4);
@@ -270,6 +279,7 @@ bool WatchMayStart(DWORD Now)
         WatchWaiting = false;
     }
     ++Watch.Failures;
+    Watch.StartChange = Pass.Change;
     return true;
 }
 

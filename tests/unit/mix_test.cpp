@@ -266,6 +266,11 @@ TEST_F(Mixer, DeletingTheQueuedItemQueuesItsFollower)
     EXPECT_EQ(StateGetBeatLast(), 30000u - 2000);
     PLFreePLIByIdx(MainGetCurrentPL(), 0);  // the only item follows nothing, itself included
     EXPECT_EQ(StateGetNextPLI(), nullptr);
+    PLI* round[] = {rig.AddItem("a.mp3", 30000), rig.AddItem("b.mp3", 30000), rig.AddItem("c.mp3", 30000)};
+    MixSetNextPLI(rig.Panel(), round[1]);  // its followers missing, the round leads back to it
+    std::remove(PLIGetSong(round[0])->Desc.cFileName), std::remove(PLIGetSong(round[2])->Desc.cFileName);
+    PLFreePLIByIdx(MainGetCurrentPL(), 1);
+    EXPECT_EQ(StateGetNextPLI(), nullptr);
 }
 
 TEST_F(Mixer, ShuffleDrawsEveryItemTheLastIncluded)
