@@ -16,6 +16,7 @@
 #endif
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #else
 
@@ -168,61 +169,13 @@ BOOL EnableWindow(HWND hWnd, BOOL bEnable);
 HWND FindWindowExA(HWND hWndParent, HWND hWndChildAfter, LPCSTR lpszClass, LPCSTR lpszWindow);
 DWORD GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId);
 
-// Processes and time.
-LPSTR GetCommandLineA();
-void Sleep(DWORD dwMilliseconds);
-DWORD GetTickCount();
-
-// Registry.
-LONG RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, HKEY* phkResult);
-LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, HKEY* phkResult);
-LONG RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, HKEY* phkResult);
-LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
-                      LPDWORD lpcbData);
-LONG RegSetValueA(HKEY hKey, LPCSTR lpSubKey, DWORD dwType, LPCSTR lpData, DWORD cbData);
-LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData, DWORD cbData);
-LONG RegCloseKey(HKEY hKey);
-
-// Private profile (ini) files.
-UINT GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, int nDefault, LPCSTR lpFileName);
-BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName);
-
-// Files and folders: searching a folder's entries, and a folder's identity
-// on its volume (links lead to the same one).
-constexpr DWORD MAX_PATH = 260;
-constexpr DWORD ERROR_ACCESS_DENIED = 5;
-constexpr DWORD FILE_ATTRIBUTE_HIDDEN = 0x00000002;
-constexpr DWORD FILE_ATTRIBUTE_SYSTEM = 0x00000004;
-constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x00000010;
-constexpr DWORD FILE_ATTRIBUTE_REPARSE_POINT = 0x00000400;
-constexpr DWORD FILE_SHARE_READ = 0x00000001;
-constexpr DWORD FILE_SHARE_WRITE = 0x00000002;
-constexpr DWORD FILE_SHARE_DELETE = 0x00000004;
-constexpr DWORD OPEN_EXISTING = 3;
-constexpr DWORD FILE_FLAG_BACKUP_SEMANTICS = 0x02000000;
-#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)))
-struct WIN32_FIND_DATAA {
-    DWORD dwFileAttributes;
-    char cFileName[MAX_PATH];
-};
-struct BY_HANDLE_FILE_INFORMATION {
-    DWORD dwVolumeSerialNumber;
-    DWORD nFileIndexHigh;
-    DWORD nFileIndexLow;
-};
-using LPSECURITY_ATTRIBUTES = struct SECURITY_ATTRIBUTES*;
-HANDLE FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA* lpFindFileData);
-BOOL FindNextFileA(HANDLE hFindFile, WIN32_FIND_DATAA* lpFindFileData);
-BOOL FindClose(HANDLE hFindFile);
-HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, LPSECURITY_ATTRIBUTES lpSecurityAttributes,
-                   DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
-BOOL GetFileInformationByHandle(HANDLE hFile, BY_HANDLE_FILE_INFORMATION* lpFileInformation);
-BOOL CloseHandle(HANDLE hObject);
-DWORD GetLastError();
-
-// Player processes: started minimised, ended when they hang.
+// Processes and time: starting a program as a user would, minimised.
+using WCHAR = char16_t;
+using LPWSTR = WCHAR*;
+using LPCWSTR = const WCHAR*;
+using HMODULE = HINSTANCE;
 constexpr DWORD STARTF_USESHOWWINDOW = 0x00000001;
-struct STARTUPINFOA {
+struct STARTUPINFOW {
     DWORD cb;
     DWORD dwFlags;
     WORD wShowWindow;
@@ -233,12 +186,70 @@ struct PROCESS_INFORMATION {
     DWORD dwProcessId;
     DWORD dwThreadId;
 };
-BOOL CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECURITY_ATTRIBUTES lpProcessAttributes,
+using LPSECURITY_ATTRIBUTES = struct SECURITY_ATTRIBUTES*;
+BOOL CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine, LPSECURITY_ATTRIBUTES lpProcessAttributes,
                     LPSECURITY_ATTRIBUTES lpThreadAttributes, BOOL bInheritHandles, DWORD dwCreationFlags,
-                    void* lpEnvironment, LPCSTR lpCurrentDirectory, STARTUPINFOA* lpStartupInfo,
+                    void* lpEnvironment, LPCWSTR lpCurrentDirectory, STARTUPINFOW* lpStartupInfo,
                     PROCESS_INFORMATION* lpProcessInformation);
 DWORD WaitForInputIdle(HANDLE hProcess, DWORD dwMilliseconds);
+DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize);
 BOOL TerminateProcess(HANDLE hProcess, UINT uExitCode);
+void Sleep(DWORD dwMilliseconds);
+DWORD GetTickCount();
+
+// Registry.
+LONG RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, HKEY* phkResult);
+LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, HKEY* phkResult);
+LONG RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, HKEY* phkResult);
+LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
+                      LPDWORD lpcbData);
+LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
+                      LPDWORD lpcbData);
+LONG RegSetValueA(HKEY hKey, LPCSTR lpSubKey, DWORD dwType, LPCSTR lpData, DWORD cbData);
+LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData, DWORD cbData);
+LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData, DWORD cbData);
+LONG RegCloseKey(HKEY hKey);
+
+// Private profile (ini) files.
+UINT GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, int nDefault, LPCSTR lpFileName);
+BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName);
+
+// Files and folders: searching a folder's entries (with their short 8.3
+// names), whether a file exists, and a folder's identity on its volume
+// (links lead to the same one).
+constexpr DWORD MAX_PATH = 260;
+constexpr DWORD ERROR_ACCESS_DENIED = 5;
+constexpr DWORD FILE_ATTRIBUTE_HIDDEN = 0x00000002;
+constexpr DWORD FILE_ATTRIBUTE_SYSTEM = 0x00000004;
+constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x00000010;
+constexpr DWORD FILE_ATTRIBUTE_REPARSE_POINT = 0x00000400;
+constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
+constexpr DWORD FILE_SHARE_READ = 0x00000001;
+constexpr DWORD FILE_SHARE_WRITE = 0x00000002;
+constexpr DWORD FILE_SHARE_DELETE = 0x00000004;
+constexpr DWORD OPEN_EXISTING = 3;
+constexpr DWORD FILE_FLAG_BACKUP_SEMANTICS = 0x02000000;
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)))
+struct WIN32_FIND_DATAW {
+    DWORD dwFileAttributes;
+    WCHAR cFileName[MAX_PATH];
+    WCHAR cAlternateFileName[14];
+};
+struct BY_HANDLE_FILE_INFORMATION {
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileIndexHigh;
+    DWORD nFileIndexLow;
+};
+HANDLE FindFirstFileW(LPCWSTR lpFileName, WIN32_FIND_DATAW* lpFindFileData);
+BOOL FindNextFileW(HANDLE hFindFile, WIN32_FIND_DATAW* lpFindFileData);
+BOOL FindClose(HANDLE hFindFile);
+DWORD GetFileAttributesW(LPCWSTR lpFileName);
+HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, LPSECURITY_ATTRIBUTES lpSecurityAttributes,
+                   DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
+BOOL GetFileInformationByHandle(HANDLE hFile, BY_HANDLE_FILE_INFORMATION* lpFileInformation);
+BOOL CloseHandle(HANDLE hObject);
+DWORD GetLastError();
+
 
 // Files: replacing one file by another in one step.
 constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x00000001;
@@ -249,10 +260,15 @@ BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags)
 int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 DWORD GetLogicalDriveStringsA(DWORD nBufferLength, LPSTR lpBuffer);
 UINT GetDriveTypeA(LPCSTR lpRootPathName);
+// Tells the shell that file types changed.
+constexpr LONG SHCNE_ASSOCCHANGED = 0x08000000;
+constexpr UINT SHCNF_IDLIST = 0x0000;
+void SHChangeNotify(LONG wEventId, UINT uFlags, const void* dwItem1, const void* dwItem2);
 
 // Text: wide (UTF-16) text to the program's ANSI code page.
-using WCHAR = char16_t;
 constexpr UINT CP_ACP = 0;
+constexpr UINT CP_UTF8 = 65001;
+UINT GetACP();
 constexpr DWORD WC_NO_BEST_FIT_CHARS = 0x00000400;
 int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, const WCHAR* lpWideCharStr, int cchWideChar,
                         LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar, BOOL* lpUsedDefaultChar);

@@ -1,9 +1,10 @@
 #include "winamp.h"
 
 #include <algorithm>
-#include <cstring>
+#include <array>
 #include <mutex>
 #include <new>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -18,6 +19,15 @@ constexpr const char* kOpenCommandKeys[] = {"Winamp.File", "shell", "open", "com
 // The quoted document placeholder and its blank at the end of the open command.
 constexpr std::size_t kDocumentPlaceholderLength = 5;
 constexpr unsigned kPollMs = 50;
+// The player that comes with the program, started where none is registered.
+constexpr char strOwnPlayer[] = "tplayer.exe";
+// As WinExec waits for a started program to be ready for input.
+constexpr DWORD kStartWaitMs = 30000;
+
+// The command that starts a player, read and started wide: its path may
+// hold any name. WAmpPath keeps it as ANSI text.
+WCHAR PlayerCommand[MAXL_WAMPPATH];
+DWORD RunError;
 
 WAMPREVIVEHOOK ReviveHook = nullptr;
 
@@ -26,7 +36,7 @@ WAMPREVIVEHOOK ReviveHook = nullptr;
 std::mutex StartedMutex;
 std::vector<std::pair<DWORD, HANDLE>> Started;
 
-// One restart at a time: each reads the open command into WAmpPath.
+// One start at a time: each reads the player's command into PlayerCommand.
 std::mutex RestartMutex;
 
 HANDLE TakeStarted(DWORD ProcessID)
@@ -94,11 +104,13 @@ HWND WindowOfProcess(DWORD ProcessID)
     return nullptr;
 }
 
-// Reads the open command into WAmpPath; false (and WAmpPath empty) when a
-// key or the value is missing or the value does not fit whole.
+// Reads the open command into PlayerCommand; false when no player is
+// registered (a key or the value missing, or the value empty). A value that
+// does not fit whole leaves the command empty: cut, it would start some
+// other program.
 bool ReadOpenCommand()
 {
-    WAmpPath[0] = '\0';
+    PlayerCommand[0] = 0;
     HKEY key = HKEY_CLASSES_ROOT;
     for (const char* sub : kOpenCommandKeys) {
         HKEY next = nullptr;
@@ -109,45 +121,68 @@ bool ReadOpenCommand()
             return false;
         key = next;
     }
-    DWORD size = sizeof WAmpPath;
-    const LONG read = RegQueryValueExA(key, "", nullptr, nullptr, reinterpret_cast<LPBYTE>(WAmpPath), &size);
+    DWORD size = sizeof PlayerCommand;
+    const LONG read = RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<LPBYTE>(PlayerCommand), &size);
     RegCloseKey(key);
-    // A value without its terminator is terminated here, unless it fills the
-    // whole buffer: a cut command line would start some other program.
-    if (read != ERROR_SUCCESS || size > sizeof WAmpPath || (size == sizeof WAmpPath && WAmpPath[size - 1] != '\0')) {
-        WAmpPath[0] = '\0';
-        return false;
-    }
-    WAmpPath[size < sizeof WAmpPath ? size : sizeof WAmpPath - 1] = '\0';
-    return true;
+    // A value without its terminator is terminated here, unless it fills the whole buffer.
+    const std::size_t n = size / sizeof(WCHAR);
+    const bool whole = read == ERROR_SUCCESS && (n < MAXL_WAMPPATH || PlayerCommand[MAXL_WAMPPATH - 1] == 0);
+    PlayerCommand[whole ? std::min<std::size_t>(n, MAXL_WAMPPATH - 1) : 0] = 0;
+    return read == ERROR_MORE_DATA || (read == ERROR_SUCCESS && (!whole || PlayerCommand[0] != 0));
 }
 
-// The command that starts the player with no document, in WAmpPath.
+// The quoted path of tplayer.exe beside this program into PlayerCommand;
+// empty when it is not there.
+void OwnPlayerCommand()
+{
+    WCHAR* path = PlayerCommand + 1;
+    const DWORD room = MAXL_WAMPPATH - 2;  // the quotes
+    const DWORD n = GetModuleFileNameW(nullptr, path, room);
+    const std::basic_string_view<WCHAR> program(path, n < room ? n : 0);
+    const std::size_t folder = program.rfind(WCHAR('\\')) + 1;
+    PlayerCommand[0] = 0;
+    if (folder == 0 || folder + sizeof strOwnPlayer + 1 > room)
+        return;
+    std::copy(strOwnPlayer, strOwnPlayer + sizeof strOwnPlayer, path + folder);
+    if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES)
+        return;
+    const std::size_t end = folder + sizeof strOwnPlayer;  // past the terminator, where the closing quote goes
+    PlayerCommand[0] = PlayerCommand[end] = '"';
+    PlayerCommand[end + 1] = 0;
+}
+
+// The command that starts a player with no document into PlayerCommand and
+// WAmpPath: the registered one, else tplayer.exe beside this program.
 bool ReadPlayerCommand()
 {
-    if (!ReadOpenCommand())
-        return false;
-    const std::size_t length = std::strlen(WAmpPath);
-    if (length >= kDocumentPlaceholderLength)
-        WAmpPath[length - kDocumentPlaceholderLength] = '\0';
-    return WAmpPath[0] != '\0';
+    const bool registered = ReadOpenCommand();
+    const std::size_t length = std::char_traits<WCHAR>::length(PlayerCommand);
+    if (registered && length >= kDocumentPlaceholderLength)
+        PlayerCommand[length - kDocumentPlaceholderLength] = 0;
+    if (!registered)
+        OwnPlayerCommand();
+    // Only ever shown to the user: the best the code page can do.
+    if (WideCharToMultiByte(CP_ACP, 0, PlayerCommand, -1, WAmpPath, sizeof WAmpPath, nullptr, nullptr) == 0)
+        WAmpPath[0] = '\0';
+    return PlayerCommand[0] != 0;
 }
 
-// Starts the command in WAmpPath minimised and waits until it takes input;
-// the process id, or 0 when it did not start. Its process is remembered as ours.
+// Starts the command minimised, as WinExec does, and waits until it takes
+// input; the process id, or 0 when it did not start. Its process is
+// remembered as ours.
 DWORD StartPlayer()
 {
-    char command[MAXL_WAMPPATH];
-    std::memcpy(command, WAmpPath, sizeof command);
-    STARTUPINFOA startup{};
+    std::array<WCHAR, MAXL_WAMPPATH> command;  // CreateProcessW may write to it
+    std::copy(std::begin(PlayerCommand), std::end(PlayerCommand), command.begin());
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_MINIMIZE;
     PROCESS_INFORMATION started{};
-    if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
         return 0;
     CloseHandle(started.hThread);
-    WaitForInputIdle(started.hProcess, WAMP_REVIVE_WAIT_MS);
+    WaitForInputIdle(started.hProcess, kStartWaitMs);
     std::lock_guard lock(StartedMutex);
     Started.emplace_back(started.dwProcessId, started.hProcess);
     return started.dwProcessId;
@@ -315,11 +350,18 @@ int WAmpCheck()
 
 void WAmpRun(int Instances)
 {
+    std::lock_guard restart(RestartMutex);
+    RunError = 0;
     if (!ReadPlayerCommand())
         return;
     for (int i = 0; i < Instances; ++i)
-        StartPlayer();
+        if (StartPlayer() == 0) {
+            RunError = GetLastError();
+            return;
+        }
 }
+
+DWORD WAmpGetRunError() { return RunError; }
 
 int WAmpKill(int Idx)
 {

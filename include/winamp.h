@@ -132,11 +132,16 @@ void WAmpSetReviveHook(WAMPREVIVEHOOK Hook);
 // Registers every "WinAmp v1.x" window not registered yet, in search order,
 // so that no two numbers share a player; returns the total.
 int WAmpCheck();
-// Reads the open command of the player's file class into WAmpPath, cuts off
-// its document placeholder and starts it Instances times, minimised, each
-// time waiting until the player takes input. Starts nothing (WAmpPath empty)
-// when the keys are missing or the command does not fit WAmpPath whole.
+// Reads the open command of the player's file class, cuts off its document
+// placeholder and starts it Instances times, minimised, each time waiting
+// until the player takes input. Where no player is registered (the keys
+// missing, or the command empty) it starts tplayer.exe beside this program
+// instead. With neither, or a command that does not fit whole, it starts
+// nothing and WAmpPath is empty. The command is read and started wide;
+// WAmpPath holds it as ANSI text.
 void WAmpRun(int Instances);
+// Why the last WAmpRun's start failed: the system's error code, 0 when none did.
+DWORD WAmpGetRunError();
 // Closes the window of registration Idx; the registration stays. Returns Instances.
 int WAmpKill(int Idx);
 int WAmpGetProfileInt(const char* Section, const char* Key, int Default);

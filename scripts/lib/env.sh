@@ -1,6 +1,8 @@
 # Shared by the scripts: the Wine prefix of the build folder and a private
 # X display for the Windows programs.
 export WINEPREFIX="$root/build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine takes the programs' ANSI code page from the locale: 1252, as on a Western Windows.
+export LC_ALL=C.UTF-8
 
 xvfb_pid=""
 

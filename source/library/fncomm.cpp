@@ -6,7 +6,10 @@
 #include "mp3.h"
 #include "string2.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 void MP3Tag2Song(const MP3TAG* Tag, const char* FileName, SONG* Song)
 {
@@ -76,6 +79,84 @@ int ReadSongInfos(const char* FileName, SONG* Song, int Init)
     if (Init)
         Song->Bounds.timMain.lEnd = Song->General.lLength;
     return hasTag || tag2.bPresent ? RSI_TAG : RSI_NOTAG;
+}
+
+namespace {
+
+using WIDEVIEW = std::basic_string_view<WCHAR>;
+
+// One name in any code page, UTF-8 included.
+constexpr std::size_t MAXL_ANSINAME = 3 * MAX_PATH;
+
+// Name into Out when the code page holds every character of it.
+bool NameToAnsi(WIDEVIEW Name, char (&Out)[MAXL_ANSINAME + 1])
+{
+    // UTF-8 holds every name, and its conversion takes no replacement flags.
+    const bool utf8 = GetACP() == CP_UTF8;
+    BOOL replaced = FALSE;
+    const int n = Name.empty() ? 0
+                               : WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, Name.data(),
+                                                     static_cast<int>(Name.size()), Out, MAXL_ANSINAME, nullptr,
+                                                     utf8 ? nullptr : &replaced);
+    Out[n > 0 ? n : 0] = '\0';
+    return (n > 0 || Name.empty()) && !replaced;
+}
+
+bool Found(ANSINAME Kind) { return Kind == ANSI_NAME || Kind == ANSI_SHORT; }
+
+// Appends Text to Out at At while an ANSI form is being found; else, or
+// when it does not fit, Out becomes empty.
+ANSINAME Put(ANSINAME Kind, char* Out, std::size_t Size, std::size_t At, const char* Text)
+{
+    if (Found(Kind) && At < Size && StrCopy(Out + At, Size - At, Text))
+        return Kind;
+    if (Size > 0)
+        Out[0] = '\0';
+    return Found(Kind) ? ANSI_TOOLONG : Kind;
+}
+
+// The short name of the entry Path names; false when there is none to be had.
+bool ShortNameOf(WIDEVIEW Path, char (&Out)[MAXL_ANSINAME + 1])
+{
+    constexpr WCHAR kPattern[] = {'*', '?', 0};
+    if (Path.find_first_of(kPattern) != WIDEVIEW::npos)  // a pattern would find some other entry
+        return false;
+    WIN32_FIND_DATAW fd;
+    const HANDLE search = FindFirstFileW(std::basic_string<WCHAR>(Path).c_str(), &fd);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(search);
+    return NameToAnsi(fd.cAlternateFileName, Out) && Out[0] != '\0';
+}
+
+}  // namespace
+
+ANSINAME AnsiFileName(const WCHAR* Name, const WCHAR* ShortName, char* Out, std::size_t Size)
+{
+    char text[MAXL_ANSINAME + 1];
+    ANSINAME kind = ANSI_NAME;
+    if (!NameToAnsi(Name, text))
+        kind = ShortName != nullptr && NameToAnsi(ShortName, text) && text[0] != '\0' ? ANSI_SHORT : ANSI_NONE;
+    return Put(kind, Out, Size, 0, text);
+}
+
+ANSINAME AnsiPath(const WCHAR* Path, char* Out, std::size_t Size)
+{
+    const WIDEVIEW path(Path);
+    ANSINAME kind = ANSI_NAME;
+    for (std::size_t from = 0, used = 0; Found(kind);) {
+        const std::size_t end = std::min(path.find(WCHAR('\\'), from), path.size());
+        char name[MAXL_ANSINAME + 1];
+        if (!NameToAnsi(path.substr(from, end - from), name))
+            kind = ShortNameOf(path.substr(0, end), name) ? ANSI_SHORT : ANSI_NONE;
+        kind = Put(kind, Out, Size, used, name);
+        used += std::strlen(name);
+        if (end == path.size())
+            break;
+        kind = Put(kind, Out, Size, used++, "\\");
+        from = end + 1;
+    }
+    return kind;
 }
 
 const char* StrPrior(const char* First, const char* Second)

@@ -4,6 +4,8 @@
 
 #include "platform.h"
 
+#include <cstddef>
+
 struct MP3TAG;
 struct MP3INFO;
 struct SONG;
@@ -21,6 +23,28 @@ constexpr int RSI_NOTAG = 2;     // MPEG facts read, no tag
 // ID3v2 tag. With Init the record is reset first and its main part becomes
 // the whole file; without, the General flags and every mark stay.
 int ReadSongInfos(const char* FileName, SONG* Song, int Init);
+
+// ---- names from the file system ----
+//
+// Tracks and the database keep ANSI paths, and the players take them. A
+// name the ANSI code page cannot hold whole (no character replaced, none
+// approximated) is written with its short 8.3 name, which any program that
+// reads ANSI paths can open; a name on a volume that keeps no short names
+// has no ANSI form.
+enum ANSINAME {
+    ANSI_NAME,     // the name itself
+    ANSI_SHORT,    // its short name
+    ANSI_NONE,     // none: the code page cannot hold it and there is no short name
+    ANSI_TOOLONG,  // longer than the buffer
+};
+// Name and ShortName (may be empty) as the file system lists an entry;
+// writes the ANSI form into Out (Size bytes), empty unless ANSI_NAME or ANSI_SHORT.
+ANSINAME AnsiFileName(const WCHAR* Name, const WCHAR* ShortName, char* Out, std::size_t Size);
+// The same for a whole path, name by name: a name the code page holds
+// stays, any other becomes its short name. Only the last name may be of a
+// file that does not exist yet (a file to be saved), and it must then be
+// held by the code page.
+ANSINAME AnsiPath(const WCHAR* Path, char* Out, std::size_t Size);
 
 // First when it is a non-empty text, otherwise Second.
 const char* StrPrior(const char* First, const char* Second);

@@ -4,8 +4,12 @@
 // and never changes the process's current folder. It passes over folders
 // whose name begins with "." and entries marked hidden or system (they are
 // not the user's music: desktop.ini, thumbnails, a player's caches), and
-// never follows a folder link back into a folder it is walking.
+// never follows a folder link back into a folder it is walking. Names come
+// from the file system whole (wide); each file's path is also given in the
+// ANSI form tracks keep (AnsiFileName, fncomm.h).
 #pragma once
+
+#include "platform.h"
 
 // The longest path the walk builds, folder names and backslashes included.
 constexpr int MAXL_WALKPATH = 1024;
@@ -16,10 +20,11 @@ struct WALKSTATS {
     int Links;    // folder links leading back into the walk, not followed
 };
 
-// Called with each file's full path; Param as given to WalkFolder.
-using WALKFILEPROC = void (*)(const char* Path, void* Param);
+// Called with each file's full path in ANSI form, or null when a name on
+// the way has none, and as the file system names it; Param as given to WalkFolder.
+using WALKFILEPROC = void (*)(const char* Path, const WCHAR* WidePath, void* Param);
 
 // Calls Proc for every file in Folder (with or without its final
 // backslash) and, with Recursive, in every folder below it. Adds what it
 // could not walk to *Stats.
-void WalkFolder(const char* Folder, int Recursive, WALKFILEPROC Proc, void* Param, WALKSTATS* Stats);
+void WalkFolder(const WCHAR* Folder, int Recursive, WALKFILEPROC Proc, void* Param, WALKSTATS* Stats);

@@ -9,6 +9,7 @@
 #include "fncomm.h"
 #include "fndb.h"
 #include "fnlang.h"
+#include "fnmain.h"
 #include "fnmix.h"
 #include "fnpl.h"
 #include "fnpli.h"
@@ -23,6 +24,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include <shellapi.h>
 
@@ -36,6 +39,8 @@ constexpr int CENTER_ZONE = 5;  // pannings this close to 0 show as "Center"
 constexpr int MAXL_PLAYING = 150;
 constexpr int MAXL_LENGTHTEXT = 20;
 constexpr int MAXL_TYPEDLENGTH = 5;
+// Posted: a slot whose player does not answer; MAXI_WINAMP for those start-up left without one.
+constexpr UINT WM_MAIN_PLAYERS = WM_APP + 3;
 
 // The panel's controls, fetched once when it opens (the status display's
 // own fields are in StatusWindows).
@@ -482,6 +487,9 @@ void DlgMainMMProc(HWND, UINT msg, WPARAM wParam, LPARAM lParam)
         DlgMainSetCurrentSong(WParamPLI(wParam));
         FreshRemainingTracks();
         break;
+    case MIXMSG_CANTPLAY:  // the sender is a worker thread that must not wait for the box
+        PostMessageA(hwndMain, WM_MAIN_PLAYERS, wParam, 0);
+        break;
     case MIXMSG_ACTPLAYER:
         DlgMainSetActivePlayer(static_cast<int>(wParam));
         FreshRemainingTracks();
@@ -500,39 +508,63 @@ void DlgMainMMProc(HWND, UINT msg, WPARAM wParam, LPARAM lParam)
 
 namespace {
 
-// ---- help and the requests of a second start ----
+// ---- help, the requests of a second start, players that do not answer ----
 
-constexpr char strHelpFile[] = "TANDEM.HLP";
-constexpr char strManualFile[] = "manual\\manual.html";
+constexpr wchar_t strHelpFile[] = L"TANDEM.HLP";
+constexpr wchar_t strManualFile[] = L"manual\\manual.html";
+constexpr DWORD MAXL_PROGRAMPATH = 1024;
 constexpr UINT WM_MAIN_OPENDB = WM_APP + 1;  // posted: opens PendingDB once the sender is answered
 
 char PendingDB[MAXL_DBPATH + 1];
+bool PlayerTold[MAXI_WINAMP];
 
-// Name in the folder of tandem.exe; false when the path does not fit.
-bool BesideProgram(const char* Name, char* Path, DWORD Size)
+// Name in the folder of tandem.exe, whatever that folder is called; empty
+// when the program's path does not fit.
+std::wstring BesideProgram(const wchar_t* Name)
 {
-    const DWORD length = GetModuleFileNameA(nullptr, Path, Size);
-    char* slash = length > 0 && length < Size ? std::strrchr(Path, '\\') : nullptr;
-    if (slash == nullptr || static_cast<std::size_t>(slash + 1 - Path) + std::strlen(Name) >= Size)
-        return false;
-    StrCopy(slash + 1, Size - static_cast<std::size_t>(slash + 1 - Path), Name);
-    return true;
+    wchar_t path[MAXL_PROGRAMPATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAXL_PROGRAMPATH);
+    const std::wstring_view program(path, length < MAXL_PROGRAMPATH ? length : 0);
+    const std::size_t slash = program.rfind(L'\\');
+    return slash == std::wstring_view::npos ? std::wstring() : std::wstring(program.substr(0, slash + 1)) + Name;
 }
 
-bool FileExists(const char* Path) { return GetFileAttributesA(Path) != INVALID_FILE_ATTRIBUTES; }
+bool FileExists(const std::wstring& Path)
+{
+    return !Path.empty() && GetFileAttributesW(Path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 // The help file beside the program when there is one; the WinHelp viewer is
 // gone from today's Windows, so otherwise the manual opens in the browser.
 void DlgMainHelp()
 {
-    char path[MAX_PATH];
-    if (BesideProgram(strHelpFile, path, sizeof path) && FileExists(path)) {
-        WinHelpA(hwndMain, path, HELP_INDEX, 0);
+    if (const std::wstring help = BesideProgram(strHelpFile); FileExists(help)) {
+        WinHelpW(hwndMain, help.c_str(), HELP_INDEX, 0);
         return;
     }
-    const bool found = BesideProgram(strManualFile, path, sizeof path) && FileExists(path);
-    if (!found || reinterpret_cast<INT_PTR>(ShellExecuteA(hwndMain, "open", path, nullptr, nullptr, SW_SHOWNORMAL)) <= 32)
+    const std::wstring manual = BesideProgram(strManualFile);
+    const auto opened = [&] {
+        return reinterpret_cast<INT_PTR>(ShellExecuteW(hwndMain, L"open", manual.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    };
+    if (!FileExists(manual) || opened() <= 32)
         ErrorMsg(hwndMain, "The manual (manual\\manual.html beside tandem.exe) could not be opened.");
+}
+
+// Each slot is told of once: the slots start-up left without a player
+// together, any other when the mixer finds its player does not answer.
+void DlgMainPlayersNotice(WPARAM Slot)
+{
+    if (Slot >= MAXI_WINAMP) {
+        if (MainMissingPlayers()[0] == '\0')
+            return;
+        std::fill(PlayerTold + WAmpGetInstances(), PlayerTold + MAXI_WINAMP, true);
+        WarningMsg(hwndMain, MainMissingPlayers());
+    } else if (!PlayerTold[Slot]) {
+        PlayerTold[Slot] = true;
+        char msg[100];
+        WarningMsg(hwndMain, StrFormat(msg, sizeof msg, "The player of slot %s does not answer, so it cannot play.",
+                                       MainSlotName(static_cast<int>(Slot))));
+    }
 }
 
 // A second start sent the path of a database to open. It is opened after
@@ -623,6 +655,7 @@ INT_PTR CALLBACK DlgMainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         hwndMain = hwnd;
         InitThreads();
         DlgMainInit();
+        PostMessageA(hwnd, WM_MAIN_PLAYERS, MAXI_WINAMP, 0);
         return 0;
     case WM_COMMAND: DlgMainCommand(wParam, lParam); return 0;
     case WM_HSCROLL: DlgMainHScroll(wParam, lParam); return 0;
@@ -631,6 +664,7 @@ INT_PTR CALLBACK DlgMainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, DlgMainOpenRequest(lParam));
         return 1;
     case WM_MAIN_OPENDB: MainOpenDatabase(PendingDB); return 0;
+    case WM_MAIN_PLAYERS: DlgMainPlayersNotice(wParam); return 0;
     default: return 0;
     }
 }

@@ -18,43 +18,98 @@ namespace {
 constexpr DWORD kOpenFlags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
 constexpr DWORD kSaveFlags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
 
-OPENFILENAMEA FileDialog(HWND Owner, const char* Title, const char* Filters, char* FileName, int maxFileName)
+// Length bytes of ANSI text (-1: up to and with its terminator) as wide text.
+std::wstring Widen(const char* Text, int Length)
 {
-    FileName[0] = '\0';
-    OPENFILENAMEA ofn{};
+    const int n = MultiByteToWideChar(CP_ACP, 0, Text, Length, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0)
+        MultiByteToWideChar(CP_ACP, 0, Text, Length, wide.data(), n);
+    return wide;
+}
+
+// A filter list's bytes: pairs of texts each ended by a NUL, then a final NUL.
+int FilterLength(const char* Filters)
+{
+    const char* end = Filters;
+    while (*end != '\0')
+        end += std::strlen(end) + 1;
+    return static_cast<int>(end - Filters) + 1;
+}
+
+// Runs the open or save dialog on wide texts; the choice lands in Files.
+BOOL RunFileDialog(bool Save, HWND Owner, const char* Title, const char* Filters, const char* DefExt, WCHAR* Files,
+                   int maxFiles, DWORD Flags, OPENFILENAMEW* Result)
+{
+    const std::wstring title = DlgWide(Title), filters = Widen(Filters, FilterLength(Filters));
+    const std::wstring ext = DlgWide(DefExt != nullptr ? DefExt : "");
+    Files[0] = L'\0';
+    OPENFILENAMEW& ofn = *Result;
+    ofn = OPENFILENAMEW{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = Owner;
     ofn.hInstance = hInst;
-    ofn.lpstrFilter = Filters;
-    ofn.nFilterIndex = 0;
-    ofn.lpstrFile = FileName;
-    ofn.nMaxFile = static_cast<DWORD>(maxFileName);
-    ofn.lpstrTitle = Title;
-    return ofn;
+    ofn.lpstrFilter = filters.c_str();
+    ofn.lpstrFile = Files;
+    ofn.nMaxFile = static_cast<DWORD>(maxFiles);
+    ofn.lpstrTitle = title.c_str();
+    ofn.lpstrDefExt = DefExt != nullptr ? ext.c_str() : nullptr;
+    ofn.Flags = Flags | (Save ? kSaveFlags : kOpenFlags);
+    return Save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+}
+
+// The chosen file's ANSI form into FileName; a name without one is refused.
+int ChosenFile(HWND Owner, BOOL Chosen, const WCHAR* Path, char* FileName, int maxFileName)
+{
+    FileName[0] = '\0';
+    if (!Chosen)
+        return 0;
+    const ANSINAME kind = AnsiPath(Path, FileName, static_cast<std::size_t>(maxFileName));
+    if (kind == ANSI_NAME || kind == ANSI_SHORT)
+        return 1;
+    char reason[200];
+    char msg[300];
+    ErrorMsg(Owner, kind == ANSI_TOOLONG ? "The path of the chosen file is too long."
+                                         : StrFormat(msg, sizeof msg, "Tandem cannot use the chosen file: %s.",
+                                                     DlgNoAnsiName(reason, sizeof reason)));
+    return 0;
 }
 
 }  // namespace
 
-int GetOpenFileName2(HWND Owner, const char* Title, const char* Filters, char* FileName, int maxFileName, DWORD Flags,
-                     int* OnlyOne)
+std::wstring DlgWide(const char* Text) { return Widen(Text, static_cast<int>(std::strlen(Text))); }
+
+const char* DlgNoAnsiName(char* Text, std::size_t Size)
 {
-    OPENFILENAMEA ofn = FileDialog(Owner, Title, Filters, FileName, maxFileName);
-    ofn.Flags = Flags | kOpenFlags;
-    const int result = GetOpenFileNameA(&ofn);
-    *OnlyOne = result && ofn.nFileOffset < std::strlen(FileName) ? 1 : 0;
-    return result;
+    return StrFormat(Text, Size,
+                     "the name (or a folder's on the way) has characters outside this system's code page (%u) and "
+                     "the drive keeps no short 8.3 names",
+                     GetACP());
+}
+
+int GetOpenFileName2(HWND Owner, const char* Title, const char* Filters, char* FileName, int maxFileName)
+{
+    WCHAR path[MAX_PATH];
+    OPENFILENAMEW ofn;
+    const BOOL chosen = RunFileDialog(false, Owner, Title, Filters, nullptr, path, MAX_PATH, 0, &ofn);
+    return ChosenFile(Owner, chosen, path, FileName, maxFileName);
 }
 
 int GetSaveFileName2(HWND Owner, const char* Title, const char* Filters, char* FileName, const char* DefExt,
                      int maxFileName, DWORD Flags)
 {
-    char fileTitle[MAX_PATH];
-    OPENFILENAMEA ofn = FileDialog(Owner, Title, Filters, FileName, maxFileName);
-    ofn.lpstrFileTitle = fileTitle;
-    ofn.nMaxFileTitle = sizeof fileTitle;
-    ofn.lpstrDefExt = DefExt;
-    ofn.Flags = Flags | kSaveFlags;
-    return GetSaveFileNameA(&ofn);
+    WCHAR path[MAX_PATH];
+    OPENFILENAMEW ofn;
+    const BOOL chosen = RunFileDialog(true, Owner, Title, Filters, DefExt, path, MAX_PATH, Flags, &ofn);
+    return ChosenFile(Owner, chosen, path, FileName, maxFileName);
+}
+
+int GetOpenFileNames(HWND Owner, const char* Title, const char* Filters, WCHAR* Files, int maxFiles, int* OnlyOne)
+{
+    OPENFILENAMEW ofn;
+    const int result = RunFileDialog(false, Owner, Title, Filters, nullptr, Files, maxFiles, OFN_ALLOWMULTISELECT, &ofn);
+    *OnlyOne = result && ofn.nFileOffset < std::wcslen(Files) ? 1 : 0;
+    return result;
 }
 
 void ComboFillInt(HWND hwnd, int Min, int Max, int Step)
@@ -155,19 +210,19 @@ void ButtonSetImage(HWND hwnd, int ID)
     BMSetImage(hwnd, IMAGE_BITMAP, image);
 }
 
-int SelectDirectory(HWND hwndOwner, char* Directory)
+int SelectDirectory(HWND hwndOwner, WCHAR* Directory)
 {
-    char displayName[MAX_PATH];
-    BROWSEINFOA info{};
+    WCHAR displayName[MAX_PATH];
+    BROWSEINFOW info{};
     info.hwndOwner = hwndOwner;
     info.pszDisplayName = displayName;
-    info.lpszTitle = "Select a folder:";
+    info.lpszTitle = L"Select a folder:";
     info.ulFlags = BIF_RETURNONLYFSDIRS;
-    LPITEMIDLIST items = SHBrowseForFolderA(&info);
+    LPITEMIDLIST items = SHBrowseForFolderW(&info);
     if (items == nullptr)
         return 0;
-    if (!SHGetPathFromIDListA(items, Directory))
-        Directory[0] = '\0';
+    if (!SHGetPathFromIDListW(items, Directory))
+        Directory[0] = L'\0';
     CoTaskMemFree(items);
     return 1;
 }

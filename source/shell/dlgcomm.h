@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
 
 // The module instance every resource is loaded from (set by WinMain).
 extern HINSTANCE hInst;
@@ -25,15 +26,23 @@ bool DlgLibraryBusy(HWND Owner);
 constexpr UINT WM_LIBRARYCHANGED = WM_APP + 2;  // wParam: Replaced
 void DlgLibraryChanged(int Replaced);
 
-// The open-file dialog; FileName receives the choice (maxFileName characters).
-// *OnlyOne is 1 when one complete path came back, 0 for a multiple selection
-// (folder, NUL, names each ended by NUL, final NUL) or a cancel. Nonzero when
-// the user confirmed.
-int GetOpenFileName2(HWND Owner, const char* Title, const char* Filters, char* FileName, int maxFileName, DWORD Flags,
-                     int* OnlyOne);
-// The save-file dialog; the platform asks before an existing file is overwritten.
+// The file dialogs show every name; what they return reaches Tandem in the
+// ANSI form its records keep (AnsiPath, fncomm.h).
+// Why a name has no ANSI form, for the user (one line, no final stop).
+const char* DlgNoAnsiName(char* Text, std::size_t Size);
+// The open-file dialog for one file; FileName receives its ANSI form
+// (maxFileName bytes). Nonzero when the user confirmed a name that has one;
+// any other is refused with a message over Owner.
+int GetOpenFileName2(HWND Owner, const char* Title, const char* Filters, char* FileName, int maxFileName);
+// The save-file dialog likewise; the platform asks before an existing file is overwritten.
 int GetSaveFileName2(HWND Owner, const char* Title, const char* Filters, char* FileName, const char* DefExt,
                      int maxFileName, DWORD Flags);
+// The open-file dialog for several files, wide: Files (maxFiles characters)
+// receives one full path (*OnlyOne 1) or a folder, NUL, names each ended by
+// NUL, final NUL (*OnlyOne 0). Nonzero when the user confirmed.
+int GetOpenFileNames(HWND Owner, const char* Title, const char* Filters, WCHAR* Files, int maxFiles, int* OnlyOne);
+// ANSI text as wide text.
+std::wstring DlgWide(const char* Text);
 // Appends Min, Min + Step, ... up to Max as decimal texts (Step > 0).
 void ComboFillInt(HWND hwnd, int Min, int Max, int Step);
 void ButtonSetImage(HWND hwnd, int ID);
@@ -69,7 +78,7 @@ int LVAnswerFind(HWND Dialog, const NMHDR* Header, int Count, LVROWTEXT RowText)
 // Sets the trackbar's range and puts the thumb at Value, drawn there even
 // when Value equals the position the trackbar had before the range.
 void TrackbarSetRange(HWND hwnd, int Min, int Max, int Value);
-// Lets the user pick a folder; Directory holds MAX_PATH characters. Nonzero on a choice.
-int SelectDirectory(HWND hwndOwner, char* Directory);
+// Lets the user pick a folder, named whole; Directory holds MAX_PATH characters. Nonzero on a choice.
+int SelectDirectory(HWND hwndOwner, WCHAR* Directory);
 // The window's big icon from icon resource ID.
 void DlgSetIcon(HWND hwnd, int ID);

@@ -8,36 +8,93 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <string>
 #include <string_view>
+#include <utility>
 
 namespace {
 
-constexpr int MAXL_ICONTEXT = 260;
+using WIDESTRING = std::basic_string<WCHAR>;
 
-LONG SetDefaultValue(HKEY Key, const char* SubKey, const char* Value)
+// The current user's classes: a standard user may write them, and they
+// reach that user only.
+constexpr char strUserClasses[] = "Software\\Classes\\";
+constexpr char strOpenCommand[] = "\\shell\\open\\command";
+constexpr int MAXL_CLASSKEY = 100;
+constexpr DWORD MAXL_PROGRAMPATH = 1024;
+
+WIDESTRING Widen(const char* Ascii) { return WIDESTRING(Ascii, Ascii + std::strlen(Ascii)); }
+
+// The default value of a key of the file classes, the current user's
+// before the machine's (as the merged view shows them); empty when neither has one.
+WIDESTRING ClassValue(const char* SubKey)
 {
-    return RegSetValueA(Key, SubKey, REG_SZ, Value, static_cast<DWORD>(std::strlen(Value)));
+    const std::pair<HKEY, const char*> places[] = {{HKEY_CURRENT_USER, strUserClasses}, {HKEY_CLASSES_ROOT, ""}};
+    for (const auto& [root, prefix] : places) {
+        char path[MAXL_CLASSKEY + sizeof strUserClasses];
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(root, StrFormat(path, sizeof path, "%s%s", prefix, SubKey), 0, KEY_QUERY_VALUE, &key) !=
+            ERROR_SUCCESS)
+            continue;
+        WCHAR value[MAXL_PROGRAMPATH + 1] = {};
+        DWORD size = sizeof value - sizeof(WCHAR);
+        const LONG read = RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<LPBYTE>(value), &size);
+        RegCloseKey(key);
+        if (read == ERROR_SUCCESS && value[0] != 0)
+            return value;
+    }
+    return {};
+}
+
+// The program an open command starts: its first argument, without quotes.
+WIDESTRING CommandProgram(const WIDESTRING& Command)
+{
+    const bool quoted = !Command.empty() && Command[0] == '"';
+    return Command.substr(quoted ? 1 : 0, Command.find(quoted ? '"' : ' ', 1) - (quoted ? 1 : 0));
+}
+
+// Whether database files open in a program that exists, whoever registered it.
+bool AssociationLives()
+{
+    char ext[8];
+    char cls[MAXL_CLASSKEY];
+    char key[MAXL_CLASSKEY];
+    const WIDESTRING name = ClassValue(StrFormat(ext, sizeof ext, ".%s", strExtDBase));
+    if (name.empty() || WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, cls, sizeof cls, nullptr, nullptr) == 0)
+        return false;
+    const WIDESTRING program = CommandProgram(ClassValue(StrFormat(key, sizeof key, "%s%s", cls, strOpenCommand)));
+    return !program.empty() && GetFileAttributesW(program.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void SetDefaultValue(const char* SubKey, const WIDESTRING& Text)
+{
+    char path[MAXL_CLASSKEY + sizeof strUserClasses];
+    HKEY key = nullptr;
+    if (RegCreateKeyA(HKEY_CURRENT_USER, StrFormat(path, sizeof path, "%s%s", strUserClasses, SubKey), &key) !=
+        ERROR_SUCCESS)
+        return;
+    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(Text.c_str()),
+                   static_cast<DWORD>((Text.size() + 1) * sizeof(WCHAR)));
+    RegCloseKey(key);
 }
 
 }  // namespace
 
 int CfgSetFileClasses()
 {
-    HKEY key = nullptr;
-    if (RegCreateKeyA(HKEY_CLASSES_ROOT, strRegDB, &key) == ERROR_SUCCESS) {
-        SetDefaultValue(key, "", strRegDescDB);
-        // The program file, not the whole command line, which may name a database.
-        // A path too long for the texts would name a wrong file; then neither is registered.
-        char program[MAXL_ICONTEXT];
-        char text[MAXL_ICONTEXT];
-        if (CfgCmdLineProgram(GetCommandLineA(), program, MAXL_ICONTEXT - 8)) {
-            SetDefaultValue(key, "DefaultIcon", StrFormat(text, sizeof text, "\"%s\", 1", program));
-            SetDefaultValue(key, "shell\\open\\command", StrFormat(text, sizeof text, "\"%s\" \"%%1\"", program));
-        }
-        RegCloseKey(key);
-    }
-    char ext[8];
-    SetDefaultValue(HKEY_CLASSES_ROOT, StrFormat(ext, sizeof ext, ".%s", strExtDBase), strRegDB);
+    if (AssociationLives())
+        return 1;
+    WCHAR program[MAXL_PROGRAMPATH];
+    const DWORD n = GetModuleFileNameW(nullptr, program, MAXL_PROGRAMPATH);
+    if (n == 0 || n >= MAXL_PROGRAMPATH)  // a cut path would name another file
+        return 1;
+    const WIDESTRING quoted = Widen("\"") + program + Widen("\"");
+    char key[MAXL_CLASSKEY];
+    SetDefaultValue(strRegDB, Widen(strRegDescDB));
+    SetDefaultValue(StrFormat(key, sizeof key, "%s\\DefaultIcon", strRegDB), quoted + Widen(", 1"));
+    SetDefaultValue(StrFormat(key, sizeof key, "%s%s", strRegDB, strOpenCommand), quoted + Widen(" \"%1\""));
+    SetDefaultValue(StrFormat(key, sizeof key, ".%s", strExtDBase), Widen(strRegDB));
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
     return 1;
 }
 
@@ -119,12 +176,6 @@ int CopyWhole(char* Path, int Size, std::string_view text)
 }
 
 }  // namespace
-
-int CfgCmdLineProgram(const char* CmdLine, char* Path, int Size)
-{
-    std::string_view text = CmdLine != nullptr ? CmdLine : "";
-    return CopyWhole(Path, Size, TakeArgument(text));
-}
 
 int CfgCmdLineDB(const char* CmdLine, char* Path, int Size)
 {

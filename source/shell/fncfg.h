@@ -6,8 +6,11 @@
 inline constexpr char strRegRoot[] = "Software\\Brightwater\\Tandem";
 inline constexpr char strRegRecent[] = "Recent";
 
-// Writes the file class "Tandem.Database" (description, icon, the open command
-// that starts this program with the file) and ".tdb". Returns 1.
+// Unless database files already open in a program that exists (whoever
+// registered it: the installer owns its association), writes the file class
+// "Tandem.Database" (description, icon, the open command that starts this
+// program with the file) and ".tdb" into the current user's classes and
+// tells the shell. Returns 1.
 int CfgSetFileClasses();
 // Writes the database path as "Recent". Returns 1.
 int CfgStore();
@@ -17,9 +20,6 @@ int CfgRestore();
 
 // ---- command line ----
 
-// The program file named first on the command line, without quotes, into
-// Path (Size bytes). Returns 0, with Path empty, when it does not fit.
-int CfgCmdLineProgram(const char* CmdLine, char* Path, int Size);
 // The database named after the program: exactly one argument, quoted or
 // not, ending in ".tdb". Returns 0, with Path empty, for any other command
 // line or a path that does not fit.

@@ -4,13 +4,16 @@
 #include "dlgmain.h"
 #include "dlgtl.h"
 #include "fncfg.h"
+#include "fncomm.h"
 #include "fndb.h"
 #include "fnmain.h"
 #include "platform.h"
 #include "resource.h"
+#include "string2.h"
 
 #include <commctrl.h>
 #include <objbase.h>
+#include <shellapi.h>
 
 #include <cstring>
 
@@ -30,13 +33,40 @@ constexpr UINT HANDOVER_SEND_MS = 5000;
 // unregistered class fails to open.
 constexpr DWORD TEMPLATE_CONTROL_CLASSES =
     ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS;
+constexpr int MAXL_COMMANDLINE = 4 * MAX_PATH;
+
+// The command line as ANSI text. When the code page cannot hold it whole (a
+// database in a folder of another script), each argument is given in its
+// ANSI form (AnsiPath), quoted; one without any stands as an empty one.
+const char* AnsiCommandLine(char (&Line)[MAXL_COMMANDLINE])
+{
+    const WCHAR* wide = GetCommandLineW();
+    const bool utf8 = GetACP() == CP_UTF8;  // holds every text, and takes no replacement flags
+    BOOL replaced = FALSE;
+    if (WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, wide, -1, Line, sizeof Line, nullptr,
+                            utf8 ? nullptr : &replaced) > 0 &&
+        !replaced)
+        return Line;
+    int count = 0;
+    LPWSTR* args = CommandLineToArgvW(wide, &count);
+    Line[0] = '\0';
+    for (int i = 0; args != nullptr && i < count; ++i) {
+        char arg[MAX_PATH];
+        AnsiPath(args[i], arg, sizeof arg);
+        const std::size_t n = std::strlen(Line);
+        StrFormat(Line + n, sizeof Line - n, "%s\"%s\"", i > 0 ? " " : "", arg);
+    }
+    LocalFree(args);
+    return Line;
+}
 
 // The database named on the command line as a full path (the running
 // program, and "Recent", must not depend on this start's folder); empty when none.
 void CommandLineDB(char (&Path)[MAXL_DBPATH + 1])
 {
     char given[MAXL_DBPATH + 1];
-    const DWORD length = CfgCmdLineDB(GetCommandLineA(), given, sizeof given)
+    char line[MAXL_COMMANDLINE];
+    const DWORD length = CfgCmdLineDB(AnsiCommandLine(line), given, sizeof given)
                              ? GetFullPathNameA(given, sizeof Path, Path, nullptr)
                              : 0;
     if (length == 0 || length >= sizeof Path)
@@ -81,6 +111,25 @@ HANDLE ClaimInstance(const char* Path)
     return nullptr;
 }
 
+// Windows 11 ignores the timer resolution a process asks for while all its
+// windows are minimised, the way Tandem runs unattended, and the mixer's
+// poll would slow to the default tick. Asked of the system by name: older
+// ones lack the call and do not throttle timers.
+void KeepTimerResolution()
+{
+    struct POWERTHROTTLING {
+        ULONG Version, ControlMask, StateMask;
+    };
+    constexpr int PROCESS_POWER_THROTTLING = 4;  // the information class
+    constexpr ULONG IGNORE_TIMER_RESOLUTION = 0x4;
+    using SETPROCESSINFORMATION = BOOL(WINAPI*)(HANDLE, int, void*, DWORD);
+    const auto set = reinterpret_cast<SETPROCESSINFORMATION>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetProcessInformation")));
+    POWERTHROTTLING state{1, IGNORE_TIMER_RESOLUTION, 0};  // controlled, and off: requests are honoured
+    if (set != nullptr)
+        set(GetCurrentProcess(), PROCESS_POWER_THROTTLING, &state, sizeof state);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
@@ -94,6 +143,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 
     const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), TEMPLATE_CONTROL_CLASSES};
     InitCommonControlsEx(&controls);
+    KeepTimerResolution();
     // The shell's folder browser and ShellExecute need COM on this thread.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 

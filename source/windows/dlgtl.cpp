@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <string>
 #include <unordered_set>
 #include <vector>
 
@@ -34,6 +35,7 @@ constexpr int MAXL_MULTISELECT = 32768;
 constexpr int MAXL_PROGRESS = 200;
 constexpr int MAXL_TOTALLINE = 100;
 constexpr int MAXL_MESSAGE = 400;
+constexpr std::size_t MAXI_LISTEDFILES = 10;  // files the add's report names
 
 // The sort key of the latest sort; kept for the whole run.
 int LastColumn = -1;
@@ -148,22 +150,11 @@ struct ADDSTATE {
     PLACEDATA Place;
     char Root[4];  // the drive root whose type is in RootRemovable
     int RootRemovable;
-    int Skipped;  // files whose path is longer than a track's file name
+    int Skipped;                      // files whose path is longer than a track's file name
+    int NoAnsi;                             // files without an ANSI path
+    std::vector<std::wstring> NoAnsiNames;  // the first of them, as the file system names them
     WALKSTATS Walk;
 };
-
-bool EndsInBackslash(const char* Path)
-{
-    const std::size_t n = std::strlen(Path);
-    return n > 0 && Path[n - 1] == '\\';
-}
-
-template <std::size_t N>
-bool StrAppend(char (&Dest)[N], const char* Text)
-{
-    const std::size_t n = std::strlen(Dest);
-    return StrCopy(Dest + n, N - n, Text);
-}
 
 // Adding a folder takes every file; the drive's type is asked once per drive.
 int RootRemovable(const char* FileName, ADDSTATE& State)
@@ -207,10 +198,30 @@ void DlgTLAdd1File(const char* FileName, ADDSTATE& State)
     ServeWorkers();
 }
 
+void DlgTLNoAnsiPath(const WCHAR* Path, ADDSTATE& State)
+{
+    if (State.NoAnsiNames.size() < MAXI_LISTEDFILES)
+        State.NoAnsiNames.emplace_back(Path);
+    ++State.NoAnsi;
+}
+
+// A file chosen whole: added under its ANSI path, when it has one.
+void DlgTLAddWide(const WCHAR* Path, ADDSTATE& State)
+{
+    char path[MAXL_SONGPATH + 1];
+    switch (AnsiPath(Path, path, sizeof path)) {
+    case ANSI_NAME:
+    case ANSI_SHORT: DlgTLAdd1File(path, State); break;
+    case ANSI_NONE: DlgTLNoAnsiPath(Path, State); break;
+    case ANSI_TOOLONG: ++State.Skipped; break;
+    }
+}
+
+// Wide, so that files without an ANSI path are named as the user knows them.
 void DlgTLReportSkipped(const ADDSTATE& State)
 {
     const int skipped = State.Skipped + State.Walk.TooLong;
-    if (skipped == 0 && State.Walk.Unread == 0 && State.Walk.Links == 0)
+    if (skipped == 0 && State.NoAnsi == 0 && State.Walk.Unread == 0 && State.Walk.Links == 0)
         return;
     char msg[MAXL_MESSAGE] = "";
     std::size_t n = 0;
@@ -220,16 +231,31 @@ void DlgTLReportSkipped(const ADDSTATE& State)
     if (State.Walk.Unread > 0)
         n += std::strlen(StrFormat(msg + n, sizeof msg - n, "%d folder(s) could not be read.\n", State.Walk.Unread));
     if (State.Walk.Links > 0)
-        StrFormat(msg + n, sizeof msg - n, "%d folder link(s) leading back into the walk were not followed.\n",
-                  State.Walk.Links);
-    WarningMsg(hwndTL, strtrimr(msg));
+        n += std::strlen(StrFormat(msg + n, sizeof msg - n,
+                                   "%d folder link(s) leading back into the walk were not followed.\n",
+                                   State.Walk.Links));
+    char reason[MAXL_MESSAGE];
+    if (State.NoAnsi > 0)
+        StrFormat(msg + n, sizeof msg - n, "%d file(s) were not added: %s:", State.NoAnsi,
+                  DlgNoAnsiName(reason, sizeof reason));
+    std::wstring text = DlgWide(strtrimr(msg));
+    for (const std::wstring& name : State.NoAnsiNames)
+        text.append(L"\n").append(name);
+    if (const int more = State.NoAnsi - static_cast<int>(State.NoAnsiNames.size()); more > 0)
+        text.append(DlgWide(StrFormat(reason, sizeof reason, "\n... and %d more.", more)));
+    MessageBoxW(hwndTL, text.c_str(), DlgWide(strWarning).c_str(), MB_OK | MB_ICONWARNING);
 }
 
-void DlgTLAddDirFile(const char* Path, void* State)
+void DlgTLAddDirFile(const char* Path, const WCHAR* WidePath, void* Param)
 {
+    auto& State = *static_cast<ADDSTATE*>(Param);
+    if (Path == nullptr) {
+        DlgTLNoAnsiPath(WidePath, State);
+        return;
+    }
     char text[MAXL_PROGRESS];
     DlgWaitMsg(2, StrFormat(text, sizeof text, "Adding %s...", Path));
-    DlgTLAdd1File(Path, *static_cast<ADDSTATE*>(State));
+    DlgTLAdd1File(Path, State);
 }
 
 // Runs the place dialog; bDisableRecursive as given.
@@ -242,31 +268,24 @@ bool DlgTLAskPlace(ADDSTATE& State, int DisableRecursive)
 
 // The names of a multiple selection follow the folder, each ended by a NUL,
 // the list by an empty name.
-void DlgTLAddChosenFiles(const char* Files, int OnlyOne, ADDSTATE& State)
+void DlgTLAddChosenFiles(const WCHAR* Files, int OnlyOne, ADDSTATE& State)
 {
     if (OnlyOne) {
-        DlgTLAdd1File(Files, State);
+        DlgTLAddWide(Files, State);
         return;
     }
-    char prefix[MAXL_SONGPATH + 1];
-    bool prefixFits = StrCopy(prefix, Files);
-    if (prefixFits && !EndsInBackslash(prefix))
-        prefixFits = StrAppend(prefix, "\\");
-    for (const char* name = Files + std::strlen(Files) + 1; *name != '\0'; name += std::strlen(name) + 1) {
-        char path[MAXL_SONGPATH + 1];
-        if (prefixFits && StrCopy(path, prefix) && StrAppend(path, name))
-            DlgTLAdd1File(path, State);
-        else
-            ++State.Skipped;
-    }
+    std::wstring prefix = Files;
+    if (prefix.empty() || prefix.back() != L'\\')
+        prefix += L'\\';
+    for (const WCHAR* name = Files + std::wcslen(Files) + 1; *name != L'\0'; name += std::wcslen(name) + 1)
+        DlgTLAddWide((prefix + name).c_str(), State);
 }
 
 void DlgTLAddFiles()
 {
-    static char files[MAXL_MULTISELECT];
+    static WCHAR files[MAXL_MULTISELECT];
     int onlyOne = 0;
-    if (!GetOpenFileName2(hwndTL, strTitleAddFiles, strFilterTracks, files, sizeof files, OFN_ALLOWMULTISELECT,
-                          &onlyOne)) {
+    if (!GetOpenFileNames(hwndTL, strTitleAddFiles, strFilterTracks, files, MAXL_MULTISELECT, &onlyOne)) {
         if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL)
             ErrorMsg(hwndTL, "Too many files were chosen at once. Choose fewer files, or add their folder.");
         return;
@@ -283,8 +302,8 @@ void DlgTLAddFiles()
 
 void DlgTLAddDirectory()
 {
-    char folder[MAXL_WALKPATH + 1];
-    if (!SelectDirectory(hwndTL, folder) || folder[0] == '\0')
+    WCHAR folder[MAX_PATH];
+    if (!SelectDirectory(hwndTL, folder) || folder[0] == L'\0')
         return;
     ADDSTATE State{};
     if (!DlgTLAskPlace(State, 0))
@@ -426,8 +445,7 @@ void DlgTLNewDBase()
 void DlgTLOpenDBase()
 {
     char name[MAXL_DBPATH];
-    int onlyOne = 0;
-    if (GetOpenFileName2(hwndTL, strTitleOpenDB, strFilterDB, name, sizeof name, 0, &onlyOne))
+    if (GetOpenFileName2(hwndTL, strTitleOpenDB, strFilterDB, name, sizeof name))
         DlgTLOpenDBaseFile(hwndTL, name);
 }
 

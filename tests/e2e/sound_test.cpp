@@ -31,17 +31,6 @@ constexpr double kMixMs = 2 * kFadeMs + kDuoMs;
 
 using Levels = std::vector<std::array<double, 2>>;
 
-// Runs a shell script in the folder, calling poll every 5 ms until it ends.
-// Wine starts ELF programs as they are but cannot wait for them: the script
-// leaves a file "done" behind.
-bool RunUnix(const std::string& folder, const std::string& script, const std::function<void()>& poll = [] {})
-{
-    const std::string done = e2e::JoinPath(folder, "done");
-    DeleteFileA(done.c_str());
-    const std::string line = "/bin/sh -c \"cd " + e2e::ToLinuxPath(folder) + " && " + script + "; touch done\"";
-    return WinExec(line.c_str(), SW_HIDE) > 31 && e2e::WaitUntil([&] { return poll(), e2e::FileExists(done); }, 60000, 5);
-}
-
 // Each tone's amplitude per block (Goertzel), as a share of the tracks' 0.5
 // of full scale.
 Levels ReadLevels(const std::string& raw)
@@ -83,7 +72,7 @@ class SoundTest : public e2e::TandemTest {};
 
 TEST_F(SoundTest, IncomingToneRisesBothPlayTheDuoOutgoingFallsWithoutAGap)
 {
-    ASSERT_TRUE(RunUnix(scratch, "for hz in 400 1000; do sox -n -r 44100 -c 2 -b 16 $hz.wav synth 10 sine $hz vol 0.5"
+    ASSERT_TRUE(e2e::RunUnix(scratch, "for hz in 400 1000; do sox -n -r 44100 -c 2 -b 16 $hz.wav synth 10 sine $hz vol 0.5"
                                  " && lame --quiet -t -b 128 --id3v1-only --ta Tone --tt $hz $hz.wav $hz.mp3; done"));
     DB db{};
     DBInit(&db);
@@ -109,7 +98,7 @@ TEST_F(SoundTest, IncomingToneRisesBothPlayTheDuoOutgoingFallsWithoutAGap)
     // The mix begins 6 s after NEXT. The recording's first sample: each look
     // at its size bounds the moment from above.
     double t0 = 1e300;
-    ASSERT_TRUE(RunUnix(scratch, "timeout -s INT 14 parec -d tandem.monitor --rate=8000 --channels=1 "
+    ASSERT_TRUE(e2e::RunUnix(scratch, "timeout -s INT 14 parec -d tandem.monitor --rate=8000 --channels=1 "
                                  "--format=s16le --latency-msec=100 mix.raw", [&] {
         std::ifstream file(e2e::JoinPath(scratch, "mix.raw"), std::ios::binary | std::ios::ate);
         if (file && file.tellg() > 0)

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <thread>
@@ -32,17 +33,18 @@ struct Machine {
     std::vector<std::shared_ptr<Window>> windows;  // HWND = index + 1
     std::map<std::string, Values> registry;        // lower-case key path -> values
     std::vector<std::string> openKeys;             // HKEY = index + kFirstKey
-    std::map<std::string, Values> profiles;        // file + "\n" + section -> keys
     std::deque<int> answers;
     std::vector<fake::MessageBoxCall> boxes;
     std::vector<std::pair<std::string, UINT>> drives;
     fake::Launcher launcher;
     std::vector<std::pair<std::string, UINT>> execs;
-    std::string commandLine = "tandem.exe";
+    std::string moduleFileName = "C:\\Tandem\\tandem.exe";
     std::vector<std::string> deniedFolders;
     std::function<void()> boxHook;
     std::function<std::uint64_t()> now = [] { return std::chrono::steady_clock::now().time_since_epoch() / std::chrono::milliseconds(1); };
     std::function<void(DWORD)> sleep = [](DWORD ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
+    std::map<std::string, std::string> shortNames;  // Unix path -> short name
+    int shellNotifications = 0;
     std::map<std::string, std::pair<AUDIOFORMAT, std::shared_ptr<const std::vector<float>>>> audio;
 };
 
@@ -75,6 +77,25 @@ std::string Lower(const char* text)
     std::string s = text != nullptr ? text : "";
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
+}
+
+// Wide (UTF-16) text and the UTF-8 the stand-in keeps, both ways.
+std::string Utf8(const WCHAR* text, std::size_t n = std::u16string_view::npos)
+{
+    const std::u16string_view view = text == nullptr ? u"" : std::u16string_view(text);
+    return std::filesystem::path(view.substr(0, n)).string();
+}
+
+std::u16string Utf16(const std::string& text) { return std::filesystem::path(text).u16string(); }
+
+// Copies text and its terminator into out (size characters); false when it does not fit.
+bool CopyWide(const std::u16string& text, WCHAR* out, std::size_t size)
+{
+    if (text.size() >= size)
+        return false;
+    std::copy(text.begin(), text.end(), out);
+    out[text.size()] = 0;
+    return true;
 }
 
 // The lower-case path a handle and a subkey stand for; empty for an unknown
@@ -110,8 +131,6 @@ const std::string* Value(const std::string& path, const char* name)
     return key != M().registry.end() && value != key->second.end() ? &value->second : nullptr;
 }
 
-// A profile's keys, found by the file's and the section's name. Call locked.
-Values& Profile(LPCSTR file, LPCSTR section) { return M().profiles[Lower(file).append("\n").append(Lower(section))]; }
 
 }  // namespace
 
@@ -156,7 +175,16 @@ DWORD GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId)
     return window != nullptr ? 1 : 0;
 }
 
-LPSTR GetCommandLineA() { return Locked([](Machine& m) { return m.commandLine.data(); }); }
+namespace {
+thread_local DWORD LastError = 0;
+}  // namespace
+
+// Like Windows, the size given when the name does not fit.
+DWORD GetModuleFileNameW(HMODULE, LPWSTR lpFilename, DWORD nSize)
+{
+    const std::u16string name = Utf16(Locked([](Machine& m) { return m.moduleFileName; }));
+    return CopyWide(name, lpFilename, nSize) ? static_cast<DWORD>(name.size()) : nSize;
+}
 
 void Sleep(DWORD dwMilliseconds) { Locked([](Machine& m) { return m.sleep; })(dwMilliseconds); }
 
@@ -171,21 +199,57 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM, HKEY* phkResult)
 
 LONG RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, HKEY* phkResult) { return OpenKey(hKey, lpSubKey, phkResult, true); }
 
-LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
+namespace {
+
+// Hands out a value, converted, with its terminator as RegQueryValueEx does.
+template <typename Text>
+LONG GiveValue(HKEY hKey, const std::string& name, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData, Text (*convert)(const std::string&))
 {
     std::lock_guard lock(mutex);
-    const std::string* value = Value(KeyPath(hKey), lpValueName);
+    const std::string* value = Value(KeyPath(hKey), name.c_str());
     if (value == nullptr)
         return ERROR_FILE_NOT_FOUND;
     if (lpType != nullptr)
         *lpType = REG_SZ;
-    const auto needed = static_cast<DWORD>(value->size() + 1);
+    const Text text = convert(*value);
+    const auto needed = static_cast<DWORD>((text.size() + 1) * sizeof text[0]);
     const bool fits = lpData == nullptr || (lpcbData != nullptr && *lpcbData >= needed);
     if (lpData != nullptr && fits)
-        std::memcpy(lpData, value->c_str(), needed);
+        std::memcpy(lpData, text.c_str(), needed);
     if (lpcbData != nullptr)
         *lpcbData = needed;
     return fits ? ERROR_SUCCESS : ERROR_MORE_DATA;
+}
+
+LONG SetValue(HKEY hKey, const std::string& name, const std::string& text)
+{
+    std::lock_guard lock(mutex);
+    const std::string path = KeyPath(hKey);
+    if (!path.empty())
+        M().registry[path][Lower(name.c_str())] = text;
+    return path.empty() ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
+}
+
+}  // namespace
+
+LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
+{
+    return GiveValue<std::string>(hKey, lpValueName != nullptr ? lpValueName : "", lpType, lpData, lpcbData,
+                                  [](const std::string& v) { return v; });
+}
+
+// Wide values are kept as UTF-8.
+LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
+{
+    return GiveValue<std::u16string>(hKey, Utf8(lpValueName), lpType, lpData, lpcbData, Utf16);
+}
+
+LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD, const BYTE* lpData, DWORD cbData)
+{
+    std::u16string text(cbData / sizeof(WCHAR), 0);
+    if (lpData != nullptr)
+        std::memcpy(text.data(), lpData, text.size() * sizeof(WCHAR));
+    return SetValue(hKey, Utf8(lpValueName), Utf8(text.c_str(), text.size()));
 }
 
 // Like Win32, the length is taken from the text, not from cbData.
@@ -201,31 +265,15 @@ LONG RegSetValueA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPCSTR lpData, DWORD)
 
 LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD, const BYTE* lpData, DWORD cbData)
 {
-    std::lock_guard lock(mutex);
-    const std::string path = KeyPath(hKey);
     const auto* text = reinterpret_cast<const char*>(lpData);
-    if (!path.empty())
-        M().registry[path][Lower(lpValueName)] = text != nullptr ? std::string(text, strnlen(text, cbData)) : "";
-    return path.empty() ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
+    return SetValue(hKey, lpValueName != nullptr ? lpValueName : "", text != nullptr ? std::string(text, strnlen(text, cbData)) : "");
 }
 
 LONG RegCloseKey(HKEY) { return ERROR_SUCCESS; }
 
-// Profiles live in memory, keyed by the file name.
-UINT GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, int nDefault, LPCSTR lpFileName)
-{
-    std::lock_guard lock(mutex);
-    const Values& keys = Profile(lpFileName, lpAppName);
-    const auto found = keys.find(Lower(lpKeyName));
-    return static_cast<UINT>(found != keys.end() ? std::atoi(found->second.c_str()) : nDefault);
-}
-
-BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName)
-{
-    std::lock_guard lock(mutex);
-    Profile(lpFileName, lpAppName)[Lower(lpKeyName)] = lpString != nullptr ? lpString : "";
-    return TRUE;
-}
+// The program never calls the profile functions: no profile file exists.
+UINT GetPrivateProfileIntA(LPCSTR, LPCSTR, int nDefault, LPCSTR) { return static_cast<UINT>(nDefault); }
+BOOL WritePrivateProfileStringA(LPCSTR, LPCSTR, LPCSTR, LPCSTR) { return FALSE; }
 
 // rename() replaces the target in one step, as MoveFileExA with
 // MOVEFILE_REPLACE_EXISTING does.
@@ -263,6 +311,8 @@ DWORD GetLogicalDriveStringsA(DWORD nBufferLength, LPSTR lpBuffer)
     return static_cast<DWORD>(all.size());
 }
 
+void SHChangeNotify(LONG, UINT, const void*, const void*) { Locked([](Machine& m) { ++m.shellNotifications; }); }
+
 UINT GetDriveTypeA(LPCSTR lpRootPathName)
 {
     std::lock_guard lock(mutex);
@@ -276,11 +326,9 @@ UINT GetDriveTypeA(LPCSTR lpRootPathName)
 
 namespace {
 
-thread_local DWORD LastError = 0;
-
-std::string UnixPath(LPCSTR path)
+std::string UnixPath(const WCHAR* path)
 {
-    std::string p = path;
+    std::string p = Utf8(path);
     std::replace(p.begin(), p.end(), '\\', '/');
     return p;
 }
@@ -290,8 +338,8 @@ struct Search {
     std::string folder;  // ends in '/'
 };
 
-// Wine's way: a name beginning with "." is hidden.
-bool NextEntry(Search* s, WIN32_FIND_DATAA* fd)
+// Wine's way: a name beginning with "." is hidden. Short names are those the test gave.
+bool NextEntry(Search* s, WIN32_FIND_DATAW* fd)
 {
     while (const dirent* e = readdir(s->dir)) {
         struct stat link {}, target {};
@@ -303,7 +351,9 @@ bool NextEntry(Search* s, WIN32_FIND_DATAA* fd)
         const bool dots = std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0;
         fd->dwFileAttributes = (isDir ? FILE_ATTRIBUTE_DIRECTORY : 0) | (isLink ? FILE_ATTRIBUTE_REPARSE_POINT : 0) |
                                (e->d_name[0] == '.' && !dots ? FILE_ATTRIBUTE_HIDDEN : 0);
-        std::snprintf(fd->cFileName, sizeof fd->cFileName, "%s", e->d_name);
+        const std::string shortName = Locked([&](Machine& m) { return m.shortNames.count(path) ? m.shortNames[path] : ""; });
+        if (!CopyWide(Utf16(e->d_name), fd->cFileName, MAX_PATH) || !CopyWide(Utf16(shortName), fd->cAlternateFileName, 14))
+            continue;
         return true;
     }
     return false;
@@ -324,12 +374,17 @@ HANDLE Failed(DWORD Error)
 
 }  // namespace
 
-HANDLE FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA* lpFindFileData)
+// A folder's entries ("<folder>\\*.*"), or the one entry a full path names.
+HANDLE FindFirstFileW(LPCWSTR lpFileName, WIN32_FIND_DATAW* lpFindFileData)
 {
-    std::string folder = UnixPath(lpFileName);
-    if (folder.size() < 3 || folder.compare(folder.size() - 3, 3, "*.*") != 0)
-        return Failed(ERROR_FILE_NOT_FOUND);
-    folder.resize(folder.size() - 3);
+    std::string folder = UnixPath(lpFileName), only;
+    if (folder.size() < 3 || folder.compare(folder.size() - 3, 3, "*.*") != 0) {
+        const std::size_t slash = folder.rfind('/');
+        only = folder.substr(slash + 1);
+        folder.resize(slash + 1);
+    } else {
+        folder.resize(folder.size() - 3);
+    }
     const bool denied = Locked([&](Machine& m) {
         return std::find(m.deniedFolders.begin(), m.deniedFolders.end(), folder) != m.deniedFolders.end();
     });
@@ -337,14 +392,17 @@ HANDLE FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA* lpFindFileData)
     if (dir == nullptr)
         return Failed(denied || errno == EACCES ? ERROR_ACCESS_DENIED : 3 /* path not found */);
     auto* search = new Search{dir, folder};
-    if (!NextEntry(search, lpFindFileData)) {
+    bool found = NextEntry(search, lpFindFileData);
+    while (found && !only.empty() && Utf8(lpFindFileData->cFileName) != only)
+        found = NextEntry(search, lpFindFileData);
+    if (!found) {
         FindClose(search);
         return Failed(ERROR_FILE_NOT_FOUND);
     }
     return search;
 }
 
-BOOL FindNextFileA(HANDLE hFindFile, WIN32_FIND_DATAA* lpFindFileData)
+BOOL FindNextFileW(HANDLE hFindFile, WIN32_FIND_DATAW* lpFindFileData)
 {
     return NextEntry(static_cast<Search*>(hFindFile), lpFindFileData) ? TRUE : FALSE;
 }
@@ -357,7 +415,14 @@ BOOL FindClose(HANDLE hFindFile)
     return TRUE;
 }
 
-HANDLE CreateFileA(LPCSTR lpFileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE)
+DWORD GetFileAttributesW(LPCWSTR lpFileName)
+{
+    struct stat st {};
+    const bool exists = stat(UnixPath(lpFileName).c_str(), &st) == 0;
+    return !exists ? INVALID_FILE_ATTRIBUTES : S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : 0x80 /* normal */;
+}
+
+HANDLE CreateFileW(LPCWSTR lpFileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE)
 {
     struct stat st {};
     if (stat(UnixPath(lpFileName).c_str(), &st) != 0)
@@ -373,6 +438,7 @@ BOOL GetFileInformationByHandle(HANDLE hFile, BY_HANDLE_FILE_INFORMATION* lpFile
     return TRUE;
 }
 
+// Only files are closed here: a started process comes with no handles.
 BOOL CloseHandle(HANDLE hObject)
 {
     delete static_cast<FileInfo*>(hObject);
@@ -380,10 +446,10 @@ BOOL CloseHandle(HANDLE hObject)
 }
 
 // The launcher decides what starting a command means.
-BOOL CreateProcessA(LPCSTR, LPSTR lpCommandLine, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, void*, LPCSTR,
-                    STARTUPINFOA* lpStartupInfo, PROCESS_INFORMATION* lpProcessInformation)
+BOOL CreateProcessW(LPCWSTR, LPWSTR lpCommandLine, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, void*,
+                    LPCWSTR, STARTUPINFOW* lpStartupInfo, PROCESS_INFORMATION* lpProcessInformation)
 {
-    const std::string command = lpCommandLine != nullptr ? lpCommandLine : "";
+    const std::string command = Utf8(lpCommandLine);
     const UINT show = lpStartupInfo->wShowWindow;
     const fake::Launcher launcher = Locked([&](Machine& m) { return m.execs.push_back({command, show}), m.launcher; });
     const DWORD pid = launcher ? launcher(command, show) : 0;
@@ -472,8 +538,10 @@ void HangWindow(HWND hwnd, bool hung)
 }
 void SetLauncher(Launcher launcher) { Locked([&](Machine& m) { m.launcher = std::move(launcher); }); }
 std::vector<std::pair<std::string, UINT>> ExecCalls() { return Locked([](Machine& m) { return m.execs; }); }
-void SetCommandLine(const std::string& cmdLine) { Locked([&](Machine& m) { m.commandLine = cmdLine; }); }
+void SetModuleFileName(const std::string& path) { Locked([&](Machine& m) { m.moduleFileName = path; }); }
 void DenyFolder(const std::string& folder) { Locked([&](Machine& m) { m.deniedFolders.push_back(folder + "/"); }); }
+void SetShortName(const std::string& path, const std::string& name) { Locked([&](Machine& m) { m.shortNames[path] = name; }); }
+int ShellNotifications() { return Locked([](Machine& m) { return m.shellNotifications; }); }
 
 void SetAudio(const std::string& path, AUDIOFORMAT format, std::vector<float> samples)
 {
@@ -495,7 +563,7 @@ LRESULT Control::Handle(UINT msg, WPARAM wParam, LPARAM lParam)
     switch (msg) {
     case WM_SETTEXT:
         text_ = out != nullptr ? out : "";
-        return ++textWrites_, TRUE;
+        return TRUE;
     case WM_GETTEXT:
         if (out != nullptr && wParam > 0)
             std::memcpy(out, text_.data(), n), out[n] = '\0';
@@ -519,10 +587,15 @@ LRESULT Control::Handle(UINT msg, WPARAM wParam, LPARAM lParam)
 //
 // The stand-in's ANSI code page is ISO-8859-1: the first 256 code points
 // exist, anything else (a surrogate pair counts as one character) becomes
-// the default character. Like Windows, 0 when the output does not fit.
+// the default character. Like Windows, 0 when the output does not fit, and
+// a length of -1 converts the text with its terminator.
+UINT GetACP() { return 28591; }
+
 int WideCharToMultiByte(UINT, DWORD, const WCHAR* lpWideCharStr, int cchWideChar, LPSTR lpMultiByteStr,
                         int cbMultiByte, LPCSTR lpDefaultChar, BOOL* lpUsedDefaultChar)
 {
+    if (cchWideChar < 0)
+        cchWideChar = static_cast<int>(std::char_traits<WCHAR>::length(lpWideCharStr)) + 1;
     int n = 0;
     BOOL usedDefault = FALSE;
     for (int i = 0; i < cchWideChar; ++i, ++n) {

@@ -3,9 +3,10 @@
 // "Windows" are callbacks registered under a class name; SendMessageA calls
 // the callback on the sender's thread, one message at a time per window, as a
 // Win32 window serialises what it receives. The registry is a map, message
-// boxes answer from a queue the test fills, drives, the command line and the
-// decodable sound files are set by the test. Reset() returns everything to a
-// clean machine.
+// boxes answer from a queue the test fills, drives, the program's path,
+// short names and the decodable sound files are set by the test. Wide texts
+// are UTF-16 and kept as UTF-8; the ANSI code page is ISO-8859-1. Reset()
+// returns everything to a clean machine.
 #pragma once
 
 #include "platform.h"
@@ -20,7 +21,7 @@ namespace fake {
 
 using WindowProc = std::function<LRESULT(UINT msg, WPARAM wParam, LPARAM lParam)>;
 
-// Clears windows, registry, message boxes, drives, launcher and command line.
+// Clears windows, registry, message boxes, drives, launcher, module name and short names.
 void Reset();
 
 // Registers a top-level window; FindWindowExA returns windows of one class
@@ -50,19 +51,24 @@ std::vector<MessageBoxCall> MessageBoxCalls();
 // Drives, as GetLogicalDriveStringsA lists them, with their types.
 void SetDrives(std::vector<std::pair<std::string, UINT>> drives);
 
-// CreateProcessA: the launcher starts the command and returns its process
-// id (0: it did not start); TerminateProcess closes that process's windows.
+// CreateProcessW: the launcher starts the command (UTF-8) and returns its
+// process id (0: it did not start); TerminateProcess closes that process's windows.
 using Launcher = std::function<DWORD(const std::string& cmdLine, UINT show)>;
 void SetLauncher(Launcher launcher);
 std::vector<std::pair<std::string, UINT>> ExecCalls();
 
-void SetCommandLine(const std::string& cmdLine);
+// What GetModuleFileNameW answers (UTF-8).
+void SetModuleFileName(const std::string& path);
 
 // The clock of GetTickCount and Sleep (real time until a test sets its own).
 void SetTime(std::function<std::uint64_t()> now, std::function<void(DWORD)> sleep);
 
-// FindFirstFileA refuses to search this folder (a Unix path without its final '/').
+// FindFirstFileW refuses to search this folder (a Unix path without its final '/').
 void DenyFolder(const std::string& folder);
+// The file or folder (a Unix path) has this short 8.3 name; others have none.
+void SetShortName(const std::string& path, const std::string& shortName);
+// How many times SHChangeNotify was called.
+int ShellNotifications();
 // AudioDecode of path hands these interleaved samples to the sink in blocks
 // of 1001 frames; paths never set cannot be decoded.
 void SetAudio(const std::string& path, AUDIOFORMAT format, std::vector<float> samples);
@@ -79,8 +85,6 @@ public:
     std::string Text() const { return Locked(text_); }
     int Check() const { return Locked(check_); }
     int Pos() const { return Locked(pos_); }
-    // How many times the text was written.
-    int TextWrites() const { return Locked(textWrites_); }
 
 private:
     LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam);
@@ -93,7 +97,7 @@ private:
 
     mutable std::mutex mutex_;
     std::string text_;
-    int check_ = 0, pos_ = 0, textWrites_ = 0;
+    int check_ = 0, pos_ = 0;
     HWND hwnd_ = nullptr;
 };
 

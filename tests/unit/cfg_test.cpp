@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
 namespace {
 
 std::string Value(HKEY root, const std::string& path, const std::string& name = "")
@@ -30,30 +34,55 @@ TEST(Config, RecentKeepsAPathOfTheFieldWidthAndAMissingOrLongerOneGivesTheEmptyP
     }
 }
 
-TEST(Config, EveryStartRegistersTheDatabaseClassAnIconWhenTheCommandLineFitsAndTheMixerDefaults)
+TEST(Config, TheUserGetsTheFileTypeWhereNoExistingProgramOpensDatabasesAndTheMixerItsDefaults)
 {
-    // Started by a double click on a database: the program, not its argument, is registered.
-    for (const std::string& command : {std::string("\"C:\\Tandem\\tandem.exe\" \"D:\\a.tdb\""), std::string(300, 'x')}) {
+    // The running program, under a name outside the code page; another that is gone.
+    const std::string self = (std::filesystem::temp_directory_path() / "tandem-cfg-\xD0\x9F\xD1\x91\xD1\x82\xD1\x80.exe").string();
+    std::ofstream(self) << "x";
+    // Appended: GCC 12 sees a false overlap in a + b + c.
+    const std::string quoted = std::string(1, '"').append(self).append("\"");
+    const std::string opens = quoted + " \"%1\"", gone = "\"C:\\Old\\tandem.exe\" \"%1\"";
+    const std::string user = "Software\\Classes\\", command = "Tandem.Database\\shell\\open\\command";
+    struct Key {
+        HKEY root;
+        std::string path, value;
+    };
+    const struct { std::vector<Key> before; bool registers; } rows[] = {
+        {{}, true},
+        {{{HKEY_CLASSES_ROOT, ".tdb", "Tandem.Database"}, {HKEY_CLASSES_ROOT, command, opens}}, false},  // the installer's
+        {{{HKEY_CLASSES_ROOT, ".tdb", "Tandem.Database"}, {HKEY_CLASSES_ROOT, command, gone}}, true},
+        {{{HKEY_CURRENT_USER, user + ".tdb", "Other.Library"}, {HKEY_CLASSES_ROOT, "Other.Library\\shell\\open\\command", opens}}, false},
+        {{{HKEY_CLASSES_ROOT, ".tdb", "Tandem.Database"}, {HKEY_CLASSES_ROOT, command, opens}, {HKEY_CURRENT_USER, user + command, gone}}, true},
+    };
+    for (const auto& row : rows) {
         fake::Reset();
-        fake::SetCommandLine(command);
+        fake::SetModuleFileName(self);
+        for (const Key& key : row.before)
+            fake::RegistrySet(key.root, key.path, "", key.value);
         InitConfig();
-        EXPECT_EQ(Value(HKEY_CLASSES_ROOT, "Tandem.Database"), "Tandem database file");
-        EXPECT_EQ(Value(HKEY_CLASSES_ROOT, ".tdb"), "Tandem.Database");
-        EXPECT_EQ(Value(HKEY_CLASSES_ROOT, "Tandem.Database\\DefaultIcon"), command.size() < 300 ? "\"C:\\Tandem\\tandem.exe\", 1" : "<missing>");
-        if (command.size() < 300) {
-            EXPECT_EQ(Value(HKEY_CLASSES_ROOT, "Tandem.Database\\shell\\open\\command"), "\"C:\\Tandem\\tandem.exe\" \"%1\"");
+        InitConfig();  // a second start finds its own registration
+        EXPECT_EQ(fake::ShellNotifications(), row.registers ? 1 : 0) << row.before.size();
+        EXPECT_EQ(Value(HKEY_CURRENT_USER, user + command), row.registers ? opens : "<missing>");
+        if (row.registers) {
+            EXPECT_EQ(Value(HKEY_CURRENT_USER, user + "Tandem.Database"), "Tandem database file");
+            EXPECT_EQ(Value(HKEY_CURRENT_USER, user + "Tandem.Database\\DefaultIcon"), quoted + ", 1");
+            EXPECT_EQ(Value(HKEY_CURRENT_USER, user + ".tdb"), "Tandem.Database");
         }
-        const long long got[] = {StateGetActPlayer(), StateGetPasPlayer(), StateGetActEff(), StateGetPasEff(),
-            StateGetTest(), StateGetFade(), StateGetFadeLen(), StateGetDuoLen(), StateGetFadeType(), StateGetSubFade(),
-            StateGetMixEnabled(), StateGetPlayStatus(), StateGetTotalFadeLen(), StateGetVolume(0), StateGetVolume(5)};
-        const long long want[] = {0, 1, 2, 3, 4, 0, 3000, 5000, FADE_OVER, 1, 1, -1, 0, 204, 204};
-        for (std::size_t i = 0; i < sizeof got / sizeof got[0]; ++i)
-            EXPECT_EQ(got[i], want[i]) << i;
-        // Slots outside 0..5 (the common control) are neither stored nor read.
-        StateSetVolume(SLOT_COMMON + 1, 99);
-        StateSetPanning(-1, 99);
-        EXPECT_EQ(StateGetVolume(SLOT_COMMON + 1) + StateGetPanning(-1) + StateGetPanning(0) + StateGetVolume(SLOT_COMMON), 204);
+        for (const Key& key : row.before)  // the machine's classes are never touched, the user's only to register
+            EXPECT_TRUE((key.root == HKEY_CURRENT_USER && row.registers) || Value(key.root, key.path) == key.value) << key.path;
     }
+    std::filesystem::remove(self);
+
+    const long long got[] = {StateGetActPlayer(), StateGetPasPlayer(), StateGetActEff(), StateGetPasEff(),
+        StateGetTest(), StateGetFade(), StateGetFadeLen(), StateGetDuoLen(), StateGetFadeType(), StateGetSubFade(),
+        StateGetMixEnabled(), StateGetPlayStatus(), StateGetTotalFadeLen(), StateGetVolume(0), StateGetVolume(5)};
+    const long long want[] = {0, 1, 2, 3, 4, 0, 3000, 5000, FADE_OVER, 1, 1, -1, 0, 204, 204};
+    for (std::size_t i = 0; i < sizeof got / sizeof got[0]; ++i)
+        EXPECT_EQ(got[i], want[i]) << i;
+    // Slots outside 0..5 (the common control) are neither stored nor read.
+    StateSetVolume(SLOT_COMMON + 1, 99);
+    StateSetPanning(-1, 99);
+    EXPECT_EQ(StateGetVolume(SLOT_COMMON + 1) + StateGetPanning(-1) + StateGetPanning(0) + StateGetVolume(SLOT_COMMON), 204);
 }
 
 TEST(Config, OnlyOneDatabaseArgumentIsTakenFromTheCommandLine)

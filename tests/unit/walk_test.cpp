@@ -1,6 +1,9 @@
 // Walking a folder tree for "Add directory", on the real file system behind
-// the native seam (where, as under Wine, a name beginning with "." is hidden).
+// the native seam (where, as under Wine, a name beginning with "." is hidden,
+// and the ANSI code page is ISO-8859-1).
 #include "fakeos.h"
+#include "fncomm.h"
+#include "fnsong.h"
 #include "fnwalk.h"
 
 #include <gtest/gtest.h>
@@ -15,11 +18,19 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Walked {
-    std::set<std::string> files;
+    std::set<std::string> files;    // ANSI paths
+    std::set<std::string> unnamed;  // files without one, as the file system names them (UTF-8)
     WALKSTATS stats{};
 };
 
-void Collect(const char* Path, void* Param) { static_cast<Walked*>(Param)->files.insert(Path); }
+void Collect(const char* Path, const WCHAR* Wide, void* Param)
+{
+    auto* w = static_cast<Walked*>(Param);
+    if (Path != nullptr)
+        w->files.insert(Path);
+    else
+        w->unnamed.insert(fs::path(std::u16string(Wide)).string());
+}
 
 class Walk : public ::testing::Test {
 protected:
@@ -42,7 +53,7 @@ protected:
     Walked Run(const std::string& folder, int recursive)
     {
         Walked w;
-        WalkFolder(folder.c_str(), recursive, Collect, &w, &w.stats);
+        WalkFolder(fs::path(folder).u16string().c_str(), recursive, Collect, &w, &w.stats);
         return w;
     }
 
@@ -50,16 +61,40 @@ protected:
     const std::string dir = root.string() + "\\";
 };
 
-TEST_F(Walk, TakesEveryVisibleFileOnceAndCountsWhatItCouldNotWalk)
+// Names as UTF-8: one the code page holds, and Cyrillic ones with and without a short name.
+TEST_F(Walk, TakesEveryVisibleFileOnceByItsANSINameAndCountsOrNamesWhatItCouldNotWalk)
 {
+    const std::string cafe = "caf\xC3\xA9.mp3", song = "\xD0\x9F\xD0\xB5\xD1\x81\xD0\xBD\xD1\x8F.mp3";
+    const std::string folder = "\xD0\x9F\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0", forest = "\xD0\x9B\xD0\xB5\xD1\x81";
+    for (const std::string& file : {cafe, song, "x" + song, folder + "/x.mp3", forest + "/y.mp3"})
+        Touch(root / file);
+    fake::SetShortName((root / song).string(), "PESNYA~1.MP3");
+    fake::SetShortName((root / folder).string(), "PAPKA~1");
+
     const Walked all = Run(root.string(), 1);
-    EXPECT_EQ(all.files, (std::set<std::string>{dir + "a.mp3", dir + "sub\\b.mp3", dir + "sub\\deep\\c.mp3"}));
+    const std::set<std::string> top = {dir + "a.mp3", dir + "caf\xE9.mp3", dir + "PESNYA~1.MP3"};
+    std::set<std::string> files = {dir + "sub\\b.mp3", dir + "sub\\deep\\c.mp3", dir + "PAPKA~1\\x.mp3"};
+    files.insert(top.begin(), top.end());
+    EXPECT_EQ(all.files, files);
+    EXPECT_EQ(all.unnamed, (std::set<std::string>{dir + "x" + song, dir + forest + "\\y.mp3"}));
     EXPECT_EQ(all.stats.Unread, 1) << "the locked folder";
     EXPECT_EQ(all.stats.Links, 1) << "the link back to the top";
 
-    const Walked top = Run(dir, 0);
-    EXPECT_EQ(top.files, std::set<std::string>{dir + "a.mp3"}) << "no subfolders; a final backslash is fine";
-    EXPECT_EQ(top.stats.Unread + top.stats.Links, 0);
+    const Walked flat = Run(dir, 0);
+    EXPECT_EQ(flat.files, top) << "no subfolders; a final backslash is fine";
+    EXPECT_EQ(flat.stats.Unread + flat.stats.Links, 0);
+    EXPECT_EQ(Run(dir + forest, 0).unnamed, std::set<std::string>{dir + forest + "\\y.mp3"}) << "a chosen folder without an ANSI name";
+
+    // Whole paths, as the file dialogs give them: a file to be saved may be new.
+    const struct { std::string path; ANSINAME kind; std::string ansi; } paths[] = {
+        {dir + folder + "\\new.tdb", ANSI_SHORT, dir + "PAPKA~1\\new.tdb"}, {dir + cafe, ANSI_NAME, dir + "caf\xE9.mp3"},
+        {dir + forest + "\\y.mp3", ANSI_NONE, ""}, {dir + folder + "\\" + song, ANSI_NONE, ""},
+        {dir + std::string(MAXL_SONGPATH, 'l'), ANSI_TOOLONG, ""}};
+    for (const auto& p : paths) {
+        char ansi[MAXL_SONGPATH + 1] = "stale";
+        EXPECT_EQ(AnsiPath(fs::path(p.path).u16string().c_str(), ansi, sizeof ansi), p.kind) << p.path;
+        EXPECT_EQ(ansi, p.ansi) << p.path;
+    }
 }
 
 TEST_F(Walk, PathsLongerThanTheLimitAreCountedNotCut)

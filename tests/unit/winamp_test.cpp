@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -126,12 +128,26 @@ TEST_F(WAmpTest, RunStartsTheOpenCommandWithoutItsDocumentMinimisedWhenItFitsWho
         {kOpenKey, long254 + " \"%1\"x", 1, "", 0}, {"Winamp.File\\shell\\open", "not here", 5, "", 0}};
     for (const auto& c : cases) {
         TearDown();
+        fake::SetLauncher([](const std::string&, UINT) { return 33u; });
         fake::RegistrySet(HKEY_CLASSES_ROOT, c.key, "", c.command);
         WAmpRun(c.count);
         EXPECT_EQ(fake::ExecCalls(), Execs(static_cast<std::size_t>(c.execs), {c.path, 6})) << c.command;
         EXPECT_EQ(WAmpPath, c.path);
         EXPECT_TRUE(fake::MessageBoxCalls().empty());
     }
+    // No command registered: the player beside the program, whatever its folder's name.
+    TearDown();
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "tandem-\xD0\x9F";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "tplayer.exe") << "x";
+    fake::SetModuleFileName(folder.string() + "\\tandem.exe");
+    fake::SetLauncher([](const std::string&, UINT) { return 33u; });
+    fake::RegistrySet(HKEY_CLASSES_ROOT, kOpenKey, "", "");
+    WAmpRun(2);
+    std::string own = "\"";  // appended: GCC 12 sees a false overlap in a + b + c
+    own.append(folder.string()).append("\\tplayer.exe\"");
+    EXPECT_EQ(fake::ExecCalls(), Execs(2, {own, 6}));
+    std::filesystem::remove_all(folder);
 }
 
 TEST_F(WAmpTest, StartUpCompletesTheRunningPlayersToFiveAndStopsTheFiveSlots)
@@ -142,6 +158,7 @@ TEST_F(WAmpTest, StartUpCompletesTheRunningPlayersToFiveAndStopsTheFiveSlots)
         if (running > 0)
             rig.Player(0).Model().AddFile("running.mp3"), rig.Player(0).Model().Command(WINAMP_BUTTON2);
         InitWAmpInstances();
+        EXPECT_STREQ(MainMissingPlayers(), "");
         EXPECT_EQ(rig.Launches(), std::max(0, 5 - running));
         EXPECT_EQ(WAmpGetInstances(), std::max(5, running));
         for (int i = 0; i < std::max(5, running); ++i) {  // the five slots are stopped, and only they
@@ -150,10 +167,20 @@ TEST_F(WAmpTest, StartUpCompletesTheRunningPlayersToFiveAndStopsTheFiveSlots)
                 << running << ' ' << i;
         }
     }
-    fake::PlayerRig rig(2, false);  // no player installed
-    InitWAmpInstances();
-    EXPECT_EQ(rig.Launches() + WAmpGetInstances(), 0 + 2);
-    EXPECT_EQ(WAmpCmIsPlaying(2), -1);
+    // No player installed, or one that cannot be started: the user learns which slots stay silent and why.
+    const std::string notice = "No player answers in slot(s) Ef1, Ef2, Test: ";
+    const struct { const char* command; std::string why; } broken[] = {
+        {"", "no player program is registered (file class \"Winamp.File\") and there is no tplayer.exe beside tandem.exe"},
+        {"\"C:\\gone.exe\" \"%1\"", "\"C:\\gone.exe\" could not be started (system error 2)"}};
+    for (const auto& b : broken) {
+        fake::PlayerRig rig(2, false);
+        fake::SetLauncher(nullptr);  // nothing starts
+        fake::RegistrySet(HKEY_CLASSES_ROOT, kOpenKey, "", b.command);
+        InitWAmpInstances();
+        EXPECT_EQ(rig.Launches() + WAmpGetInstances(), 0 + 2);
+        EXPECT_EQ(WAmpCmIsPlaying(2), -1);
+        EXPECT_EQ(MainMissingPlayers(), notice + b.why + ". They stay silent.");
+    }
 }
 
 // A player that hangs or vanishes is started again in the background: only

@@ -235,16 +235,19 @@ std::vector<std::vector<std::string>> ListViewRows(HWND listView, int columns)
     return rows;
 }
 
-bool BrowseTo(HWND browser, const std::string& folder)
+bool BrowseTo(HWND browser, const std::wstring& folder)
 {
+    const std::size_t bytes = (folder.size() + 1) * sizeof(wchar_t);
     const HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, WindowProcess(browser));
-    void* remote = VirtualAllocEx(process, nullptr, folder.size() + 1, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    const bool ok = remote != nullptr && WriteProcessMemory(process, remote, folder.c_str(), folder.size() + 1, nullptr);
+    void* remote = VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    const bool ok = remote != nullptr && WriteProcessMemory(process, remote, folder.c_str(), bytes, nullptr);
     for (int i = 0; ok && i < 3; ++i, Sleep(700))
-        SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(remote));
+        SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote));
     CloseHandle(process);
     return ok;
 }
+
+bool BrowseTo(HWND browser, const std::string& folder) { return BrowseTo(browser, Wide(folder)); }
 
 std::string ListViewText(HWND listView, int row, int column)
 {

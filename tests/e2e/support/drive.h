@@ -58,6 +58,7 @@ int CheckState(HWND dialog, int id);
 // Selects folder in the shell's folder browser. The browser reads the path
 // only from its own memory, and one still filling its tree may drop the first
 // request, so it is asked three times.
+bool BrowseTo(HWND browser, const std::wstring& folder);
 bool BrowseTo(HWND browser, const std::string& folder);
 
 // ---- list views ----

@@ -63,12 +63,18 @@ std::string ToLinuxPath(const std::string& path)
     using UnixNameFn = char* (*)(const WCHAR*);
     const auto toUnix = reinterpret_cast<UnixNameFn>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    std::wstring wide(path.size() + 1, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
-    char* unixName = toUnix != nullptr ? toUnix(wide.c_str()) : nullptr;
+    char* unixName = toUnix != nullptr ? toUnix(Wide(path).c_str()) : nullptr;
     const std::string out = unixName != nullptr ? unixName : "";
     HeapFree(GetProcessHeap(), 0, unixName);
     return out;
+}
+
+std::wstring Wide(const std::string& text)
+{
+    std::wstring wide(text.size() + 1, L'\0');
+    wide.resize(static_cast<std::size_t>(
+        std::max(0, MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size())) - 1)));
+    return wide;
 }
 
 std::string JoinPath(const std::string& dir, const std::string& name)
@@ -180,6 +186,14 @@ bool ProcessEnded(DWORD pid)
     if (handle != nullptr)
         CloseHandle(handle);
     return ended;
+}
+
+bool RunUnix(const std::string& folder, const std::string& script, const std::function<void()>& poll)
+{
+    const std::string done = JoinPath(folder, "done");
+    DeleteFileA(done.c_str());
+    const std::string line = "/bin/sh -c \"cd " + ToLinuxPath(folder) + " && " + script + "; touch done\"";
+    return WinExec(line.c_str(), SW_HIDE) > 31 && WaitUntil([&] { return poll(), FileExists(done); }, 60000, 5);
 }
 
 // ---- windows ----

@@ -28,6 +28,8 @@ std::string ToWindowsPath(const std::string& path);
 // "Z:\a\b" -> "/a/b"; other drives as Wine maps them; empty when unknown.
 std::string ToLinuxPath(const std::string& path);
 std::string JoinPath(const std::string& dir, const std::string& name);
+// ANSI text (the test's code page) as wide text.
+std::wstring Wide(const std::string& text);
 // The Windows path of the tplayer.exe built with the tests.
 std::string TplayerExe();
 bool FileExists(const std::string& path);
@@ -59,6 +61,10 @@ void StopAll();
 // started through WinExec); returns how many there were.
 int StopWindowsOfClass(const char* className, int timeoutMs = 3000);
 bool ProcessEnded(DWORD pid);
+// Runs a shell script in the folder on the Linux host, calling poll every
+// 5 ms until it ends. Wine starts ELF programs as they are but cannot wait
+// for them: the script leaves a file "done" behind.
+bool RunUnix(const std::string& folder, const std::string& script, const std::function<void()>& poll = [] {});
 
 // ---- windows ----
 
