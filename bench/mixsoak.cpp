@@ -114,6 +114,8 @@ struct Soak {
                 ++changes, Event("change");
             else if (msg == MIXMSG_SKIPPED)
                 ++skipped;
+            else if (msg == MIXMSG_NEXTPLI)
+                ListEnded();  // seen here too: a stalled watching thread could miss a short end
             else if (msg == kAction)
                 Act(static_cast<int>(wParam));
             return LRESULT{0};

@@ -145,12 +145,13 @@ LRESULT SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
     return window->alive && window->proc ? window->proc(Msg, wParam, lParam) : 0;
 }
 
-// A hung window answers nothing: the sender waits out its time.
+// A hung window answers nothing: the sender waits out its time. A closed
+// one fails at once, hung or not.
 LRESULT SendMessageTimeoutA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam, UINT, UINT uTimeout, DWORD_PTR* lpdwResult)
 {
     const auto window = Find(hWnd);
     if (window == nullptr || !window->alive || window->hung)
-        return window != nullptr && window->hung ? (Sleep(uTimeout), 0) : 0;
+        return window != nullptr && window->alive ? (Sleep(uTimeout), 0) : 0;
     *lpdwResult = static_cast<DWORD_PTR>(SendMessageA(hWnd, Msg, wParam, lParam));
     return 1;
 }
