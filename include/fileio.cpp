@@ -1,12 +1,9 @@
 #include "fileio.h"
 
-#include <fcntl.h>
+#include "platform.h"
+#include "string2.h"
+
 #include <sys/stat.h>
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 #include <algorithm>
 #include <cstring>
@@ -15,6 +12,7 @@
 namespace {
 
 constexpr std::size_t kBuffer = 64 * 1024;
+constexpr DWORD kMaxChunk = 1u << 30;
 
 bool IsRegularFile(std::FILE* fp)
 {
@@ -22,20 +20,33 @@ bool IsRegularFile(std::FILE* fp)
     return fstat(fileno(fp), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+HANDLE CreateOut(const char* path, DWORD disposition)
+{
+    if (path == nullptr || path[0] == '\0') {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return nullptr;
+    }
+    HANDLE out = CreateFileA(path, GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return out != INVALID_HANDLE_VALUE ? out : nullptr;
+}
+
 }  // namespace
 
-File::File(std::FILE* fp, bool writing) : fp_(fp), writing_(writing), buf_(new unsigned char[kBuffer]) {}
+File::File(std::FILE* fp, void* out) : fp_(fp), out_(out), buf_(new unsigned char[kBuffer]) {}
 
 File::~File() { Release(); }
 
 // Without Close() pending writes still reach the file, but nobody learns whether they did.
 void File::Release()
 {
-    if (fp_ == nullptr)
-        return;
-    Flush();
-    std::fclose(fp_);
+    if (fp_ != nullptr)
+        std::fclose(fp_);
+    if (out_ != nullptr) {
+        Flush();
+        CloseHandle(out_);
+    }
     fp_ = nullptr;
+    out_ = nullptr;
 }
 
 File::File(File&& other) noexcept { *this = std::move(other); }
@@ -45,8 +56,9 @@ File& File::operator=(File&& other) noexcept
     if (this != &other) {
         Release();
         fp_ = std::exchange(other.fp_, nullptr);
+        out_ = std::exchange(other.out_, nullptr);
         ok_ = other.ok_;
-        writing_ = other.writing_;
+        error_ = other.error_;
         buf_ = std::move(other.buf_);
         pos_ = std::exchange(other.pos_, 0);
         end_ = std::exchange(other.end_, 0);
@@ -65,49 +77,46 @@ File File::OpenRead(const char* path)
         std::fclose(fp);
         return File();
     }
-    return File(fp, false);
-}
-
-bool File::Exists(const char* path)
-{
-    struct stat st {};
-    return path != nullptr && path[0] != '\0' && stat(path, &st) == 0;
+    return File(fp, nullptr);
 }
 
 File File::OpenWrite(const char* path)
 {
-    if (path == nullptr || path[0] == '\0')
-        return File();
-    std::FILE* fp = std::fopen(path, "wb");
-    if (fp == nullptr)
-        return File();
-    return File(fp, true);
+    HANDLE out = CreateOut(path, CREATE_ALWAYS);
+    return out != nullptr ? File(nullptr, out) : File();
 }
 
 File File::CreateNew(const char* path)
 {
-#ifdef _WIN32
-    constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_BINARY;
-#else
-    constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL;
-#endif
-    if (path == nullptr || path[0] == '\0')
-        return File();
-    const int fd = open(path, kFlags, 0644);
-    if (fd < 0)
-        return File();
-    std::FILE* fp = fdopen(fd, "wb");
-    if (fp == nullptr) {
-        close(fd);
-        return File();
-    }
-    return File(fp, true);
+    HANDLE out = CreateOut(path, CREATE_NEW);
+    File file = out != nullptr ? File(nullptr, out) : File();
+    if (out == nullptr)
+        file.error_ = GetLastError();
+    return file;
 }
 
-bool File::Fail()
+bool File::Fail(std::uint32_t error)
 {
+    if (ok_)
+        error_ = error;
     ok_ = false;
     return false;
+}
+
+// Hands data to the system; a write that takes nothing means the disk is full.
+bool File::Drain(const void* data, std::size_t size)
+{
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    while (size > 0) {
+        DWORD written = 0;
+        if (!WriteFile(out_, bytes, static_cast<DWORD>(std::min<std::size_t>(size, kMaxChunk)), &written, nullptr))
+            return Fail(GetLastError());
+        if (written == 0)
+            return Fail(ERROR_DISK_FULL);
+        bytes += written;
+        size -= written;
+    }
+    return true;
 }
 
 // Writing: hands the buffer to the file. Reading: drops what was read ahead.
@@ -115,17 +124,13 @@ bool File::Flush()
 {
     const std::size_t pending = end_;
     pos_ = end_ = 0;
-    if (!writing_ || pending == 0)
-        return true;
-    return std::fwrite(buf_.get(), 1, pending, fp_) == pending || Fail();
+    return out_ == nullptr || pending == 0 || Drain(buf_.get(), pending);
 }
 
 std::int64_t File::Size()
 {
-    if (fp_ == nullptr)
-        return -1;
     struct stat st {};
-    if ((writing_ && (!Flush() || std::fflush(fp_) != 0)) || fstat(fileno(fp_), &st) != 0)
+    if (fp_ == nullptr || fstat(fileno(fp_), &st) != 0)
         return -1;
     return static_cast<std::int64_t>(st.st_size);
 }
@@ -146,7 +151,7 @@ bool File::SeekFromEnd(std::int64_t offset)
 
 std::size_t File::ReadSome(void* data, std::size_t size)
 {
-    if (fp_ == nullptr || writing_)
+    if (fp_ == nullptr)
         return 0;
     auto* out = static_cast<unsigned char*>(data);
     std::size_t got = 0;
@@ -195,14 +200,14 @@ bool File::ReadI32(std::int32_t& value)
 
 bool File::Write(const void* data, std::size_t size)
 {
-    if (fp_ == nullptr || !writing_)
+    if (out_ == nullptr)
         return Fail();
     if (size == 0)
         return true;
     if (size > kBuffer - end_ && !Flush())
         return false;
     if (size >= kBuffer)
-        return std::fwrite(data, 1, size, fp_) == size || Fail();
+        return Drain(data, size);
     std::memcpy(buf_.get() + end_, data, size);
     end_ += size;
     return true;
@@ -232,12 +237,117 @@ bool File::WriteU32(std::uint32_t value)
 
 bool File::WriteI32(std::int32_t value) { return WriteU32(static_cast<std::uint32_t>(value)); }
 
+bool File::Commit()
+{
+    if (out_ == nullptr || !Flush())
+        return Fail();
+    if (!FlushFileBuffers(out_))
+        return Fail(GetLastError());
+    return ok_;
+}
+
 bool File::Close()
 {
-    if (fp_ == nullptr)
+    if (!IsOpen())
         return false;
-    const bool flushed = Flush() && std::fflush(fp_) == 0;
-    const bool closed = std::fclose(fp_) == 0;
+    const bool flushed = Flush();
+    const bool closed = fp_ != nullptr ? std::fclose(fp_) == 0 : CloseHandle(out_) != FALSE;
+    if (!closed)
+        Fail(GetLastError());
     fp_ = nullptr;
+    out_ = nullptr;
     return ok_ && flushed && closed;
+}
+
+// ---- writing a file in place of another ----
+
+namespace {
+
+constexpr int MAXI_TEMPNAMES = 256;
+constexpr int MAXI_REPLACETRIES = 8;
+constexpr DWORD REPLACE_PAUSE_MS = 250;  // the tries span about two seconds
+// What the replacement takes over from the file it replaces.
+constexpr DWORD KEPT_ATTRIBUTES =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// An indexer, a virus scanner or a sync client that holds the target lets
+// go after a moment; a read-only file or a folder does not.
+bool Transient(DWORD Error, DWORD Attributes)
+{
+    if (Error == ERROR_SHARING_VIOLATION || Error == ERROR_LOCK_VIOLATION)
+        return true;
+    return Error == ERROR_ACCESS_DENIED && Attributes != INVALID_FILE_ATTRIBUTES &&
+           (Attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == 0;
+}
+
+bool Replace(const char* Temp, const char* Target, DWORD& Error)
+{
+    const DWORD attributes = GetFileAttributesA(Target);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & KEPT_ATTRIBUTES) != 0)
+        SetFileAttributesA(Temp, attributes & KEPT_ATTRIBUTES);
+    for (int attempt = 1;; ++attempt) {
+        if (MoveFileExA(Temp, Target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        Error = GetLastError();
+        if (attempt == MAXI_REPLACETRIES || !Transient(Error, attributes))
+            return false;
+        Sleep(REPLACE_PAUSE_MS);
+    }
+}
+
+}  // namespace
+
+FileSave::FileSave(const char* Path)
+{
+    const char* slash = Path != nullptr ? std::strrchr(Path, '\\') : nullptr;
+    if (const char* other = Path != nullptr ? std::strrchr(Path, '/') : nullptr;
+        other != nullptr && (slash == nullptr || other > slash))
+        slash = other;
+    const std::size_t dirLen = slash != nullptr ? static_cast<std::size_t>(slash - Path + 1) : 0;
+    if (Path == nullptr || Path[0] == '\0' || !StrCopy(target_, Path) || dirLen + sizeof "~TNDM00.tmp" > sizeof temp_) {
+        error_ = ERROR_FILENAME_EXCED_RANGE;
+        return;
+    }
+    for (int i = 0; i < MAXI_TEMPNAMES && !file_.IsOpen(); ++i) {
+        StrFormat(temp_, sizeof temp_, "%.*s~TNDM%02X.tmp", static_cast<int>(dirLen), Path, i);
+        file_ = File::CreateNew(temp_);
+        // A name of ours that is taken is a crash's leftover, unless a save elsewhere still writes it.
+        if (file_.Error() == ERROR_FILE_EXISTS && DeleteFileA(temp_))
+            file_ = File::CreateNew(temp_);
+        if (!file_.IsOpen() && file_.Error() != ERROR_FILE_EXISTS)
+            break;
+    }
+    if (!file_.IsOpen()) {
+        error_ = file_.Error();
+        temp_[0] = '\0';
+    }
+}
+
+FileSave::~FileSave() { Discard(); }
+
+void FileSave::Discard()
+{
+    file_.Close();
+    if (temp_[0] != '\0')
+        DeleteFileA(temp_);
+    temp_[0] = '\0';
+}
+
+bool FileSave::Commit(bool Complete)
+{
+    if (temp_[0] == '\0')
+        return false;
+    bool ok = Complete && file_.Commit();
+    ok = file_.Close() && ok;
+    // A write that failed without a system error (the caller's own check) counts as a write fault.
+    DWORD error = file_.Error() != 0 ? file_.Error() : ERROR_WRITE_FAULT;
+    if (ok && !Replace(temp_, target_, error))
+        ok = false;
+    if (!ok) {
+        Discard();
+        error_ = error;
+        return false;
+    }
+    temp_[0] = '\0';
+    return true;
 }

@@ -10,18 +10,18 @@
 #include "platform.h"
 #include "string2.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <vector>
 
 namespace {
 
-// Temporary names "~T0" .. "~TFF" beside the file: no longer than most file
-// names, so a path the format allows still has room for its temporary.
-constexpr int MAXI_TEMPNAMES = 256;
 // IDs from a file beyond this are renumbered, so that new IDs never overflow.
 constexpr std::uint32_t MAXI_SANEID = 0x40000000;
+// Fade types run from manual (0) to cross-fade (3), the mixer's default.
+constexpr std::int32_t MAXI_FADETYPE = 3;
 
 // A song's fields in file order (561 bytes).
 template <class Number, class Text>
@@ -75,6 +75,38 @@ void TerminateTexts(SONG* s)
     s->Desc.cPlace[MAXL_PLACE] = '\0';
 }
 
+void Flag(std::int32_t& Value) { Value = Value != 0 ? 1 : 0; }
+
+// A main part that ends before it starts is the whole track; an intro or a
+// beat that does is empty.
+void SoundBounds(SONG* s)
+{
+    if (s->Bounds.timMain.lEnd < s->Bounds.timMain.lStart)
+        s->Bounds.timMain = {0, s->General.lLength};
+    for (TIME* t : {&s->Bounds.timIntro, &s->Bounds.timBeat})
+        t->lEnd = std::max(t->lEnd, t->lStart);
+}
+
+// Switches as the item editor offers them, the fade type as the mixer knows
+// them; a part to play that ends before it starts gives way to the track's.
+void SoundItem(PLI* pli)
+{
+    for (std::int32_t* flag : {&pli->bPlayed, &pli->UpdFlag.bVolume, &pli->UpdFlag.bPanning, &pli->UpdFlag.bEffect,
+                               &pli->UpdFlag.bLengths, &pli->UpdFlag.bFade, &pli->UpdFlag.bBounds, &pli->UpdFlag.bOptions})
+        Flag(*flag);
+    for (std::int32_t* option : {&pli->Option.iFade, &pli->Option.iIntro, &pli->Option.iDuo, &pli->Option.iBeats,
+                                 &pli->Option.iEffect})
+        if (*option < OPTION_OFF || *option > OPTION_KEEP)
+            *option = OPTION_KEEP;
+    if (pli->Override.iFadeType < 0 || pli->Override.iFadeType > MAXI_FADETYPE)
+        pli->Override.iFadeType = MAXI_FADETYPE;
+    TIME& part = pli->Override.timMainPart;
+    if (part.lEnd < part.lStart) {
+        part = {SongGetStart(pli->psngSong), SongGetEnd(pli->psngSong)};
+        pli->UpdFlag.bBounds = 0;
+    }
+}
+
 bool WriteDatabase(DB* db, File& file)
 {
     bool ok = file.Write(DB_MAGIC, sizeof DB_MAGIC);
@@ -97,13 +129,16 @@ void ShowNodes(LIST* List, bool Tracks)
     List->Items = List->TotalItems;
 }
 
-// References are pointers once the file is read, so IDs may be renumbered.
+// References are pointers once the file is read, so IDs may be renumbered:
+// all of a list's are when any is repeated, negative or huge.
 void SaneIDs(LIST* List)
 {
-    bool sane = List->NextFreeID < MAXI_SANEID;
-    for (const LISTITEM* item = List->First; item != nullptr && sane; item = item->Next)
-        sane = item->ID >= 0;
-    if (sane)
+    std::vector<std::int32_t> ids;
+    for (const LISTITEM* item = List->First; item != nullptr; item = item->Next)
+        ids.push_back(item->ID);
+    std::sort(ids.begin(), ids.end());
+    if (List->NextFreeID < MAXI_SANEID && (ids.empty() || ids.front() >= 0) &&
+        std::adjacent_find(ids.begin(), ids.end()) == ids.end())
         return;
     std::int32_t id = 0;
     for (LISTITEM* item = List->First; item != nullptr; item = item->Next)
@@ -111,44 +146,31 @@ void SaneIDs(LIST* List)
     List->NextFreeID = static_cast<std::uint32_t>(id);
 }
 
-// The played count is the number of items marked played, whatever the file says.
-std::int32_t PlayedItems(const LIST* Items)
+// The played count and the total time follow from the items, whatever the file says.
+void SoundPlaylist(PL* pl)
 {
-    std::int32_t played = 0;
-    for (const LISTITEM* item = Items->First; item != nullptr; item = item->Next)
-        played += static_cast<const PLI*>(item->Data)->bPlayed ? 1 : 0;
-    return played;
+    LIST* items = PLGetList(pl);
+    ShowNodes(items, false);
+    SaneIDs(items);
+    pl->iPlayedItems = 0;
+    pl->lTotalTime = 0;
+    for (LISTITEM* item = items->First; item != nullptr; item = item->Next) {
+        auto* pli = static_cast<PLI*>(item->Data);
+        SoundItem(pli);
+        pl->iPlayedItems += pli->bPlayed;
+        pl->lTotalTime += SongGetLen(PLIGetSong(pli));
+    }
 }
 
 void MakeSound(DB* db)
 {
+    Flag(db->bShowHidden);
     for (LIST* list : {&db->lstTracks, &db->lstPlayLists}) {
         ShowNodes(list, list == &db->lstTracks);
         SaneIDs(list);
     }
-    for (LISTITEM* item = db->lstPlayLists.First; item != nullptr; item = item->Next) {
-        PL* pl = static_cast<PL*>(item->Data);
-        LIST* items = PLGetList(pl);
-        ShowNodes(items, false);
-        SaneIDs(items);
-        pl->iPlayedItems = PlayedItems(items);
-    }
-}
-
-// Creates a file of a free temporary name in Path's folder into Temp.
-File CreateTemp(const char* Path, char (&Temp)[MAXL_DBPATH + 8])
-{
-    const char* slash = std::strrchr(Path, '\\');
-    if (const char* other = std::strrchr(Path, '/'); other != nullptr && (slash == nullptr || other > slash))
-        slash = other;
-    const int dirLen = slash != nullptr ? static_cast<int>(slash - Path + 1) : 0;
-    for (int i = 0; i < MAXI_TEMPNAMES; ++i) {
-        StrFormat(Temp, sizeof Temp, "%.*s~T%X", dirLen, Path, i);
-        File file = File::CreateNew(Temp);
-        if (file.IsOpen() || !File::Exists(Temp))
-            return file;
-    }
-    return File();
+    for (LISTITEM* item = db->lstPlayLists.First; item != nullptr; item = item->Next)
+        SoundPlaylist(static_cast<PL*>(item->Data));
 }
 
 bool ReadDatabase(DB* db, File& file)
@@ -159,7 +181,11 @@ bool ReadDatabase(DB* db, File& file)
     if (!file.ReadI32(db->bShowHidden) || !TLRestore(&db->lstTracks, file, db))
         return false;
     SONGINDEX index(&db->lstTracks);
-    return PLLRestore(&db->lstPlayLists, file, &index) != 0;
+    if (!PLLRestore(&db->lstPlayLists, file, &index))
+        return false;
+    // Nothing follows the playlists: more bytes mean the file is not what it says.
+    unsigned char extra = 0;
+    return file.ReadSome(&extra, 1) == 0;
 }
 
 }  // namespace
@@ -195,7 +221,7 @@ void DBSetPath(DB* db, const char* Path)
         return;
     const char* path = Path != nullptr && std::strlen(Path) <= MAXL_DBPATH ? Path : "";
     if (std::strcmp(path, db->cPath) != 0)
-        db->bRestoreFailed = 0;
+        db->iLoadFailure = DBLOAD_OK;
     StrCopy(db->cPath, path);
 }
 
@@ -217,19 +243,15 @@ void DBSetCurrentPLI(DB* db, PLI* pli)
 
 int DBStore(DB* db)
 {
-    if (db == nullptr || db->cPath[0] == '\0' || db->bRestoreFailed)
-        return 0;
-    char temp[MAXL_DBPATH + 8];
-    File file = CreateTemp(db->cPath, temp);
-    if (!file.IsOpen())
-        return 0;
-    const bool written = WriteDatabase(db, file);
-    if (!file.Close() || !written ||
-        !MoveFileExA(temp, db->cPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        std::remove(temp);
-        return 0;
+    bool saved = false;
+    std::uint32_t error = 0;
+    if (db != nullptr && db->cPath[0] != '\0' && db->iLoadFailure == DBLOAD_OK) {
+        FileSave save(db->cPath);
+        saved = save.Out().IsOpen() && save.Commit(WriteDatabase(db, save.Out()));
+        error = save.Error();
     }
-    return 1;
+    SetLastError(saved ? 0 : error);
+    return saved ? 1 : 0;
 }
 
 int DBRestore(DB* db)
@@ -238,7 +260,7 @@ int DBRestore(DB* db)
     File file = File::OpenRead(db->cPath);
     const bool ok = file.IsOpen() && ReadDatabase(db, file);
     MakeSound(db);
-    db->bRestoreFailed = !ok && File::Exists(db->cPath);
+    db->iLoadFailure = ok || db->cPath[0] == '\0' ? DBLOAD_OK : file.IsOpen() ? DBLOAD_DAMAGED : DBLOAD_UNREADABLE;
     return ok ? 1 : 0;
 }
 
@@ -271,6 +293,9 @@ int SongRestoreProc(void** Song, File& File, void*)
         return 0;
     }
     TerminateTexts(song);
+    SoundBounds(song);
+    for (std::int32_t* flag : {&song->General.bHidden, &song->General.bOnRemovable, &song->General.bInfoNotRead})
+        Flag(*flag);
     if (song->Desc.iStyle < 0 || song->Desc.iStyle > STYLE_NONE)
         song->Desc.iStyle = STYLE_NONE;
     *Song = song;

@@ -2,10 +2,10 @@
 // path of the file it lives in, and the show-hidden flag; and the database
 // file ("TNDMDB1.0"), written and read list by list.
 //
-// Saving is atomic: a temporary file beside the target replaces it only
-// after every write succeeded. A file that failed to load is never written
-// over: DBStore refuses its path until another path is set or a restore of
-// it succeeds.
+// Saving is atomic: a temporary file beside the target, flushed to the
+// disk, replaces it only after every write succeeded. A file that failed to
+// load is never written over: DBStore refuses its path until another path
+// is set or a restore of it succeeds.
 #pragma once
 
 #include "list.h"
@@ -26,8 +26,14 @@ struct DB {
     LIST lstTracks;
     LIST lstPlayLists;
     LIST lstEffects;
-    std::int32_t bRestoreFailed;  // the file at cPath exists but could not be read
+    std::int32_t iLoadFailure;  // DBLOAD_…: how the last restore of cPath failed
 };
+
+// The file at cPath could not be opened (a missing drive, folder or file),
+// or it is damaged or no database.
+constexpr std::int32_t DBLOAD_OK = 0;
+constexpr std::int32_t DBLOAD_UNREADABLE = 1;
+constexpr std::int32_t DBLOAD_DAMAGED = 2;
 
 // The program's one database record, and its parts as most callers want them.
 extern DB Database;
@@ -50,10 +56,14 @@ PL* DBGetCurrentPL(DB* db);
 void DBSetCurrentPL(DB* db, PL* pl);
 PLI* DBGetCurrentPLI(DB* db);
 void DBSetCurrentPLI(DB* db, PLI* pli);
-// 1 when the whole database reached the file at cPath.
+// 1 when the whole database reached the file at cPath. On failure
+// GetLastError() tells the system's reason; 0 when there is none (no path,
+// or a file that failed to load).
 int DBStore(DB* db);
 // Empties the database and reads the file at cPath; 1 on success. After a
-// failure only whole records are in memory.
+// failure only whole records are in memory, and iLoadFailure says why.
+// Whatever was read is made sound: IDs unique, counts and total times
+// recomputed, every value in its range.
 int DBRestore(DB* db);
 
 int TLStore(LIST* tl, File& File, DB* db);

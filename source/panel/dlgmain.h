@@ -10,8 +10,12 @@ struct PLI;
 INT_PTR CALLBACK DlgMainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 // A second start of the program sends the control panel WM_COPYDATA with
-// this tag and a terminated database path; the panel opens that database.
+// this tag and a terminated database path; the panel opens that database
+// (once no dialog of it is open) and answers whether it took the request.
 inline constexpr ULONG_PTR MAIN_COPYDATA_OPENDB = 0x54444230;
+inline constexpr LRESULT MAIN_OPENDB_REFUSED = 0;  // not the full path of an existing file
+inline constexpr LRESULT MAIN_OPENDB_TAKEN = 1;
+inline constexpr LRESULT MAIN_OPENDB_WAIT = 2;  // another request waits: ask again later
 // Opens the database at Path in place of the current one, unless a dialog
 // that may hold library records is open (then it says so).
 void MainOpenDatabase(const char* Path);

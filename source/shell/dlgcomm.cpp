@@ -236,16 +236,28 @@ void DlgSetIcon(HWND hwnd, int ID)
 
 // A modal dialog or prompt disables the window it stands over; each of them
 // may hold a track or an item.
+HWND DlgOpenDialog()
+{
+    for (HWND window : {hwndMain, hwndTL, hwndPL}) {
+        if (window == nullptr || IsWindowEnabled(window))
+            continue;
+        HWND dialog = window;
+        for (HWND popup = GetLastActivePopup(dialog); popup != nullptr && popup != dialog && !IsWindowEnabled(dialog);
+             popup = GetLastActivePopup(dialog))
+            dialog = popup;
+        return dialog;
+    }
+    return nullptr;
+}
+
 bool DlgLibraryBusy(HWND Owner)
 {
-    bool busy = false;
-    for (HWND window : {hwndMain, hwndTL, hwndPL})
-        busy = busy || (window != nullptr && !IsWindowEnabled(window));
+    if (DlgOpenDialog() == nullptr)
+        return false;
     // Over the dialog that disabled Owner: closing a box re-enables its owner.
-    if (busy)
-        ErrorMsg(GetLastActivePopup(Owner),
-                 "Close the open dialogs and messages of Tandem first: they may use what this command releases.");
-    return busy;
+    ErrorMsg(GetLastActivePopup(Owner),
+             "Close the open dialogs and messages of Tandem first: they may use what this command releases.");
+    return true;
 }
 
 void DlgLibraryChanged(int Replaced)

@@ -18,6 +18,9 @@ extern HWND hwndMain;
 extern HWND hwndTL;
 extern HWND hwndPL;
 
+// The dialog or message box of Tandem that waits for the user: the innermost
+// one over the control panel or a library window; null when none is open.
+HWND DlgOpenDialog();
 // Refuses (with a message over Owner) while a dialog or prompt that may
 // hold a track, item or playlist is open; true then.
 bool DlgLibraryBusy(HWND Owner);

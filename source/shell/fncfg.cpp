@@ -148,7 +148,7 @@ std::string_view TakeArgument(std::string_view& Text)
     Text = TrimBlanks(Text);
     const bool quoted = !Text.empty() && Text.front() == '"';
     const std::size_t from = quoted ? 1 : 0;
-    std::size_t end = Text.find(quoted ? '"' : ' ', from);
+    std::size_t end = Text.find_first_of(quoted ? "\"" : " \t", from);
     if (end == std::string_view::npos)
         end = Text.size();
     const std::string_view argument = Text.substr(from, end - from);
@@ -156,15 +156,37 @@ std::string_view TakeArgument(std::string_view& Text)
     return argument;
 }
 
-bool EndsWithDBExtension(std::string_view path)
+bool EndsWithNoCase(std::string_view Text, std::string_view End)
 {
-    const std::size_t n = std::strlen(strExtDBase);
-    if (path.size() <= n + 1 || path[path.size() - n - 1] != '.')
+    if (Text.size() < End.size())
         return false;
-    for (std::size_t i = 0; i < n; ++i)
-        if (std::tolower(static_cast<unsigned char>(path[path.size() - n + i])) != strExtDBase[i])
+    for (std::size_t i = 0; i < End.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(Text[Text.size() - End.size() + i])) != End[i])
             return false;
     return true;
+}
+
+// The program first: some launchers pass its path unquoted, blanks and all
+// ("C:\Program Files\Tandem\tandem.exe"), so it ends at the first ".exe"
+// that a blank or the end follows.
+std::string_view TakeProgram(std::string_view& Text)
+{
+    Text = TrimBlanks(Text);
+    for (std::size_t end = 0; !Text.empty() && Text.front() != '"' && end < Text.size(); ++end) {
+        if ((end + 1 == Text.size() || IsBlank(Text[end + 1])) && EndsWithNoCase(Text.substr(0, end + 1), ".exe")) {
+            const std::string_view program = Text.substr(0, end + 1);
+            Text.remove_prefix(end + 1);
+            return program;
+        }
+    }
+    return TakeArgument(Text);
+}
+
+bool EndsWithDBExtension(std::string_view path)
+{
+    char ext[8];
+    StrFormat(ext, sizeof ext, ".%s", strExtDBase);
+    return path.size() > std::strlen(ext) && EndsWithNoCase(path, ext);
 }
 
 int CopyWhole(char* Path, int Size, std::string_view text)
@@ -180,7 +202,7 @@ int CopyWhole(char* Path, int Size, std::string_view text)
 int CfgCmdLineDB(const char* CmdLine, char* Path, int Size)
 {
     std::string_view text = CmdLine != nullptr ? CmdLine : "";
-    TakeArgument(text);
+    TakeProgram(text);
     text = TrimBlanks(text);
     // Unquoted, the whole rest is the one path: a shell may pass a path with blanks bare.
     if (!text.empty() && text.front() == '"') {
@@ -190,4 +212,13 @@ int CfgCmdLineDB(const char* CmdLine, char* Path, int Size)
     }
     const bool isDB = EndsWithDBExtension(text) && text.find('"') == std::string_view::npos;
     return CopyWhole(Path, Size, isDB ? text : std::string_view()) && isDB ? 1 : 0;
+}
+
+int CfgIsDatabaseFile(const char* Path)
+{
+    const auto at = [Path](std::size_t i) { return static_cast<unsigned char>(Path[i]); };
+    const bool drive = Path != nullptr && std::isalpha(at(0)) && Path[1] == ':' && Path[2] == '\\';
+    const bool share = Path != nullptr && Path[0] == '\\' && Path[1] == '\\';
+    const DWORD attributes = drive || share ? GetFileAttributesA(Path) : INVALID_FILE_ATTRIBUTES;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ? 1 : 0;
 }

@@ -24,3 +24,6 @@ int CfgRestore();
 // not, ending in ".tdb". Returns 0, with Path empty, for any other command
 // line or a path that does not fit.
 int CfgCmdLineDB(const char* CmdLine, char* Path, int Size);
+// 1 when Path names an existing file (not a folder) by a full path, "X:\..."
+// or "\\server\share\...": what another process may hand over to open.
+int CfgIsDatabaseFile(const char* Path);

@@ -1,5 +1,6 @@
 // The program's entry point: players, database, settings, then the control
-// panel for the whole run; the panel keeps the library as it closes, the settings are saved after.
+// panel for the whole run; the panel keeps the library as it closes, the
+// settings are saved after. A second start hands its database over instead.
 #include "dlgcomm.h"
 #include "dlgmain.h"
 #include "dlgtl.h"
@@ -73,26 +74,50 @@ void CommandLineDB(char (&Path)[MAXL_DBPATH + 1])
         Path[0] = '\0';
 }
 
+void HandOverFailed(const char* Text, const char* Path)
+{
+    char msg[MAXL_DBPATH + 200];
+    ErrorMsg(nullptr, StrFormat(msg, sizeof msg, Text, Path));
+}
+
+// Asks the running control panel to open Path: it takes the request at
+// once, or says that another one waits; a panel busy with a long add may
+// not answer for a while. Every way it fails is told.
+void HandOverDB(HWND Panel, const char* Path)
+{
+    COPYDATASTRUCT data{MAIN_COPYDATA_OPENDB, static_cast<DWORD>(std::strlen(Path) + 1), const_cast<char*>(Path)};
+    for (const DWORD start = GetTickCount();;) {
+        DWORD_PTR answer = MAIN_OPENDB_WAIT;
+        const bool answered = SendMessageTimeoutA(Panel, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
+                                                  SMTO_ABORTIFHUNG, HANDOVER_SEND_MS, &answer) != 0;
+        if (answered && answer == MAIN_OPENDB_TAKEN)
+            return;
+        if (answered && answer == MAIN_OPENDB_REFUSED)
+            return HandOverFailed("Tandem did not open %s: it is not the full path of an existing file.", Path);
+        if (!IsWindow(Panel) || GetTickCount() - start >= HANDOVER_WAIT_MS)
+            return HandOverFailed("Tandem is busy and did not take %s. Open it with \"Open database\" when Tandem "
+                                  "is ready.",
+                                  Path);
+        Sleep(HANDOVER_POLL_MS);
+    }
+}
+
 // Brings the running control panel (or its open dialog) to the front and
-// asks it to open Path, if any.
+// hands Path over, if any.
 void HandOver(HWND Panel, const char* Path)
 {
     DWORD pid = 0;
     GetWindowThreadProcessId(Panel, &pid);
     AllowSetForegroundWindow(pid);
-    if (Path[0] != '\0') {
-        COPYDATASTRUCT data{MAIN_COPYDATA_OPENDB, static_cast<DWORD>(std::strlen(Path) + 1), const_cast<char*>(Path)};
-        DWORD_PTR answer = 0;
-        SendMessageTimeoutA(Panel, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG,
-                            HANDOVER_SEND_MS, &answer);
-    }
     if (IsIconic(Panel))
         ShowWindow(Panel, SW_RESTORE);
     SetForegroundWindow(GetLastActivePopup(Panel));
+    if (Path[0] != '\0')
+        HandOverDB(Panel, Path);
 }
 
 // The mutex that makes this start the one program, or null when a running
-// one took the request (or never showed its panel within the wait).
+// one took the request (or never showed its panel within the wait, which is told).
 HANDLE ClaimInstance(const char* Path)
 {
     for (DWORD waited = 0; waited < HANDOVER_WAIT_MS; waited += HANDOVER_POLL_MS) {
@@ -108,6 +133,8 @@ HANDLE ClaimInstance(const char* Path)
         // No panel yet: the other start is still starting, or is ending and saving.
         Sleep(HANDOVER_POLL_MS);
     }
+    if (Path[0] != '\0')
+        HandOverFailed("Tandem is running but did not answer; %s was not opened.", Path);
     return nullptr;
 }
 

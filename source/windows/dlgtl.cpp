@@ -390,18 +390,9 @@ void DlgTLToggleShowHidden()
 
 // ---- database commands ----
 
-// The library has nothing a user could miss: no track and no playlist item.
-bool LibraryEmpty(DB* db)
-{
-    if (TLGetTotal(DBGetTL(db)) > 0)
-        return false;
-    LISTITEM* key = nullptr;
-    for (auto* pl = static_cast<PL*>(ListFindFirstItem(DBGetPLL(db), &key)); pl != nullptr;
-         pl = static_cast<PL*>(ListFindNextItem(DBGetPLL(db), &key)))
-        if (PLGetCount(pl) > 0)
-            return false;
-    return true;
-}
+// The library has nothing a user could miss: no track and no playlist. (A
+// new library has none, nor has one whose file failed to load.)
+bool LibraryEmpty(DB* db) { return TLGetTotal(DBGetTL(db)) == 0 && ListGetTotal(DBGetPLL(db)) == 0; }
 
 // Why the library could not be saved where it came from.
 const char* SaveFailure(DB* db, DWORD Error, char (&Msg)[MAXL_MESSAGE])
@@ -412,9 +403,23 @@ const char* SaveFailure(DB* db, DWORD Error, char (&Msg)[MAXL_MESSAGE])
                        sizeof reason, nullptr);
     if (DBGetPath(db)[0] == '\0')
         return StrCopy(Msg, "The library has not been saved to a file yet."), Msg;
-    if (db->bRestoreFailed)
+    if (db->iLoadFailure == DBLOAD_DAMAGED)
         return StrFormat(Msg, sizeof Msg, "%s could not be read, so it is not written over.", DBGetPath(db));
+    if (db->iLoadFailure == DBLOAD_UNREADABLE)
+        return StrFormat(Msg, sizeof Msg,
+                         "%s could not be opened, so the library shown is not the one in that file; "
+                         "it is not written over.",
+                         DBGetPath(db));
     return StrFormat(Msg, sizeof Msg, "The library could not be written to\n%s\n%s", DBGetPath(db), strtrimr(reason));
+}
+
+// A name chosen in the save dialog, which asked before replacing a file: a
+// file that could not be opened may be written over now, a damaged one never.
+void DlgTLSetChosenPath(DB* db, const char* Name)
+{
+    DBSetPath(db, Name);
+    if (db->iLoadFailure == DBLOAD_UNREADABLE)
+        db->iLoadFailure = DBLOAD_OK;
 }
 
 // The library in memory (the mixer has let go of every released item).
@@ -431,6 +436,39 @@ void DlgTLLoadFailed(HWND Owner, DB* db)
                               "%s is damaged or not a Tandem database; %d tracks and %d playlists could be read; "
                               "the file is left as it is.",
                               DBGetPath(db), TLGetTotal(DBGetTL(db)), ListGetTotal(DBGetPLL(db))));
+}
+
+// The buttons of the question about a file that could not be opened.
+HHOOK LabelHook;
+
+LRESULT CALLBACK DlgTLLabelButtons(int Code, WPARAM wParam, LPARAM lParam)
+{
+    if (Code == HCBT_ACTIVATE) {
+        const auto box = reinterpret_cast<HWND>(wParam);
+        SetDlgItemTextA(box, IDYES, "&Retry");
+        SetDlgItemTextA(box, IDNO, "&Open...");
+        UnhookWindowsHookEx(LabelHook);
+        LabelHook = nullptr;
+    }
+    return CallNextHookEx(nullptr, Code, wParam, lParam);
+}
+
+// IDYES: try again, IDNO: open another file, IDCANCEL: go on with the empty library.
+int DlgTLAskUnreadable(HWND Owner, DB* db)
+{
+    char msg[MAXL_MESSAGE + 200];
+    StrFormat(msg, sizeof msg,
+              "%s could not be opened: its drive, network share or folder may be missing, or the file was moved.\n\n"
+              "The library shown is empty; it is not saved over that file without asking.\n\n"
+              "Retry: look again (connect the drive first).\nOpen...: choose another database.\n"
+              "Cancel: go on with the empty library.",
+              DBGetPath(db));
+    LabelHook = SetWindowsHookExA(WH_CBT, DlgTLLabelButtons, nullptr, GetCurrentThreadId());
+    const int answer = MessageBoxA(Owner, msg, strWarning, MB_YESNOCANCEL | MB_ICONWARNING);
+    if (LabelHook != nullptr)
+        UnhookWindowsHookEx(LabelHook);
+    LabelHook = nullptr;
+    return answer;
 }
 
 void DlgTLNewDBase()
@@ -458,7 +496,7 @@ void DlgTLSaveDBase(int SaveAs)
         char name[MAXL_DBPATH];
         if (!GetSaveFileName2(hwndTL, strTitleSaveDB, strFilterDB, name, strExtDBase, sizeof name, 0))
             return;
-        DBSetPath(db, name);
+        DlgTLSetChosenPath(db, name);
     }
     if (!DBStore(db)) {
         char msg[MAXL_MESSAGE];
@@ -614,12 +652,16 @@ int DlgTLGetFocusedIdx()
 
 SONG* DlgTLGetFocusedSong() { return DlgTLGetItem(DlgTLGetFocusedIdx()); }
 
+int DlgTLStoreLibrary()
+{
+    DB* db = TheDB();
+    return LibraryEmpty(db) || DBStore(db) ? 1 : 0;
+}
+
 int DlgTLKeepLibrary(HWND Owner)
 {
     DB* db = TheDB();
-    for (;;) {
-        if (LibraryEmpty(db) || DBStore(db))
-            return 1;
+    while (!DlgTLStoreLibrary()) {
         char msg[MAXL_MESSAGE];
         char question[MAXL_MESSAGE + 80];
         StrFormat(question, sizeof question, "%s\n\nSave the library under another name?\n(No: leave it unsaved)",
@@ -630,8 +672,9 @@ int DlgTLKeepLibrary(HWND Owner)
         char name[MAXL_DBPATH];
         if (answer != IDYES || !GetSaveFileName2(Owner, strTitleSaveDB, strFilterDB, name, strExtDBase, sizeof name, 0))
             return 0;
-        DBSetPath(db, name);
+        DlgTLSetChosenPath(db, name);
     }
+    return 1;
 }
 
 int DlgTLLoadDBase(HWND Owner, const char* Path)
@@ -639,12 +682,21 @@ int DlgTLLoadDBase(HWND Owner, const char* Path)
     DB* db = TheDB();
     char path[MAXL_DBPATH + 1];
     StrCopy(path, Path);
-    DBSetPath(db, path);
-    const int ok = DBRestore(db);
-    DlgTLLibraryReplaced();
-    if (!ok && db->bRestoreFailed)
-        DlgTLLoadFailed(Owner, db);
-    return ok;
+    for (;;) {
+        DBSetPath(db, path);
+        const int ok = DBRestore(db);
+        DlgTLLibraryReplaced();
+        if (db->iLoadFailure == DBLOAD_DAMAGED)
+            DlgTLLoadFailed(Owner, db);
+        if (db->iLoadFailure != DBLOAD_UNREADABLE)
+            return ok;
+        const int answer = DlgTLAskUnreadable(Owner, db);
+        if (answer != IDYES && answer != IDNO)
+            return 0;
+        char name[MAXL_DBPATH];
+        if (answer == IDNO && GetOpenFileName2(Owner, strTitleOpenDB, strFilterDB, name, sizeof name))
+            StrCopy(path, name);
+    }
 }
 
 int DlgTLOpenDBaseFile(HWND Owner, const char* Path)

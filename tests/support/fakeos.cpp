@@ -13,7 +13,9 @@
 #include <thread>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 
 namespace {
@@ -43,6 +45,7 @@ struct Machine {
     std::function<void()> boxHook;
     std::function<std::uint64_t()> now = [] { return std::chrono::steady_clock::now().time_since_epoch() / std::chrono::milliseconds(1); };
     std::function<void(DWORD)> sleep = [](DWORD ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
+    fake::FileFaults faults;
     std::map<std::string, std::string> shortNames;  // Unix path -> short name
     int shellNotifications = 0;
     std::map<std::string, std::pair<AUDIOFORMAT, std::shared_ptr<const std::vector<float>>>> audio;
@@ -276,13 +279,6 @@ LONG RegCloseKey(HKEY) { return ERROR_SUCCESS; }
 UINT GetPrivateProfileIntA(LPCSTR, LPCSTR, int nDefault, LPCSTR) { return static_cast<UINT>(nDefault); }
 BOOL WritePrivateProfileStringA(LPCSTR, LPCSTR, LPCSTR, LPCSTR) { return FALSE; }
 
-// rename() replaces the target in one step, as MoveFileExA with
-// MOVEFILE_REPLACE_EXISTING does.
-BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD)
-{
-    return std::rename(lpExistingFileName, lpNewFileName) == 0 ? TRUE : FALSE;
-}
-
 int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 {
     const auto hook = Locked([&](Machine& m) {
@@ -327,12 +323,14 @@ UINT GetDriveTypeA(LPCSTR lpRootPathName)
 
 namespace {
 
-std::string UnixPath(const WCHAR* path)
+// The program's ANSI names are taken as UTF-8 here.
+std::string UnixPath(std::string p)
 {
-    std::string p = Utf8(path);
     std::replace(p.begin(), p.end(), '\\', '/');
     return p;
 }
+
+std::string UnixPath(const WCHAR* path) { return UnixPath(Utf8(path)); }
 
 struct Search {
     DIR* dir;
@@ -360,18 +358,28 @@ bool NextEntry(Search* s, WIN32_FIND_DATAW* fd)
     return false;
 }
 
-// What a HANDLE stands for: a file's identity, or a process.
-struct FileInfo {
+// A folder's identity, a file open for writing as well, or a process.
+struct FileHandle {
+    int fd;
     dev_t dev;
     ino_t ino;
     DWORD pid;
 };
 
-HANDLE Failed(DWORD Error)
+template <typename T = HANDLE>
+T Failed(DWORD Error, T Result = INVALID_HANDLE_VALUE)
 {
     LastError = Error;
-    return INVALID_HANDLE_VALUE;
+    return Result;
 }
+
+DWORD ErrorOf(int Errno)
+{
+    return Errno == EEXIST ? ERROR_FILE_EXISTS : Errno == ENOENT ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED;
+}
+
+// A call of the file system: its errno becomes the last error.
+BOOL Succeeded(bool Ok) { return Ok ? TRUE : Failed(ErrorOf(errno), FALSE); }
 
 }  // namespace
 
@@ -391,7 +399,7 @@ HANDLE FindFirstFileW(LPCWSTR lpFileName, WIN32_FIND_DATAW* lpFindFileData)
     });
     DIR* dir = denied ? nullptr : opendir(folder.c_str());
     if (dir == nullptr)
-        return Failed(denied || errno == EACCES ? ERROR_ACCESS_DENIED : 3 /* path not found */);
+        return Failed(denied || errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND);
     auto* search = new Search{dir, folder};
     bool found = NextEntry(search, lpFindFileData);
     while (found && !only.empty() && Utf8(lpFindFileData->cFileName) != only)
@@ -416,34 +424,62 @@ BOOL FindClose(HANDLE hFindFile)
     return TRUE;
 }
 
-DWORD GetFileAttributesW(LPCWSTR lpFileName)
+namespace {
+
+// Files have no attributes beyond being a folder.
+DWORD AttributesOf(const std::string& Path)
 {
     struct stat st {};
-    const bool exists = stat(UnixPath(lpFileName).c_str(), &st) == 0;
-    return !exists ? INVALID_FILE_ATTRIBUTES : S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : 0x80 /* normal */;
+    if (stat(Path.c_str(), &st) != 0)
+        return Failed(ErrorOf(errno), INVALID_FILE_ATTRIBUTES);
+    return S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
 }
 
-HANDLE CreateFileW(LPCWSTR lpFileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE)
+HANDLE OpenFile(const std::string& Path, DWORD Access, DWORD Disposition)
 {
+    const int create = Disposition == CREATE_NEW ? O_CREAT | O_EXCL : O_CREAT | O_TRUNC;
+    const int fd = (Access & GENERIC_WRITE) != 0 ? open(Path.c_str(), O_WRONLY | O_CLOEXEC | create, 0644) : -1;
     struct stat st {};
-    if (stat(UnixPath(lpFileName).c_str(), &st) != 0)
+    if ((Access & GENERIC_WRITE) != 0 && fd < 0)
+        return Failed(ErrorOf(errno));
+    if ((fd >= 0 ? fstat(fd, &st) : stat(Path.c_str(), &st)) != 0)
         return Failed(ERROR_FILE_NOT_FOUND);
-    return new FileInfo{st.st_dev, st.st_ino, 0};
+    return new FileHandle{fd, st.st_dev, st.st_ino, 0};
+}
+
+}  // namespace
+
+DWORD GetFileAttributesA(LPCSTR lpFileName) { return AttributesOf(UnixPath(lpFileName)); }
+DWORD GetFileAttributesW(LPCWSTR lpFileName) { return AttributesOf(UnixPath(lpFileName)); }
+
+HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition,
+                   DWORD, HANDLE)
+{
+    return OpenFile(UnixPath(lpFileName), dwDesiredAccess, dwCreationDisposition);
+}
+
+HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition,
+                   DWORD, HANDLE)
+{
+    return OpenFile(UnixPath(lpFileName), dwDesiredAccess, dwCreationDisposition);
 }
 
 BOOL GetFileInformationByHandle(HANDLE hFile, BY_HANDLE_FILE_INFORMATION* lpFileInformation)
 {
-    const auto* info = static_cast<FileInfo*>(hFile);
+    const auto* info = static_cast<FileHandle*>(hFile);
     const auto ino = static_cast<std::uint64_t>(info->ino);
     *lpFileInformation = {static_cast<DWORD>(info->dev), static_cast<DWORD>(ino >> 32), static_cast<DWORD>(ino)};
     return TRUE;
 }
 
-// Only files are closed here: a started process comes with no handles.
 BOOL CloseHandle(HANDLE hObject)
 {
-    delete static_cast<FileInfo*>(hObject);
-    return TRUE;
+    if (hObject == nullptr)
+        return TRUE;
+    const auto* file = static_cast<FileHandle*>(hObject);
+    const bool closed = file->fd < 0 || close(file->fd) == 0;
+    delete file;
+    return Succeeded(closed);
 }
 
 // The launcher decides what starting a command means.
@@ -455,8 +491,8 @@ BOOL CreateProcessW(LPCWSTR, LPWSTR lpCommandLine, LPSECURITY_ATTRIBUTES, LPSECU
     const fake::Launcher launcher = Locked([&](Machine& m) { return m.execs.push_back({command, show}), m.launcher; });
     const DWORD pid = launcher ? launcher(command, show) : 0;
     if (pid == 0)
-        return Failed(ERROR_FILE_NOT_FOUND), FALSE;
-    *lpProcessInformation = {new FileInfo{0, 0, pid}, new FileInfo{0, 0, pid}, pid, pid};
+        return Failed(ERROR_FILE_NOT_FOUND, FALSE);
+    *lpProcessInformation = {new FileHandle{-1, 0, 0, pid}, new FileHandle{-1, 0, 0, pid}, pid, pid};
     return TRUE;
 }
 
@@ -465,13 +501,53 @@ DWORD WaitForInputIdle(HANDLE, DWORD) { return 0; }
 // Ending a process takes its windows with it.
 BOOL TerminateProcess(HANDLE hProcess, UINT)
 {
-    const DWORD pid = static_cast<FileInfo*>(hProcess)->pid;
+    const DWORD pid = static_cast<const FileHandle*>(hProcess)->pid;
     std::lock_guard lock(mutex);
     for (auto& w : M().windows)
         if (w->processId == pid)
             w->alive = w->hung = false;
     return TRUE;
 }
+
+BOOL WriteFile(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
+               LPOVERLAPPED)
+{
+    DWORD allowed = nNumberOfBytesToWrite;
+    const DWORD error = Locked([&](Machine& m) {
+        if (m.faults.WriteBudget >= 0) {
+            allowed = static_cast<DWORD>(std::min<long long>(allowed, m.faults.WriteBudget));
+            m.faults.WriteBudget -= allowed;
+        }
+        return m.faults.WriteError;
+    });
+    const ssize_t written = allowed > 0 ? write(static_cast<FileHandle*>(hFile)->fd, lpBuffer, allowed) : 0;
+    *lpNumberOfBytesWritten = written > 0 ? static_cast<DWORD>(written) : 0;
+    return allowed < nNumberOfBytesToWrite && error != 0 ? Failed(error, FALSE) : Succeeded(written >= 0);
+}
+
+BOOL FlushFileBuffers(HANDLE hFile)
+{
+    const DWORD error = Locked([](Machine& m) { return m.faults.FlushError; });
+    return error != 0 ? Failed(error, FALSE) : Succeeded(fsync(static_cast<FileHandle*>(hFile)->fd) == 0);
+}
+
+// rename() replaces the target in one step, as MoveFileExA with
+// MOVEFILE_REPLACE_EXISTING does.
+BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD)
+{
+    const DWORD error = Locked([](Machine& m) {
+        return m.faults.RenameFailures > 0 && m.faults.RenameFailures-- > 0 ? m.faults.RenameError : 0;
+    });
+    return error != 0 ? Failed(error, FALSE)
+                      : Succeeded(std::rename(UnixPath(lpExistingFileName).c_str(), UnixPath(lpNewFileName).c_str()) == 0);
+}
+
+BOOL DeleteFileA(LPCSTR lpFileName) { return Succeeded(unlink(UnixPath(lpFileName).c_str()) == 0); }
+
+
+BOOL SetFileAttributesA(LPCSTR lpFileName, DWORD) { return GetFileAttributesA(lpFileName) != INVALID_FILE_ATTRIBUTES; }
+
+void SetLastError(DWORD dwErrCode) { LastError = dwErrCode; }
 
 DWORD GetLastError() { return LastError; }
 
@@ -541,6 +617,7 @@ void SetLauncher(Launcher launcher) { Locked([&](Machine& m) { m.launcher = std:
 std::vector<std::pair<std::string, UINT>> ExecCalls() { return Locked([](Machine& m) { return m.execs; }); }
 void SetModuleFileName(const std::string& path) { Locked([&](Machine& m) { m.moduleFileName = path; }); }
 void DenyFolder(const std::string& folder) { Locked([&](Machine& m) { m.deniedFolders.push_back(folder + "/"); }); }
+void SetFileFaults(const FileFaults& faults) { Locked([&](Machine& m) { m.faults = faults; }); }
 void SetShortName(const std::string& path, const std::string& name) { Locked([&](Machine& m) { m.shortNames[path] = name; }); }
 int ShellNotifications() { return Locked([](Machine& m) { return m.shellNotifications; }); }
 

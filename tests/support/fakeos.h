@@ -73,6 +73,16 @@ int ShellNotifications();
 // of 1001 frames; paths never set cannot be decoded.
 void SetAudio(const std::string& path, AUDIOFORMAT format, std::vector<float> samples);
 
+// File writes that fail on purpose, until Reset or the next call.
+struct FileFaults {
+    long long WriteBudget = -1;  // bytes WriteFile still writes; -1: no limit
+    DWORD WriteError = 0;        // WriteFile past the budget fails with it; 0: it reports success (a full disk)
+    DWORD FlushError = 0;        // FlushFileBuffers fails with it
+    int RenameFailures = 0;      // so many next MoveFileExA fail with RenameError
+    DWORD RenameError = 0;
+};
+void SetFileFaults(const FileFaults& faults);
+
 // A control window that remembers what the program wrote into it.
 class Control {
 public:

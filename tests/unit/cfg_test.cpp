@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -93,6 +94,8 @@ TEST(Config, OnlyOneDatabaseArgumentIsTakenFromTheCommandLine)
     } rows[] = {
         {"\"C:\\Program Files\\Tandem\\tandem.exe\" \"D:\\My Music\\a.tdb\"", "D:\\My Music\\a.tdb"},
         {"tandem.exe D:\\My Music\\A.TDB  ", "D:\\My Music\\A.TDB"},
+        {"C:\\Program Files\\Tandem\\tandem.exe D:\\a.tdb", "D:\\a.tdb"},  // the program unquoted, as some launchers pass it
+        {"tandem.exe\tD:\\a.tdb", "D:\\a.tdb"},
         {std::string("tandem.exe ") + longest, longest},
         {std::string("tandem.exe ") + longest + "x.tdb", ""},
         {"tandem.exe", ""},
@@ -107,6 +110,16 @@ TEST(Config, OnlyOneDatabaseArgumentIsTakenFromTheCommandLine)
         EXPECT_EQ(CfgCmdLineDB(row.commandLine.c_str(), path, sizeof path), row.database.empty() ? 0 : 1);
         EXPECT_EQ(path, row.database) << row.commandLine;
     }
+}
+
+// Natively a share path "\\tmp\..." names a file in /tmp.
+TEST(Config, AnotherProcessMayHandOverOnlyTheFullPathOfAnExistingFile)
+{
+    std::ofstream("/tmp/tandem_handover.tdb") << "TNDMDB1.0";
+    for (const auto& [path, taken] : {std::pair{"\\\\tmp\\tandem_handover.tdb", 1}, {"/tmp/tandem_handover.tdb", 0},
+                                     {"\\\\tmp", 0}, {"\\\\tmp\\missing.tdb", 0}, {"C:tandem.tdb", 0}, {"", 0}})
+        EXPECT_EQ(CfgIsDatabaseFile(path), taken) << path;
+    std::remove("/tmp/tandem_handover.tdb");
 }
 
 }  // namespace

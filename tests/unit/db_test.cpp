@@ -3,6 +3,7 @@
 // Portable: also cross-built for Windows and run under Wine.
 #include "fndb.h"
 #include "fnpl.h"
+#include "fnpli.h"
 #include "fnsong.h"
 #include "fntl.h"
 #include "mp3files.h"
@@ -11,6 +12,10 @@
 
 #include <climits>
 #include <set>
+
+#ifndef _WIN32
+#include "fakeos.h"
+#endif
 
 namespace {
 
@@ -128,40 +133,69 @@ TEST_F(DbFile, TheTablesBytesComeBackWholeOrDamagedFilesAreNeverOverwritten)
     EXPECT_EQ(DBGetCurrentPLI(&db.db), PLGetPLI(db.pl(), 1));
     EXPECT_TRUE(Store(&db.db, Path("again.tdb")) == 1 && Read(Path("again.tdb")) == full);
 
-    Bytes wrongMagic = full;
+    // Cut short, another magic, a byte more than the playlists.
+    Bytes wrongMagic = full, trailing = full;
     wrongMagic[8] = '1';
-    for (std::size_t size = 0; size <= full.size(); size += size < full.size() - 200 ? 37 : 1) {
-        const Bytes bad = size == full.size() ? wrongMagic : Bytes(full.begin(), full.begin() + static_cast<long>(size));
+    trailing.push_back(0);
+    for (std::size_t size = 0; size <= full.size() + 1; size += size < full.size() - 200 ? 37 : 1) {
+        const Bytes bad = size == full.size() ? wrongMagic
+                        : size > full.size()  ? trailing
+                                              : Bytes(full.begin(), full.begin() + static_cast<long>(size));
         Db damaged;
         ASSERT_EQ(Restore(&damaged.db, Write("bad.tdb", bad)), 0);
         ExpectWellFormed(&damaged.db);
+        EXPECT_EQ(damaged.db.iLoadFailure, DBLOAD_DAMAGED);
         EXPECT_TRUE(DBStore(&damaged.db) == 0 && Store(&damaged.db, Path("bad.tdb")) == 0);  // the same path again
         ASSERT_EQ(Read(Path("bad.tdb")), bad);
     }
+
+    // A file whose drive was missing at start is not written over once it is back.
+    ASSERT_TRUE(Restore(&db.db, Path("later.tdb")) == 0 && db.db.iLoadFailure == DBLOAD_UNREADABLE);
+    Write("later.tdb", full);
+    TLAddSong(db.tl(), SongCreate());
+    EXPECT_TRUE(DBStore(&db.db) == 0 && Read(Path("later.tdb")) == full);
 }
 
 TEST_F(DbFile, HostileValuesAreMadeSoundOnReading)
 {
     Bytes bytes = SmallFile();
-    // Genres outside 0..255; hidden nodes: a track, the playlist, the last item; IDs at the end of the range;
-    // a played count above the items, with the second item not played.
-    for (auto [at, value] : {std::pair{kMagic + kHeader + 8 + 501, 300}, {kMagic + kHeader + kTrackEntry + 8 + 501, -5},
-                             {kMagic + kHeader + 4, 1}, {kPlaylist + 4, 1}, {kItems + 2 * kItemEntry + 4, 1},
-                             {kMagic + 8, INT_MAX}, {kMagic + kHeader + kTrackEntry, INT_MAX - 1}, {kItems + 8, INT_MAX - 1},
-                             {kPlaylist + 8 + 31 + 4, 1000}, {kItems + kItemEntry + 8 + 4 + 30, 0}})
+    const std::size_t track = kMagic + kHeader + 8, item = kItems + 8;
+    // Genres outside 0..255; hidden nodes: a track, the playlist, the last item; both tracks with ID 0, items with
+    // IDs at the end of the range; a played count above the items, with the second item not played and the first
+    // marked 5; a main part and an intro that end before they start; the first item with fade type 9 and fade
+    // switch 7, the second with a part to play that ends before it starts; a total time the items do not add up to.
+    for (auto [at, value] : {std::pair{track + 501, 300}, {track + kTrackEntry + 501, -5}, {kMagic + kHeader + 4, 1},
+                             {kPlaylist + 4, 1}, {kItems + 2 * kItemEntry + 4, 1}, {track + kTrackEntry - 8, 0},
+                             {kItems, INT_MAX - 1}, {kPlaylist + 8 + 31 + 4, 1000}, {item + kItemEntry + 34, 0},
+                             {item + 34, 5}, {track + 533, 200000}, {track + 545, 1}, {item + 102, 9}, {item + 66, 7},
+                             {item + kItemEntry + 106, 80000}, {kPlaylist + 8 + 31, 12345}})
         Patch(bytes, at, value);
     Db db;
     ASSERT_EQ(Restore(&db.db, Write("hostile.tdb", bytes)), 1);
     ExpectWellFormed(&db.db);
-    EXPECT_TRUE(SongGetStyle(TLGetFirstSong(db.tl())) == 255 && SongGetStyle(TLGetLastSong(db.tl())) == 255 &&
-                TLGetFirstSong(db.tl())->General.bHidden == 1);
-    EXPECT_TRUE(PLGetCount(db.pl()) == 3 && PLGetSong(db.pl(), 0) == TLGetLastSong(db.tl()));
-    EXPECT_EQ(PLGetNotPlayed(db.pl()), 1);
+    SONG* first = TLGetFirstSong(db.tl());
+    EXPECT_TRUE(SongGetStyle(first) == 255 && SongGetStyle(TLGetLastSong(db.tl())) == 255 && first->General.bHidden == 1);
+    EXPECT_TRUE(SongGetStart(first) == 0 && SongGetEnd(first) == 3 && first->Bounds.timIntro.lEnd == 5);
+    // The reference to ID 1 finds no track any more; ID 0 is the first one's.
+    EXPECT_TRUE(PLGetCount(db.pl()) == 3 && PLGetSong(db.pl(), 0) == nullptr && PLGetSong(db.pl(), 1) == first);
+    const PLI *fading = PLGetPLI(db.pl(), 0), *bounded = PLGetPLI(db.pl(), 1);
+    EXPECT_TRUE(fading->Override.iFadeType == 3 && fading->Option.iFade == OPTION_KEEP && fading->bPlayed == 1);
+    EXPECT_TRUE(bounded->UpdFlag.bBounds == 0 && PLIGetStart(bounded) == 0 && PLIGetEnd(bounded) == 3);
+    EXPECT_TRUE(PLGetNotPlayed(db.pl()) == 1 && PLGetTime(db.pl()) == 3);
 }
 
-TEST_F(DbFile, SavingNeverReplacesAFileItDidNotCreateAndLeavesNoTemporary)
+// The files of a folder, by name.
+std::set<std::string> Folder(const std::string& path)
 {
-    for (const char* name : {"~T0", "lib.tdb.tmp"})  // the user's own files
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+TEST_F(DbFile, SavingReplacesTheFileWholeOrLeavesItAsItWas)
+{
+    for (const char* name : {"~T0", "lib.tdb.tmp", "~TNDM00.tmp"})  // the user's own files, and a crash's temporary
         Write(name, SmallFile());
     Db db;
     ASSERT_EQ(Restore(&db.db, Write("lib.tdb", SmallFile())), 1);
@@ -169,9 +203,7 @@ TEST_F(DbFile, SavingNeverReplacesAFileItDidNotCreateAndLeavesNoTemporary)
     ASSERT_EQ(DBStore(&db.db), 1);
     for (const char* name : {"~T0", "lib.tdb.tmp"})
         EXPECT_EQ(Read(Path(name)), SmallFile());
-    std::filesystem::create_directory(Path("folder.tdb"));  // a target that cannot be replaced
-    EXPECT_EQ(Store(&db.db, Path("folder.tdb")), 0);
-    EXPECT_FALSE(std::filesystem::exists(Path("~T1")));  // the temporary of the failed save
+    EXPECT_EQ(Folder(Path("")), (std::set<std::string>{"lib.tdb", "~T0", "lib.tdb.tmp"}));
 
     std::string path = Path("");  // the longest path the format holds
     while (path.size() < 200)
@@ -180,7 +212,42 @@ TEST_F(DbFile, SavingNeverReplacesAFileItDidNotCreateAndLeavesNoTemporary)
     ASSERT_EQ(Store(&db.db, path), 1);
     ASSERT_EQ(Restore(&db.db, path), 1);
     EXPECT_EQ(TLGetTotal(db.tl()), 3);
-    EXPECT_FALSE(std::filesystem::exists(path.substr(0, path.rfind('/') + 1) + "~T0"));
+    EXPECT_EQ(Folder(path.substr(0, path.rfind('/') + 1)).size(), 1u);
 }
+
+#ifndef _WIN32
+// Each way a save can fail on the way leaves the file as it was, no
+// temporary file, and the reason; a target held for a moment is waited for.
+TEST_F(DbFile, AFailingWriteFlushOrReplaceKeepsTheOldFileAndTellsWhy)
+{
+    const struct {
+        const char* what;
+        fake::FileFaults faults;
+        DWORD error;  // 0: saved
+    } rows[] = {
+        {"write fails", {1000, ERROR_WRITE_FAULT}, ERROR_WRITE_FAULT},
+        {"disk full", {1000, 0}, ERROR_DISK_FULL},
+        {"flush fails", {-1, 0, ERROR_IO_DEVICE}, ERROR_IO_DEVICE},
+        {"target held", {-1, 0, 0, 99, ERROR_SHARING_VIOLATION}, ERROR_SHARING_VIOLATION},
+        {"target held a moment", {-1, 0, 0, 3, ERROR_SHARING_VIOLATION}, 0},
+    };
+    Db db;
+    ASSERT_EQ(Restore(&db.db, Write("lib.tdb", SmallFile())), 1);
+    TLAddSong(db.tl(), SongCreate());
+    ASSERT_EQ(Store(&db.db, Path("new.tdb")), 1);
+    for (const auto& row : rows) {
+        Write("lib.tdb", SmallFile());
+        DBSetPath(&db.db, Path("lib.tdb").c_str());
+        fake::SetFileFaults(row.faults);
+        const int saved = DBStore(&db.db);
+        const DWORD error = GetLastError();
+        fake::SetFileFaults({});
+        EXPECT_EQ(saved, row.error == 0) << row.what;
+        EXPECT_EQ(error, row.error) << row.what;
+        EXPECT_EQ(Read(Path("lib.tdb")), row.error == 0 ? Read(Path("new.tdb")) : SmallFile()) << row.what;
+        EXPECT_EQ(Folder(Path("")), (std::set<std::string>{"lib.tdb", "new.tdb"})) << row.what;
+    }
+}
+#endif
 
 }  // namespace

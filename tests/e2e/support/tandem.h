@@ -34,8 +34,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Starts tandem.exe and waits for the control panel and its five players.
-    void StartTandem();
+    // Starts tandem.exe with the arguments and waits for the control panel
+    // and its five players; atStart answers what it asks before its panel.
+    void StartTandem(const std::vector<std::string>& args = {}, const std::function<void()>& atStart = {});
     // Closes the control panel, which ends the program after saving.
     void Quit();
 
