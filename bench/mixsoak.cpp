@@ -143,7 +143,7 @@ struct Soak {
     {
         while (PresentItems() < kMinItems + 4) {
             const auto length = static_cast<std::uint32_t>(1500 + Random(2500));
-            const std::string name = "s" + std::to_string(names++) + ".mp3";
+            const std::string name = std::string("s").append(std::to_string(names++)).append(".mp3");
             rig.AddItem(name, length + 500, 0, length);
             if (Random(5) == 0)  // the stored length is wrong: the file ends early
                 rig.players.SetLength(rig.PathOf(name), length * static_cast<std::uint32_t>(6 + Random(4)) / 10);
@@ -349,9 +349,10 @@ struct Longest {
         const std::uint64_t length = now - since;
         const std::uint64_t running = length > stalled + stall ? length - stalled - stall : 0;
         if (On) {
-            stalled += on ? stall : 0;
-            longest = std::max(longest, on ? length : 0);
-            longestRunning = std::max(longestRunning, on ? running : 0);
+            // A stall before the first tick that sees the stretch may hold its start.
+            stalled += stall;
+            longest = std::max(longest, length);
+            longestRunning = std::max(longestRunning, running);
         } else {
             since = now;
             stalled = 0;
