@@ -11,7 +11,7 @@ tandem_warnings(tandem_testsupport)
 
 # Tests that touch threads carry the label "threads" (not "unit") and also run
 # under ThreadSanitizer; the target threaded_tests builds them together.
-set(THREADED_TESTS mixthreads_test)
+set(THREADED_TESTS mixthreads_test analysis_test)
 add_custom_target(threaded_tests)
 
 file(GLOB UNIT_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/unit/*_test.cpp)

@@ -179,6 +179,15 @@ bool File::Read(void* data, std::size_t size)
     return true;
 }
 
+bool File::Skip(std::uint64_t size)
+{
+    unsigned char scratch[512];
+    for (; size > 0; size -= std::min<std::uint64_t>(size, sizeof scratch))
+        if (!Read(scratch, static_cast<std::size_t>(std::min<std::uint64_t>(size, sizeof scratch))))
+            return false;
+    return true;
+}
+
 bool File::ReadU32(std::uint32_t& value)
 {
     unsigned char b[4];

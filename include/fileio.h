@@ -45,6 +45,8 @@ public:
     bool Read(void* data, std::size_t size);
     // Reads up to size bytes; returns how many arrived.
     std::size_t ReadSome(void* data, std::size_t size);
+    // Passes over size bytes; false when the file ends first.
+    bool Skip(std::uint64_t size);
     bool ReadU32(std::uint32_t& value);
     bool ReadI32(std::int32_t& value);
 

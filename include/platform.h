@@ -297,6 +297,12 @@ constexpr DWORD WC_NO_BEST_FIT_CHARS = 0x00000400;
 int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, const WCHAR* lpWideCharStr, int cchWideChar,
                         LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar, BOOL* lpUsedDefaultChar);
 
+// A worker thread that must never hold up the others (its processor and
+// disk time come last).
+constexpr int THREAD_MODE_BACKGROUND_BEGIN = 0x00010000;
+HANDLE GetCurrentThread();
+BOOL SetThreadPriority(HANDLE hThread, int nPriority);
+
 // Whether a window still exists; the timer resolution while mixing.
 BOOL IsWindow(HWND hWnd);
 UINT timeBeginPeriod(UINT uPeriod);

@@ -340,3 +340,13 @@
 #define STLOGOBY 2908
 #define STTHANKS 2910
 #define STCOMPILED 2911
+
+// Measuring tracks: the track list's commands, the track information and
+// track times dialogs' lines and button, the control panel's switch.
+#define CMMEASURESEL 7001
+#define CMMEASUREALL 7002
+#define STLOUDNESS 7003
+#define STMUSIC 7004
+#define STMEASURED 7005
+#define BTMEASURED 7006
+#define CBLEVEL 7007

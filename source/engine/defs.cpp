@@ -37,7 +37,7 @@ void StateReset()
     s.Status.bPlayingIntro = 0;
     ZeroAll(s.Beat.lOffs, s.Beat.lLen, s.Beat.lLastPos, s.Beat.lFirstPos, s.ppliCurSong, s.ppliNextSong);
     ZeroAll(s.Options.bRepeat, s.Options.bShuffle, s.Options.bEffect, s.Options.bDuo, s.Options.bFade,
-            s.Options.bSubFade, s.Options.bIntro, s.Options.bBeats);
+            s.Options.bSubFade, s.Options.bIntro, s.Options.bBeats, s.Options.bLevel);
     ZeroAll(s.FadeVolPan.iFadeType, s.FadeVolPan.lFadeLen, s.FadeVolPan.lFadeLeft, s.FadeVolPan.lDuoLen,
             s.FadeVolPan.lTotalFadeLen, s.FadeVolPan.iVolume, s.FadeVolPan.iPanning, s.FadeVolPan.bVolRel,
             s.FadeVolPan.bPanRel);
@@ -84,6 +84,8 @@ int StateGetRepeat() { return MixerState.Options.bRepeat; }
 void StateSetRepeat(int Value) { MixerState.Options.bRepeat = Value; }
 int StateGetShuffle() { return MixerState.Options.bShuffle; }
 void StateSetShuffle(int Value) { MixerState.Options.bShuffle = Value; }
+int StateGetLevel() { return MixerState.Options.bLevel; }
+void StateSetLevel(int Value) { MixerState.Options.bLevel = Value; }
 int StateGetBeats() { return MixerState.Options.bBeats; }
 void StateSetBeats(int Value) { MixerState.Options.bBeats = Value; }
 int StateGetIntro() { return MixerState.Options.bIntro; }

@@ -69,6 +69,7 @@ struct MIXERSTATE {
         std::atomic<int> bSubFade;
         std::atomic<int> bIntro;
         std::atomic<int> bBeats;
+        std::atomic<int> bLevel;  // players' volumes scaled by their tracks' measured loudness
     } Options;
     struct {
         std::atomic<int> iFadeType;
@@ -140,6 +141,8 @@ int StateGetRepeat();
 void StateSetRepeat(int Value);
 int StateGetShuffle();
 void StateSetShuffle(int Value);
+int StateGetLevel();
+void StateSetLevel(int Value);
 int StateGetFade();
 void StateSetFade(int Value);
 int StateGetDuo();

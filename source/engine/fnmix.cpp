@@ -1,12 +1,14 @@
 #include "fnmix.h"
 
 #include "defs.h"
+#include "fnana.h"
 #include "fncomm.h"
 #include "fndb.h"
 #include "fnlang.h"
 #include "fnpl.h"
 #include "fnpli.h"
 #include "fnsong.h"
+#include "loudness.h"
 #include "string2.h"
 #include "winamp.h"
 
@@ -17,6 +19,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 
 namespace {
 
@@ -43,6 +46,19 @@ std::atomic<int> Loading{0};
 constexpr int MAXI_SKIPPED = 64;
 std::array<const PLI*, MAXI_SKIPPED> Skipped{};
 std::atomic<int> SkippedCount{0};
+
+// The measured loudness of the track each player holds (NaN: not known),
+// kept by value, so a track deleted while loaded is never read again.
+struct SLOTLOUDNESS {
+    std::atomic<double> Lufs{std::numeric_limits<double>::quiet_NaN()};
+};
+std::array<SLOTLOUDNESS, MAXI_WINAMP> SlotLoudness;
+
+void SendVolume(int Idx, int Value)
+{
+    const bool level = StateGetLevel() && Idx >= 0 && Idx < MAXI_WINAMP;
+    WAmpCmSetVolume(Idx, level ? LoudLevelVolume(Value, SlotLoudness[Idx].Lufs, LOUD_TARGET) : Value);
+}
 
 constexpr int MAXL_MISSINGMSG = 1024;  // holds title, path, place and the fixed text whole
 
@@ -192,7 +208,7 @@ void RestoreSlot(int Slot)
 {
     if (Slot >= MAXI_WINAMP)
         return;
-    WAmpCmSetVolume(Slot, StateGetVolume(Slot));
+    SendVolume(Slot, StateGetVolume(Slot));
     WAmpCmSetPanning(Slot, StateGetPanning(Slot));
 }
 
@@ -269,7 +285,9 @@ SONG* MixLoadSong(int Idx, SONG* Song, unsigned StartPos)
         WAmpBtPlay(Idx);
         WAmpBtPause(Idx);
     }
-    WAmpCmSetVolume(Idx, StateGetVolume(Idx));
+    if (Idx >= 0 && Idx < MAXI_WINAMP)
+        SlotLoudness[Idx].Lufs = AnaGetLoudness(Song);
+    SendVolume(Idx, StateGetVolume(Idx));
     WAmpCmJump(Idx, StartPos);
     return Song;
 }
@@ -502,8 +520,15 @@ void MixFadeDone(HWND Sender)
 
 void MixSetVolume(int Idx, int Value)
 {
-    WAmpCmSetVolume(Idx, Value);
+    SendVolume(Idx, Value);
     StateSetVolume(Idx, Value);
+}
+
+void MixSetLevel(int On)
+{
+    StateSetLevel(On);
+    for (int i = 0; i < MAXI_WINAMP; ++i)
+        SendVolume(i, StateGetVolume(i));
 }
 
 void MixSetPanning(int Idx, int Value)
@@ -553,7 +578,7 @@ void MixControlIndWAmp(int Code, int Idx, int Value, HWND)
         WAmpCmAbout(Idx);
         break;
     case WACMVOL:
-        WAmpCmSetVolume(Idx, Value);
+        SendVolume(Idx, Value);
         break;
     case WACMPAN:
         WAmpCmSetPanning(Idx, Value);

@@ -126,7 +126,11 @@ void MixChangeFromWorker(int Change, unsigned Count);
 void MixOnChangeMsg(WPARAM Change, LPARAM Count);
 void MixFadeStart();
 void MixFadeDone(HWND Sender);
+// Sets a player's volume as the user sees it; while levelling is on the
+// player gets it scaled by the measured loudness of the track it holds.
 void MixSetVolume(int Idx, int Value);
+// Levelling on or off, at once for the tracks the players hold.
+void MixSetLevel(int On);
 void MixSetPanning(int Idx, int Value);
 void MixSetFadeType(int FadeType);
 // Places the mix start one mix length before the current item's end, and

@@ -1,6 +1,7 @@
 #include "fndb.h"
 
 #include "fileio.h"
+#include "fnana.h"
 #include "fnlang.h"
 #include "fnpl.h"
 #include "fnpli.h"
@@ -75,6 +76,46 @@ void TerminateTexts(SONG* s)
     s->Desc.cPlace[MAXL_PLACE] = '\0';
 }
 
+// The extension after the 1.0 layout: DB_EXTMAGIC, the number of parts,
+// then each part as a 4-byte tag, its size and that many bytes. Parts:
+// "ANA1", the tracks' measurements (fnana). Only a library that has such
+// data gets an extension.
+constexpr char EXT_ANALYSIS[4] = {'A', 'N', 'A', '1'};
+
+bool WriteExtension(DB* db, File& file, const SONGINDEX& index)
+{
+    const std::uint32_t size = AnaStoreSize(&db->lstTracks);
+    if (size == 0)
+        return true;
+    bool ok = file.Write(DB_EXTMAGIC, sizeof DB_EXTMAGIC) && file.WriteU32(1);
+    ok = ok && file.Write(EXT_ANALYSIS, sizeof EXT_ANALYSIS) && file.WriteU32(size);
+    return ok && AnaStore(&db->lstTracks, file, index);
+}
+
+// Parts of unknown tags are passed over, so a later version's file opens.
+bool ReadExtension(File& file, const SONGINDEX& index)
+{
+    char magic[sizeof DB_EXTMAGIC];
+    const std::size_t n = file.ReadSome(magic, sizeof magic);
+    if (n == 0)
+        return true;  // a plain 1.0 file
+    std::uint32_t parts = 0;
+    if (n != sizeof magic || std::memcmp(magic, DB_EXTMAGIC, sizeof magic) != 0 || !file.ReadU32(parts))
+        return false;
+    for (; parts > 0; --parts) {
+        char tag[sizeof EXT_ANALYSIS];
+        std::uint32_t size = 0;
+        if (!file.Read(tag, sizeof tag) || !file.ReadU32(size))
+            return false;
+        const bool read = std::memcmp(tag, EXT_ANALYSIS, sizeof tag) == 0 ? AnaRestore(file, size, index) != 0
+                                                                           : file.Skip(size);
+        if (!read)
+            return false;
+    }
+    char beyond = 0;
+    return file.ReadSome(&beyond, 1) == 0;
+}
+
 void Flag(std::int32_t& Value) { Value = Value != 0 ? 1 : 0; }
 
 // A main part that ends before it starts is the whole track; an intro or a
@@ -114,7 +155,7 @@ bool WriteDatabase(DB* db, File& file)
     ok = TLStore(&db->lstTracks, file, db) && ok;
     const SONGINDEX index(&db->lstTracks);
     ok = PLLStore(&db->lstPlayLists, file, const_cast<SONGINDEX*>(&index)) && ok;
-    return ok;
+    return WriteExtension(db, file, index) && ok;
 }
 
 // A hidden node in the track list becomes a hidden track; playlists and
@@ -183,9 +224,7 @@ bool ReadDatabase(DB* db, File& file)
     SONGINDEX index(&db->lstTracks);
     if (!PLLRestore(&db->lstPlayLists, file, &index))
         return false;
-    // Nothing follows the playlists: more bytes mean the file is not what it says.
-    unsigned char extra = 0;
-    return file.ReadSome(&extra, 1) == 0;
+    return ReadExtension(file, index);
 }
 
 }  // namespace
@@ -209,6 +248,7 @@ void DBInit(DB* db)
 
 void DBFree(DB* db)
 {
+    AnaForgetAll();
     PLLFree(&db->lstPlayLists);
     TLFree(&db->lstTracks);
 }

@@ -19,6 +19,9 @@ struct SONG;
 
 constexpr int MAXL_DBPATH = 260;
 inline constexpr char DB_MAGIC[10] = "TNDMDB1.0";
+// What follows the 1.0 layout in a file that holds more: readers of 1.0
+// stop before it, and a library without such data is written as plain 1.0.
+inline constexpr char DB_EXTMAGIC[8] = {'T', 'N', 'D', 'M', 'E', 'X', 'T', '1'};
 
 struct DB {
     char cPath[MAXL_DBPATH + 1];

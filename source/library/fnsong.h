@@ -61,6 +61,15 @@ struct SONG {
         TIME timBeat;
         std::int32_t iNoBeats;
     } Bounds;
+    // What measuring the decoded sound found (source/library/fnana); all
+    // zero until then.
+    struct {
+        std::int32_t iState;     // ANA_NONE, ANA_DONE or ANA_UNDECODABLE
+        std::int32_t iVersion;   // the ANA_VERSION that measured it
+        std::int32_t iLoudness;  // integrated loudness, hundredths of LUFS; ANA_SILENT for none
+        std::int32_t iPeak;      // sample peak, hundredths of dBFS; ANA_SILENT for none
+        TIME timMusic;           // where the music starts and ends, ms
+    } Analysis;
 };
 
 // A new song cleared to zero, with no genre; null when memory is short.

@@ -1,8 +1,11 @@
 #include "fntl.h"
 
+#include "fnana.h"
 #include "fnsong.h"
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 void TLAddSong(LIST* tl, SONG* Song) { ListAddItem(tl, Song); }
 void TLFreeSong(LIST* tl, SONG* Song) { ListFreeItem(tl, Song, nullptr); }
@@ -22,11 +25,29 @@ SONG* TLFindCurrentSong(LIST* tl, LISTITEM** Key) { return static_cast<SONG*>(Li
 namespace {
 
 // The column whose text decides between rows equal in the sorted column.
-constexpr int SecondaryKey[TL_COLUMNS] = {1, 0, 1, 3, 0, 0, 0, 0, 0, 0};
+constexpr int SecondaryKey[TL_COLUMNS] = {1, 0, 1, 3, 0, 0, 0, 0, 0, 0, 0};
+
+double LoudnessKey(const SONG* Song)
+{
+    const double loudness = AnaGetLoudness(Song);
+    return std::isnan(loudness) ? std::numeric_limits<double>::infinity() : loudness;
+}
+
+int Compare(const SONG* Song1, const SONG* Song2, int Column)
+{
+    char text1[MAXL_TLCOLUMNTEXT + 1];
+    char text2[MAXL_TLCOLUMNTEXT + 1];
+    if (Column == TL_COLUMN_LOUDNESS) {
+        const double a = LoudnessKey(Song1);
+        const double b = LoudnessKey(Song2);
+        return (a > b) - (a < b);
+    }
+    return std::strcmp(TLGetColumnText(Song1, Column, text1), TLGetColumnText(Song2, Column, text2));
+}
 
 }  // namespace
 
-const char* TLGetColumnText(const SONG* Song, int Column)
+const char* TLGetColumnText(const SONG* Song, int Column, char* Buffer)
 {
     switch (Column) {
     case 0: return SongGetArtist(Song);
@@ -39,6 +60,7 @@ const char* TLGetColumnText(const SONG* Song, int Column)
     case 7: return Song != nullptr && Song->General.bHidden ? "+" : "";
     case 8: return Song != nullptr && Song->General.bOnRemovable ? "R" : "F";
     case 9: return SongGetFileName(Song);
+    case 10: return AnaFormatLoudness(Song, Buffer, MAXL_TLCOLUMNTEXT + 1);
     default: return nullptr;
     }
 }
@@ -51,9 +73,9 @@ int TLCompareAlphabetic(const SONG* Song1, const SONG* Song2, int Key)
         return 0;
     if (column == TL_COLUMN_HIDDEN)
         return -1;
-    int result = std::strcmp(TLGetColumnText(Song1, column), TLGetColumnText(Song2, column));
+    int result = Compare(Song1, Song2, column);
     if (result == 0)
-        result = std::strcmp(TLGetColumnText(Song1, SecondaryKey[column]), TLGetColumnText(Song2, SecondaryKey[column]));
+        result = Compare(Song1, Song2, SecondaryKey[column]);
     const int sign = (result > 0) - (result < 0);
     return descending ? -sign : sign;
 }

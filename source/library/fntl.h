@@ -25,15 +25,20 @@ SONG* TLFindCurrentSong(LIST* tl, LISTITEM** Key);
 
 // ---- the track table's columns ----
 
-// Artist, Title, Album, Comment, Place, Style, Year, H(idden), D(rive), Filename.
-constexpr int TL_COLUMNS = 10;
+// Artist, Title, Album, Comment, Place, Style, Year, H(idden), D(rive),
+// Filename, Loudness (as measured).
+constexpr int TL_COLUMNS = 11;
 constexpr int TL_COLUMN_HIDDEN = 7;
+constexpr int TL_COLUMN_LOUDNESS = 10;
+constexpr int MAXL_TLCOLUMNTEXT = 40;  // a column text made for the row
 // Added to a column for the descending order of a sort key.
 constexpr int TL_DESCENDING = 256;
 
-// The text of column Column (0..9) for Song; null for another column.
-const char* TLGetColumnText(const SONG* Song, int Column);
+// The text of column Column for Song, made in Buffer (MAXL_TLCOLUMNTEXT + 1
+// characters) where it is not the record's own; null for another column.
+const char* TLGetColumnText(const SONG* Song, int Column, char* Buffer);
 // The table's order by Key (a column, plus TL_DESCENDING): byte-wise by the
-// column's text, ties by a second column's; column "H" orders nothing and
-// gives -1 for every pair, a null song 0.
+// column's text, ties by a second column's; loudness by its number, quietest
+// first, tracks not measured last; column "H" orders nothing and gives -1
+// for every pair, a null song 0.
 int TLCompareAlphabetic(const SONG* Song1, const SONG* Song2, int Key);

@@ -6,6 +6,7 @@
 #include "dlghooks.h"
 #include "dlgpl.h"
 #include "dlgtl.h"
+#include "fnana.h"
 #include "fncfg.h"
 #include "fncomm.h"
 #include "fndb.h"
@@ -40,7 +41,7 @@ constexpr int CENTER_ZONE = 5;  // pannings this close to 0 show as "Center"
 constexpr int MAXL_PLAYING = 150;
 constexpr int MAXL_LENGTHTEXT = 20;
 constexpr int MAXL_TYPEDLENGTH = 5;
-// The panel's own posted messages (WM_APP + 2 is the library windows' WM_LIBRARYCHANGED).
+// The panel's own posted messages (WM_APP + 2 and + 5 are dlgcomm's).
 constexpr UINT WM_MAIN_OPENDB = WM_APP + 1;   // opens PendingDB once the sender is answered
 constexpr UINT WM_MAIN_PLAYERS = WM_APP + 3;  // a slot whose player does not answer; MAXI_WINAMP for those start-up left without one
 constexpr UINT WM_MAIN_ENDASK = WM_APP + 4;   // the question a blocked session end needs
@@ -341,6 +342,7 @@ void DlgMainInit()
     }
     BMSetCheck(StateGetVolRel() ? Panel.hwndRBVOLREL : Panel.hwndRBVOLABS, 1);
     BMSetCheck(StateGetPanRel() ? Panel.hwndRBPANREL : Panel.hwndRBPANABS, 1);
+    BMSetCheck(GetDlgItem(hwndMain, CBLEVEL), StateGetLevel());
     ComboFillInt(Panel.hwndCBOFADELEN, 500, 15000, 500);
     ComboFillInt(Panel.hwndCBODUOLEN, 500, 15000, 500);
     ComboFillInt(Panel.hwndCBOBEATNO, 1, 25, 1);
@@ -352,6 +354,18 @@ void DlgMainInit()
     DlgMainSetNextSong(StateGetNextPLI());
     DlgMainSetCurrentSong(StateGetCurPLI());
     MixSetDestWindow(hwndMain);
+    PostMessageA(hwndMain, WM_ANALYSED, 0, 0);  // what was measured before the panel opened
+}
+
+// Takes the measurements that arrived: the track table shows them and the
+// mix start follows a main part they moved.
+void DlgMainAnalysed()
+{
+    if (AnaCollect() > 0) {
+        DlgTLRedrawRows();
+        DlgMainFreshTotal();
+    }
+    DlgTLShowProgress();
 }
 
 void DlgMainToggleCommonPlayer(HWND hwnd)
@@ -697,6 +711,7 @@ void DlgMainCommand(WPARAM wParam, LPARAM lParam)
     case CBINTRO: StateSetIntro(Checked(lParam)); break;
     case CBREPEAT: StateSetRepeat(Checked(lParam)); break;
     case CBSHUFFLE: StateSetShuffle(Checked(lParam)); break;
+    case CBLEVEL: MixSetLevel(Checked(lParam)); break;
     case CBUSEBEATS: StateSetBeats(Checked(lParam)); DlgMainFreshTotal(); break;
     case CB2CHAN: StateSetDuo(Checked(lParam)); DlgMainFreshTotal(); break;
     case RBFADEMAN: DlgMainSetFadeType(FADE_MAN, 0); break;
@@ -751,6 +766,7 @@ INT_PTR CALLBACK DlgMainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_ENDSESSION: DlgMainEndSession(hwnd, wParam); return 0;
     case WM_MAIN_ENDASK: DlgMainEndAsk(hwnd); return 0;
     case WM_MAIN_PLAYERS: DlgMainPlayersNotice(wParam); return 0;
+    case WM_ANALYSED: DlgMainAnalysed(); return 0;
     default: return 0;
     }
 }

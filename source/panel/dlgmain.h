@@ -37,6 +37,7 @@ void DlgMainSetEDTOTAL(unsigned Time);
 void DlgMainSetEDREMAINING(unsigned Pos);
 void DlgMainSetSTREMAINING(const char* Title);
 void DlgMainFreshTotal();
+void DlgMainAnalysed();
 // Window setup and the handlers behind the window procedure.
 void DlgMainGetHWNDs();
 void DlgMainInit();

@@ -28,6 +28,8 @@ bool DlgLibraryBusy(HWND Owner);
 // when it was replaced whole, else when tracks were edited.
 constexpr UINT WM_LIBRARYCHANGED = WM_APP + 2;  // wParam: Replaced
 void DlgLibraryChanged(int Replaced);
+// Posted to the control panel when measurements of tracks wait to be collected.
+constexpr UINT WM_ANALYSED = WM_APP + 5;
 
 // The file dialogs show every name; what they return reaches Tandem in the
 // ANSI form its records keep (AnsiPath, fncomm.h).

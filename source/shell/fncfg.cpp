@@ -1,5 +1,6 @@
 #include "fncfg.h"
 
+#include "defs.h"
 #include "fndb.h"
 #include "fnlang.h"
 #include "platform.h"
@@ -98,14 +99,31 @@ int CfgSetFileClasses()
     return 1;
 }
 
+namespace {
+
+// A text value into Text (Size bytes); empty when missing or too long for
+// it: a cut path would name another file.
+void GetText(HKEY Key, const char* Name, char* Text, DWORD Size)
+{
+    DWORD type = 0;
+    DWORD size = Size;
+    const LONG result = RegQueryValueExA(Key, Name, nullptr, &type, reinterpret_cast<BYTE*>(Text), &size);
+    if (result != ERROR_SUCCESS || type != REG_SZ || std::memchr(Text, '\0', Size) == nullptr)
+        Text[0] = '\0';
+}
+
+}  // namespace
+
 int CfgStore()
 {
     HKEY key = nullptr;
     if (RegCreateKeyA(HKEY_CURRENT_USER, strRegRoot, &key) != ERROR_SUCCESS)
         return 1;
-    const char* path = DBGetPath(MainGetDB());
-    RegSetValueExA(key, strRegRecent, 0, REG_SZ, reinterpret_cast<const BYTE*>(path),
-                   static_cast<DWORD>(std::strlen(path) + 1));
+    const auto setText = [key](const char* Name, const char* Text) {
+        RegSetValueExA(key, Name, 0, REG_SZ, reinterpret_cast<const BYTE*>(Text), static_cast<DWORD>(std::strlen(Text) + 1));
+    };
+    setText(strRegRecent, DBGetPath(MainGetDB()));
+    setText(strRegLevel, StateGetLevel() ? "1" : "0");
     RegCloseKey(key);
     return 1;
 }
@@ -113,17 +131,15 @@ int CfgStore()
 int CfgRestore()
 {
     char path[MAXL_DBPATH + 1] = {};
+    char level[2] = {};
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, strRegRoot, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
-        DWORD type = 0;
-        DWORD size = sizeof path;
-        const LONG result = RegQueryValueExA(key, strRegRecent, nullptr, &type, reinterpret_cast<BYTE*>(path), &size);
-        // Too long for the field (no terminator inside it) counts as no value: a cut path would name another file.
-        if (result != ERROR_SUCCESS || type != REG_SZ || std::memchr(path, '\0', sizeof path) == nullptr)
-            path[0] = '\0';
+        GetText(key, strRegRecent, path, sizeof path);
+        GetText(key, strRegLevel, level, sizeof level);
         RegCloseKey(key);
     }
     DBSetPath(MainGetDB(), path);
+    StateSetLevel(std::strcmp(level, "0") != 0);
     return 1;
 }
 

@@ -1,10 +1,11 @@
-// The program's settings: the path of the last database ("Recent") in the
-// registry, the registration of the database file type, and the database
+// The program's settings: the path of the last database ("Recent") and
+// whether levelling is on in the registry, the registration of the database file type, and the database
 // named on the command line.
 #pragma once
 
 inline constexpr char strRegRoot[] = "Software\\Brightwater\\Tandem";
 inline constexpr char strRegRecent[] = "Recent";
+inline constexpr char strRegLevel[] = "Level";  // "0": levelling off; on otherwise
 
 // Unless database files already open in a program that exists (whoever
 // registered it: the installer owns its association), writes the file class

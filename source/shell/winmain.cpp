@@ -4,10 +4,12 @@
 #include "dlgcomm.h"
 #include "dlgmain.h"
 #include "dlgtl.h"
+#include "fnana.h"
 #include "fncfg.h"
 #include "fncomm.h"
 #include "fndb.h"
 #include "fnmain.h"
+#include "fnmix.h"
 #include "platform.h"
 #include "resource.h"
 #include "string2.h"
@@ -138,6 +140,13 @@ HANDLE ClaimInstance(const char* Path)
     return nullptr;
 }
 
+// Runs on the measuring thread: wakes the control panel, which collects.
+void AnalysedNotify()
+{
+    if (const HWND panel = MixGetDestWindow())
+        PostMessageA(panel, WM_ANALYSED, 0, 0);
+}
+
 // Windows 11 ignores the timer resolution a process asks for while all its
 // windows are minimised, the way Tandem runs unattended, and the mixer's
 // poll would slow to the default tick. Asked of the system by name: older
@@ -179,8 +188,10 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
     InitConfig();
     if (commandLineDB[0] != '\0')
         DBSetPath(MainGetDB(), commandLineDB);
+    AnaStart(AnalysedNotify);
     DlgTLLoadDBase(nullptr, DBGetPath(MainGetDB()));
     DialogBoxParamA(hInst, MAKEINTRESOURCEA(DLG_MAIN), nullptr, DlgMainWndProc, 0);
+    AnaStop();
 
     DoneWAmpInstances();
     CfgStore();

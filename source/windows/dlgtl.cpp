@@ -5,6 +5,7 @@
 #include "dlgplace.h"
 #include "dlgtp.h"
 #include "dlgwait.h"
+#include "fnana.h"
 #include "fncomm.h"
 #include "fndb.h"
 #include "fnlang.h"
@@ -33,9 +34,14 @@ namespace {
 
 constexpr int MAXL_MULTISELECT = 32768;
 constexpr int MAXL_PROGRESS = 200;
-constexpr int MAXL_TOTALLINE = 100;
+constexpr int MAXL_TOTALLINE = 400;
 constexpr int MAXL_MESSAGE = 400;
 constexpr std::size_t MAXI_LISTEDFILES = 10;  // files the add's report names
+
+// The counts of the total line, as the table was last filled.
+struct {
+    int Tracks, Hidden;
+} Totals;
 
 // The sort key of the latest sort; kept for the whole run.
 int LastColumn = -1;
@@ -43,9 +49,9 @@ int LastColumn = -1;
 std::vector<SONG*> Rows;
 
 constexpr const char* cDlgTLColumnTitle[TL_COLUMNS] = {
-    "Artist", "Title", "Album", "Comment", "Place", "Style", "Year", "H", "D", "Filename",
+    "Artist", "Title", "Album", "Comment", "Place", "Style", "Year", "H", "D", "Filename", "Loudness",
 };
-constexpr int iDlgTLColumnWidth[TL_COLUMNS] = {100, 150, 100, 100, 50, 75, 40, 20, 20, 200};
+constexpr int iDlgTLColumnWidth[TL_COLUMNS] = {100, 150, 100, 100, 50, 75, 40, 20, 20, 200, 90};
 
 constexpr int Statics[] = {STTOTALTRACKS, STCOMMENT, STPLACE};
 constexpr int Buttons[] = {BTMODIFY, BTDELETE, BTPLAY, BTNEW, BTUNDELETE, BTSTOP};
@@ -195,6 +201,7 @@ void DlgTLAdd1File(const char* FileName, ADDSTATE& State)
     StrCopy(song->Desc.cPlace, State.Place.cPlace);
     song->General.bOnRemovable = RootRemovable(FileName, State);
     TLAddSong(TheTL(), song);
+    AnaQueue(song);
     ServeWorkers();
 }
 
@@ -504,6 +511,15 @@ void DlgTLSaveDBase(int SaveAs)
     }
 }
 
+// Measures the chosen rows again, whatever they hold.
+void DlgTLMeasure(int Mask)
+{
+    int row = -1;
+    for (SONG* song = DlgTLGetNextSong(&row, Mask); song != nullptr; song = DlgTLGetNextSong(&row, Mask))
+        AnaRequeue(song);
+    DlgTLShowProgress();
+}
+
 // ---- the window ----
 
 void DlgTLInit(HWND hwnd)
@@ -526,11 +542,15 @@ void DlgTLResize(WPARAM wParam, LPARAM lParam)
 void DlgTLRowText(NMLVDISPINFOA* Info)
 {
     const auto row = static_cast<std::size_t>(Info->item.iItem);
+    char text[MAXL_TLCOLUMNTEXT + 1];
     if (Info->item.iItem >= 0 && row < Rows.size())
-        LVDispText(Info, TLGetColumnText(Rows[row], Info->item.iSubItem));
+        LVDispText(Info, TLGetColumnText(Rows[row], Info->item.iSubItem, text));
 }
 
-const char* DlgTLFindText(int Row, char*) { return TLGetColumnText(Rows[static_cast<std::size_t>(Row)], 0); }
+const char* DlgTLFindText(int Row, char* Buffer)
+{
+    return TLGetColumnText(Rows[static_cast<std::size_t>(Row)], 0, Buffer);
+}
 
 // Nonzero when the answer is in the dialog's message result.
 int DlgTLNotify(NMHDR* Header)
@@ -572,6 +592,8 @@ void DlgTLCommand(WPARAM wParam)
     case CMIMPORTM3U: DlgTLImportM3U(); break;
     case CMADDFILE: DlgTLAddFiles(); break;
     case CMADDDIR: DlgTLAddDirectory(); break;
+    case CMMEASURESEL: DlgTLMeasure(LVNI_SELECTED); break;
+    case CMMEASUREALL: DlgTLMeasure(LVNI_ALL); break;
     default: break;
     }
 }
@@ -622,9 +644,29 @@ void DlgTLFillTable()
         if (RowShown(song))
             Rows.push_back(song);
     LVSetRowCount(TrackList(), static_cast<int>(Rows.size()), 0);
+    Totals = {total, hidden};
+    DlgTLShowProgress();
+}
+
+void DlgTLShowProgress()
+{
+    if (hwndTL == nullptr)
+        return;
+    ANAPROGRESS progress;
+    AnaGetProgress(&progress);
     char line[MAXL_TOTALLINE];
-    WMSetText(GetDlgItem(hwndTL, STTOTALTRACKS),
-              StrFormat(line, sizeof line, "Total track(s): %d  Hidden track(s): %d", total, hidden));
+    const std::size_t n = std::strlen(
+        StrFormat(line, sizeof line, "Total track(s): %d  Hidden track(s): %d", Totals.Tracks, Totals.Hidden));
+    if (progress.iTotal > 0)
+        StrFormat(line + n, sizeof line - n, "  Measuring %d of %d: %s", progress.iDone + 1, progress.iTotal,
+                  progress.cCurrent);
+    WMSetText(GetDlgItem(hwndTL, STTOTALTRACKS), line);
+}
+
+void DlgTLRedrawRows()
+{
+    if (hwndTL != nullptr)
+        InvalidateRect(TrackList(), nullptr, FALSE);
 }
 
 SONG* DlgTLGetItem(int NO)
@@ -685,6 +727,7 @@ int DlgTLLoadDBase(HWND Owner, const char* Path)
     for (;;) {
         DBSetPath(db, path);
         const int ok = DBRestore(db);
+        AnaQueueAll(DBGetTL(db));
         DlgTLLibraryReplaced();
         if (db->iLoadFailure == DBLOAD_DAMAGED)
             DlgTLLoadFailed(Owner, db);

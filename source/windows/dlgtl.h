@@ -12,6 +12,10 @@ struct SONG;
 void TLEdit();
 // Rebuilds every row and the total line.
 void DlgTLFillTable();
+// Rewrites the total line with the measuring's progress, and every row's
+// texts (after measurements arrived).
+void DlgTLShowProgress();
+void DlgTLRedrawRows();
 SONG* DlgTLGetItem(int NO);
 // The next row after *StartNo matching Mask (LVNI_ALL, LVNI_FOCUSED,
 // LVNI_SELECTED), stored back into *StartNo; -1 when none.

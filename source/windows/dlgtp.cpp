@@ -2,6 +2,7 @@
 
 #include "dlgcomm.h"
 #include "dlgtt.h"
+#include "fnana.h"
 #include "fncomm.h"
 #include "fnlang.h"
 #include "fnsong.h"
@@ -18,7 +19,7 @@ HWND hwndTP;
 
 namespace {
 
-constexpr int MAXL_INFOLINE = 50;
+constexpr int MAXL_INFOLINE = 80;
 constexpr int MAXL_GENRE = 49;
 constexpr int MAXL_RELOADNAME = 512;
 constexpr int MAXL_BROWSENAME = 260;
@@ -73,6 +74,8 @@ void DlgTPSetInfoLines(const SONG* Data)
     else
         StrCopy(S, "Frames: Unknown  Size: >1024 bytes");
     SetLine(STFRAMES, S);
+    SetLine(STLOUDNESS, AnaFormatLevels(Data, S, sizeof S));
+    SetLine(STMUSIC, AnaFormatMusic(Data, S, sizeof S));
 }
 
 // The list is sorted, so the prefix search finds an exact name before the longer names that begin with it.

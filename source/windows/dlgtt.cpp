@@ -3,6 +3,7 @@
 #include "defs.h"
 #include "dlgcomm.h"
 #include "dlghooks.h"
+#include "fnana.h"
 #include "fnmix.h"
 #include "fnsong.h"
 #include "resource.h"
@@ -233,6 +234,18 @@ void DlgTTInitDialog(HWND hwnd)
         DlgTTSetSliderPos(i, 0, 1);
     }
     WMSetText(Control(EDBEATS), StrFormat(S, sizeof S, "%d", TTDataEdit.Bounds.iNoBeats));
+    const bool measured = TTDataEdit.Analysis.iState == ANA_DONE;
+    WMSetText(Control(STMEASURED), measured ? AnaFormatMusic(&TTDataEdit, S, sizeof S)
+                                            : AnaFormatLevels(&TTDataEdit, S, sizeof S));
+    EnableWindow(Control(BTMEASURED), measured);
+}
+
+// The main part becomes the measured music; the user may go on from there.
+void DlgTTUseMeasured()
+{
+    Store(TTDataEdit.Bounds.timMain.lStart, TTDataEdit.Analysis.timMusic.lStart);
+    Store(TTDataEdit.Bounds.timMain.lEnd, TTDataEdit.Analysis.timMusic.lEnd);
+    DlgTTSetSliderSelection(0, TTDataEdit.Bounds.timMain.lStart, TTDataEdit.Bounds.timMain.lEnd);
 }
 
 // A running watcher sees the dialog gone and stops the test player.
@@ -265,6 +278,7 @@ void DlgTTCommand(HWND hwnd, WPARAM wParam)
     case IDOK: DlgTTEnd(hwnd, 1); break;
     case IDCANCEL: DlgTTEnd(hwnd, 0); break;
     case BTSTOP: DlgTTStop(0); break;
+    case BTMEASURED: DlgTTUseMeasured(); break;
     case BTPAUSE: DlgTTStop(1); break;
     case EDBEATS:
         if (HIWORD(wParam) == EN_CHANGE)

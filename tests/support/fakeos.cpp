@@ -700,6 +700,8 @@ BOOL IsWindow(HWND hWnd)
     const auto window = Find(hWnd);
     return window != nullptr && window->alive ? TRUE : FALSE;
 }
+HANDLE GetCurrentThread() { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-2)); }
+BOOL SetThreadPriority(HANDLE, int) { return TRUE; }
 UINT timeBeginPeriod(UINT) { return 0; }
 UINT timeEndPeriod(UINT) { return 0; }
 

@@ -19,19 +19,24 @@ std::string Value(HKEY root, const std::string& path, const std::string& name = 
     return fake::RegistryGet(root, path, name, &value) ? value : "<missing>";
 }
 
-TEST(Config, RecentKeepsAPathOfTheFieldWidthAndAMissingOrLongerOneGivesTheEmptyPath)
+TEST(Config, RecentKeepsAPathOfTheFieldWidthAndAMissingOrLongerOneGivesTheEmptyPathLevellingIsOnUnlessTurnedOff)
 {
     const std::string longest = std::string(MAXL_DBPATH - 4, 'a').append(".tdb");
-    const struct { std::string recent, path; } cases[] = {{longest, longest}, {"", ""}, {longest + "b", ""}};
+    const struct { std::string recent, path, level; int levelling; } cases[] = {
+        {longest, longest, "0", 0}, {"", "", "", 1}, {longest + "b", "", "1", 1}, {"", "", "00", 1}};
     for (const auto& c : cases) {
         fake::Reset();
         DBSetPath(MainGetDB(), c.recent.c_str());
         if (!c.recent.empty())
             fake::RegistrySet(HKEY_CURRENT_USER, "Software\\Brightwater\\Tandem", "Recent", c.recent);
+        if (!c.level.empty())
+            fake::RegistrySet(HKEY_CURRENT_USER, "Software\\Brightwater\\Tandem", "Level", c.level);
         EXPECT_EQ(CfgRestore(), 1);
         EXPECT_EQ(DBGetPath(MainGetDB()), c.path);
+        EXPECT_EQ(StateGetLevel(), c.levelling);
         EXPECT_EQ(CfgStore(), 1);
         EXPECT_EQ(Value(HKEY_CURRENT_USER, "Software\\Brightwater\\Tandem", "Recent"), c.path);
+        EXPECT_EQ(Value(HKEY_CURRENT_USER, "Software\\Brightwater\\Tandem", "Level"), std::to_string(c.levelling));
     }
 }
 

@@ -1,6 +1,7 @@
 // The database file: its exact bytes, round trips of fields and song
 // references, hostile and damaged files, and saving without losing a file.
 // Portable: also cross-built for Windows and run under Wine.
+#include "fnana.h"
 #include "fndb.h"
 #include "fnpl.h"
 #include "fnpli.h"
@@ -75,6 +76,21 @@ Bytes SmallFile()
     return b;
 }
 
+// The extension: an unknown part, then the measurements of track 0 (cannot
+// be decoded) and track 1 (measured).
+Bytes WithAnalysis(Bytes b)
+{
+    AppendField(b, "TNDMEXT1", 8);
+    U32s(b, {2});
+    AppendField(b, "ZZZ9", 4);
+    U32s(b, {3, 0});
+    b.resize(b.size() - 1);  // three bytes of a later version's part
+    AppendField(b, "ANA1", 4);
+    U32s(b, {56, 0, 2, ANA_VERSION, u(ANA_SILENT), u(ANA_SILENT), 0, 0});
+    U32s(b, {1, 1, ANA_VERSION, u(-1432), u(-105), 1200, 170000});
+    return b;
+}
+
 Bytes Read(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -133,14 +149,28 @@ TEST_F(DbFile, TheTablesBytesComeBackWholeOrDamagedFilesAreNeverOverwritten)
     EXPECT_EQ(DBGetCurrentPLI(&db.db), PLGetPLI(db.pl(), 1));
     EXPECT_TRUE(Store(&db.db, Path("again.tdb")) == 1 && Read(Path("again.tdb")) == full);
 
-    // Cut short, another magic, a byte more than the playlists.
-    Bytes wrongMagic = full, trailing = full;
+    const Bytes measured = WithAnalysis(full);
+    ASSERT_EQ(Restore(&db.db, Write("measured.tdb", measured)), 1);
+    const auto& m = TLGetLastSong(db.tl())->Analysis;
+    EXPECT_TRUE(m.iState == ANA_DONE && m.iLoudness == -1432 && m.iPeak == -105 && m.timMusic.lEnd == 170000);
+    EXPECT_EQ(TLGetFirstSong(db.tl())->Analysis.iState, ANA_UNDECODABLE);
+    ASSERT_TRUE(Store(&db.db, Path("again.tdb")) == 1);
+    Bytes expected = full;
+    AppendField(expected, "TNDMEXT1", 8);
+    U32s(expected, {1});
+    expected.insert(expected.end(), measured.end() - 56 - 8, measured.end());
+    EXPECT_EQ(Read(Path("again.tdb")), expected);
+
+    Bytes wrongMagic = measured;
     wrongMagic[8] = '1';
+    Bytes trailing = measured;
     trailing.push_back(0);
-    for (std::size_t size = 0; size <= full.size() + 1; size += size < full.size() - 200 ? 37 : 1) {
-        const Bytes bad = size == full.size() ? wrongMagic
-                        : size > full.size()  ? trailing
-                                              : Bytes(full.begin(), full.begin() + static_cast<long>(size));
+    for (std::size_t size = 0; size <= measured.size() + 1; size += size < full.size() - 200 ? 37 : 1) {
+        if (size == full.size())
+            continue;  // a plain 1.0 file
+        const Bytes bad = size == measured.size()       ? wrongMagic
+                          : size == measured.size() + 1 ? trailing
+                                                        : Bytes(measured.begin(), measured.begin() + static_cast<long>(size));
         Db damaged;
         ASSERT_EQ(Restore(&damaged.db, Write("bad.tdb", bad)), 0);
         ExpectWellFormed(&damaged.db);

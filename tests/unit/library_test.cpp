@@ -1,6 +1,7 @@
 // The library model: song texts, playlist items' effective
 // parts, playlist totals, sort orders and the M3U export. Portable: also
 // cross-built for Windows and run under Wine.
+#include "fnana.h"
 #include "fnpl.h"
 #include "fnpli.h"
 #include "fnsong.h"
@@ -110,13 +111,22 @@ TEST(TrackList, SortKeysAndTies)
     StrCopy(a->Desc.cComment, "c");
     StrCopy(b->Desc.cComment, "c");
     for (auto [key, order] : {std::pair{0, -1}, {0 + TL_DESCENDING, 1}, {1, 1}, {2, 1}, {2 + TL_DESCENDING, -1}, {3, 0},
-                              {4, -1}, {6, -1}, {8, -1}, {9, -1}, {7, -1}, {7 + TL_DESCENDING, -1}, {10, 0}})
+                              {4, -1}, {6, -1}, {8, -1}, {9, -1}, {7, -1}, {7 + TL_DESCENDING, -1}, {10, -1}, {11, 0}})
         EXPECT_EQ(TLCompareAlphabetic(a.get(), b.get(), key), order) << key;
     EXPECT_EQ(TLCompareAlphabetic(a.get(), nullptr, 0), 0);
     b->General.bHidden = b->General.bOnRemovable = 1;
-    EXPECT_STREQ(TLGetColumnText(b.get(), 7), "+");
-    EXPECT_STREQ(TLGetColumnText(b.get(), 8), "R");
-    EXPECT_EQ(TLGetColumnText(b.get(), TL_COLUMNS), nullptr);
+    char text[MAXL_TLCOLUMNTEXT + 1];
+    EXPECT_STREQ(TLGetColumnText(b.get(), 7, text), "+");
+    EXPECT_STREQ(TLGetColumnText(b.get(), 8, text), "R");
+    EXPECT_EQ(TLGetColumnText(b.get(), TL_COLUMNS, text), nullptr);
+    // Loudness by number, quietest first, tracks not measured last.
+    a->Analysis = {ANA_DONE, ANA_VERSION, -900, -100, {}};
+    EXPECT_STREQ(TLGetColumnText(a.get(), TL_COLUMN_LOUDNESS, text), "-9.0 LUFS");
+    EXPECT_EQ(TLCompareAlphabetic(a.get(), b.get(), TL_COLUMN_LOUDNESS), -1);
+    b->Analysis = {ANA_DONE, ANA_VERSION, -1450, -100, {}};
+    EXPECT_EQ(TLCompareAlphabetic(a.get(), b.get(), TL_COLUMN_LOUDNESS), 1) << "-9.0 after -14.5";
+    b->Analysis.iState = ANA_UNDECODABLE;
+    EXPECT_STREQ(TLGetColumnText(b.get(), TL_COLUMN_LOUDNESS, text), "cannot be decoded");
 }
 
 TEST_F(Mp3Files, M3uIsOneCrLfLinePerItemAndNothingElse)

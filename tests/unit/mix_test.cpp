@@ -1,5 +1,6 @@
 #include "defs.h"
 #include "dlghooks.h"
+#include "fnana.h"
 #include "fndb.h"
 #include "fnmix.h"
 #include "fnpli.h"
@@ -423,6 +424,17 @@ TEST_F(Mixer, PlayerCommandsReachTheRightSlotsInOrder)
     EXPECT_EQ(Commands(3), (Commands_t{{IPC_SETVOLUME, 0}, {WINAMP_BUTTON3, 0}, {WINAMP_BUTTON4, 0}, {IPC_DELETE, 0},
                                        {IPC_PLAYFILE, 0}, {WINAMP_BUTTON2, 0}, {WINAMP_BUTTON3, 0},
                                        {IPC_SETVOLUME, 150}, {IPC_JUMPTOTIME, 1234}}));
+    // A measured track plays levelled (10 dB above the target: a third of
+    // the volume), unless levelling is off; the panel keeps the user's volume.
+    song->Analysis = {ANA_DONE, ANA_VERSION, -800, -100, {0, 30000}};
+    MixLoadSong(3, song, 0);
+    EXPECT_EQ(rig.Player(3).Volume(), 47);
+    MixSetLevel(0);
+    EXPECT_EQ(rig.Player(3).Volume(), 150);
+    MixSetVolume(3, 100);
+    MixSetLevel(1);
+    EXPECT_EQ(rig.Player(3).Volume(), 32);
+    EXPECT_EQ(StateGetVolume(3), 100);
     MixStop(3, 1);  // a paused player stays paused and is reported
     EXPECT_EQ(rig.Player(3).State(), PlayerState::Paused);
     EXPECT_EQ(LastNotified(MIXMSG_STOPPED), 3u);
