@@ -82,13 +82,17 @@ struct Soak {
     std::mutex mutex;  // guards events and hungUntil, which the watching thread reads
     std::deque<std::string> events;
 
-    void Event(const std::string& what)
+    // The playlist is read only on the panel's dispatch, as Tandem reads it
+    // only on its user-interface thread; the watching thread leaves it out.
+    void Event(const std::string& what, bool withPlaylist = true)
     {
         std::ostringstream line;
         line << Now() << " " << what << " cur=" << StateGetCurPLI() << " next=" << StateGetNextPLI()
              << " act=" << StateGetActPlayer() << " fading=" << StateGetFading() << " stopped=" << MixGetUserStopped()
-             << " rep=" << StateGetRepeat() << " shuf=" << StateGetShuffle() << " items=" << PLGetCount(MainGetCurrentPL())
-             << " present=" << PresentItems() << " plcur=" << PLGetCurrentPLI(MainGetCurrentPL());
+             << " rep=" << StateGetRepeat() << " shuf=" << StateGetShuffle();
+        if (withPlaylist)
+            line << " items=" << PLGetCount(MainGetCurrentPL()) << " present=" << PresentItems()
+                 << " plcur=" << PLGetCurrentPLI(MainGetCurrentPL());
         std::lock_guard lock(mutex);
         events.push_back(line.str());
         if (events.size() > 40)
@@ -408,7 +412,7 @@ int main(int argc, char** argv)
         const bool excused = soak.userPaused || soak.userStopped || soak.ListEnded();
         if (!audible && !excused && !deviceSilence && now - unexcused.since > 300 && !noted) {
             noted = true;
-            soak.Event("silent: " + soak.Players());
+            soak.Event("silent: " + soak.Players(), false);
         }
         noted = noted && !audible && !excused;
         if (const std::uint64_t silence = unexcused.See(!audible && !excused && !deviceSilence, now, stall)) {
