@@ -1,73 +1,84 @@
 #!/usr/bin/env bash
-# Tandem under Wine mixing the demo library unattended (scripts/demo
-# --forever): the CPU time tandem.exe uses over SECONDS (default 60) of
-# mixing, and the gaps between the volume commands of each fade, from the
-# players' journals. Prints "cpu: P % of a core" and "fade steps: ...".
-# With --actions, a user's hands (mixinject.exe) press SKIP, NEXT, PAUSE,
-# STOP, change the fade settings, repeat and shuffle and close players
-# meanwhile; it adds the changes seen, the longest silence and the longest
-# "Fading". Usage: bench/mixwine.sh [--actions] [SECONDS]
+# Tandem under Wine mixing a library of 20 to 60 s tracks unattended for
+# MINUTES (default 60), with a user's hands and faults (bench/mixinject.cpp):
+# SKIP, NEXT, PAUSE, STOP, fade settings and shuffle through the panel; a
+# file removed before its turn, the playing player killed, suspended for
+# 10 s or stopped from its window. Real tandem.exe and tplayer.exe, which
+# Tandem starts itself, on a private display and sound server.
+# Prints (and writes to build/bench/mixwine.txt): changes, user actions and
+# faults, the longest silence the user did not cause, the longest "Fading",
+# tandem.exe's CPU use, and the gaps between the volume steps of the fades
+# from the players' journals.
+# With --calm there are no hands and no faults, and the panel is read once a
+# second: the figures of the mixing alone. TANDEM_EXE runs another build's
+# tandem.exe (to compare revisions).
+# Usage: bench/mixwine.sh [--calm] [MINUTES]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-actions=0
-if [ "${1:-}" = "--actions" ]; then actions=1; shift; fi
-seconds=${1:-60}
-log=build/mixwine.log
-mkdir -p build
 root=$PWD
+calm=""
+if [ "${1:-}" = "--calm" ]; then calm=--calm; shift; fi
+minutes=${1:-60}
+seconds=$((minutes * 60))
+out=build/mixwine
+./scripts/setup >/dev/null
 source scripts/lib/env.sh
-# The hands need the demo's display: one for both.
-if [ "$actions" = 1 ]; then start_display; export TANDEM_DISPLAY=$DISPLAY; fi
-setsid ./scripts/demo --forever >"$log" 2>&1 &
-demo=$!
-trap 'kill -INT -- -"$demo" 2>/dev/null || true; [ "$actions" = 0 ] || stop_display' EXIT
-for _ in $(seq 600); do grep -q "now playing" "$log" && break; sleep 0.5; done
-grep -q "now playing" "$log" || { cat "$log"; echo "mixwine: the demo did not start" >&2; exit 1; }
+build=build/win
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+  >"$build.configure.log" 2>&1 || { cat "$build.configure.log"; exit 1; }
+cmake --build "$build" -j2 --target tandem tplayer mixinject >/dev/null
+rm -rf "$out"
+mkdir -p "$out/library" "$out/journals" build/bench
+windows() { local p=${1//\//\\}; echo "Z:$p"; }
+
+start_sound
+start_display
+trap 'stop_display; stop_sound' EXIT
+./scripts/register-player --player "$build/tplayer.exe" >/dev/null
+wine "$build/mixinject.exe" --library "$(windows "$root/$out/library")" "$(windows "$root/$out/night.tdb")" 40 1
+wine reg add 'HKEY_CURRENT_USER\Software\Brightwater\Tandem' /v Recent /t REG_SZ \
+  /d "$(windows "$root/$out/night.tdb")" /f >/dev/null
+export TPLAYER_JOURNAL
+TPLAYER_JOURNAL="$(windows "$root/$out/journals")\\journal-%p.txt"
+tandem_exe=${TANDEM_EXE:-$build/tandem.exe}
+wine "$tandem_exe" >"$out/tandem.log" 2>&1 &
+wine "$build/mixinject.exe" "$seconds" 1 "$(windows "$root/$out/library")" $calm >"$out/hands.txt" 2>&1 &
+hands=$!
 
 # The Wine process that runs this build's program.
 pid=""
-for p in $(pgrep -f 'build/win/tandem\.exe'); do
-  [ "$(cat /proc/$p/comm 2>/dev/null)" = "tandem.exe" ] && pid=$p
+for _ in $(seq 600); do
+  for p in $(pgrep -f -- "$tandem_exe" || true); do
+    [ "$(cat /proc/$p/comm 2>/dev/null)" = "tandem.exe" ] && pid=$p
+  done
+  [ -n "$pid" ] && break
+  sleep 0.1
 done
 [ -n "$pid" ] || { echo "mixwine: no tandem.exe process" >&2; exit 1; }
-ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
-# Second by second too: the quiet seconds are those between mixes.
-inject=""
-if [ "$actions" = 1 ]; then
-  cmake --build build/win -j2 --target mixinject >/dev/null
-  wine build/win/mixinject.exe "$seconds" >build/mixwine.actions 2>&1 &
-  inject=$!
-fi
+ticks() { awk '{print $14 + $15}' "/proc/$pid/stat" 2>/dev/null || echo 0; }
 before=$(ticks)
-last=$before
-for _ in $(seq "$seconds"); do
-  sleep 1
-  now=$(ticks)
-  echo $((now - last))
-  last=$now
-done >build/mixwine.seconds
+wait "$hands" || { cat "$out/hands.txt"; echo "mixwine: the hands failed" >&2; exit 1; }
 after=$(ticks)
-[ -z "$inject" ] || { wait "$inject" || true; cat build/mixwine.actions; }
-kill -INT -- -"$demo"
-wait "$demo" || true
-[ "$actions" = 0 ] || stop_display
-trap - EXIT
-awk -v t="$((after - before))" -v hz="$(getconf CLK_TCK)" -v s="$seconds" \
-  'BEGIN { printf "cpu: %.2f %% of a core over %d s (%d ticks)\n", 100 * t / hz / s, s, t }'
-sort -n build/mixwine.seconds | awk -v hz="$(getconf CLK_TCK)" '{ a[NR] = $1 }
-  END { printf "cpu per second: quietest %.0f %%, median %.0f %%, busiest %.0f %%\n",
-        100 * a[1] / hz, 100 * a[int((NR + 1) / 2)] / hz, 100 * a[NR] / hz }'
+for _ in $(seq 100); do [ -d "/proc/$pid" ] || break; sleep 0.2; done
 
-# A fade step is a volume command strictly between silence and the player's
-# level; the gap is the time since the player's previous step of that fade.
-for f in build/demo/journals/journal-*.txt; do
-  awk '/USER code=122 / {
-         for (i = 1; i <= NF; ++i) { split($i, kv, "="); v[kv[1]] = kv[2] }
-         if (v["arg"] > 0 && v["arg"] < 204 && v["state"] == 1) {
-           if (inFade) print v["t"] - last
-           inFade = 1; last = v["t"]
-         } else inFade = 0
-       }' "$f"
-done | sort -n | awk '{ a[NR] = $1; sum += $1 }
-  END { if (NR) printf "fade steps: %d gaps, mean %.1f ms, median %d ms, max %d ms\n", NR, sum / NR, a[int((NR + 1) / 2)], a[NR]
-        else print "fade steps: none" }'
+{
+  echo "mixwine${calm:+ $calm}: $minutes minutes, 40 tracks of 20 to 60 s, fade over 2000 ms + duo 2000 ms"
+  cat "$out/hands.txt"
+  awk -v t="$((after - before))" -v hz="$(getconf CLK_TCK)" -v s="$seconds" \
+    'BEGIN { printf "tandem.exe cpu: %.2f %% of a core over %d s (%d ticks)\n", 100 * t / hz / s, s, t }'
+  # A fade step is a volume command strictly between silence and the level;
+  # the gap is the time since the same player's previous step of that fade.
+  for f in "$out"/journals/journal-*.txt; do
+    awk '/USER code=122 / {
+           for (i = 1; i <= NF; ++i) { split($i, kv, "="); v[kv[1]] = kv[2] }
+           if (v["arg"] > 0 && v["arg"] < 204 && v["state"] == 1) {
+             if (inFade) print v["t"] - last
+             inFade = 1; last = v["t"]
+           } else inFade = 0
+         }' "$f"
+  done | sort -n | awk '{ a[NR] = $1; sum += $1 }
+    END { p99 = int(NR * 0.99); if (p99 < 1) p99 = 1
+          if (NR) printf "fade steps: %d gaps, mean %.1f ms, median %d ms, 99th %d ms, max %d ms\n", NR, sum / NR,
+                         a[int((NR + 1) / 2)], a[p99], a[NR]
+          else print "fade steps: none" }'
+} | tee "build/bench/mixwine${calm:+-calm}.txt"

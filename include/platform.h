@@ -161,6 +161,10 @@ constexpr WPARAM MAKEWPARAM(unsigned lo, unsigned hi)
 
 // Windows and messages.
 LRESULT SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+using DWORD_PTR = std::uintptr_t;
+constexpr UINT SMTO_ABORTIFHUNG = 0x0002;
+LRESULT SendMessageTimeoutA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam, UINT fuFlags, UINT uTimeout,
+                            DWORD_PTR* lpdwResult);
 BOOL EnableWindow(HWND hWnd, BOOL bEnable);
 HWND FindWindowExA(HWND hWndParent, HWND hWndChildAfter, LPCSTR lpszClass, LPCSTR lpszWindow);
 DWORD GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId);
@@ -189,7 +193,9 @@ BOOL CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine, LPSECURITY_
                     PROCESS_INFORMATION* lpProcessInformation);
 DWORD WaitForInputIdle(HANDLE hProcess, DWORD dwMilliseconds);
 DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize);
+BOOL TerminateProcess(HANDLE hProcess, UINT uExitCode);
 void Sleep(DWORD dwMilliseconds);
+DWORD GetTickCount();
 
 // Registry.
 LONG RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, HKEY* phkResult);

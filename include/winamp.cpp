@@ -1,8 +1,12 @@
 #include "winamp.h"
 
 #include <algorithm>
+#include <array>
+#include <mutex>
 #include <new>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 WAMPINSTLIST WAmpInstList{};
 char WAmpPath[MAXL_WAMPPATH];
@@ -14,6 +18,7 @@ namespace {
 constexpr const char* kOpenCommandKeys[] = {"Winamp.File", "shell", "open", "command"};
 // The quoted document placeholder and its blank at the end of the open command.
 constexpr std::size_t kDocumentPlaceholderLength = 5;
+constexpr unsigned kPollMs = 50;
 // The player that comes with the program, started where none is registered.
 constexpr char strOwnPlayer[] = "tplayer.exe";
 // As WinExec waits for a started program to be ready for input.
@@ -24,19 +29,50 @@ constexpr DWORD kStartWaitMs = 30000;
 WCHAR PlayerCommand[MAXL_WAMPPATH];
 DWORD RunError;
 
-HWND InstWindow(int NO)
+WAMPREVIVEHOOK ReviveHook = nullptr;
+
+// Players Tandem started whose window is not registered yet: their
+// processes are Tandem's to end.
+std::mutex StartedMutex;
+std::vector<std::pair<DWORD, HANDLE>> Started;
+
+// One start at a time: each reads the player's command into PlayerCommand.
+std::mutex RestartMutex;
+
+HANDLE TakeStarted(DWORD ProcessID)
 {
-    const WAMPINST* inst = WAmpInstGet(NO);
-    return inst != nullptr ? inst->Window.load() : nullptr;
+    std::lock_guard lock(StartedMutex);
+    const auto it = std::find_if(Started.begin(), Started.end(), [&](const auto& p) { return p.first == ProcessID; });
+    if (it == Started.end())
+        return nullptr;
+    const HANDLE process = it->second;
+    Started.erase(it);
+    return process;
+}
+
+// The registration's window while it may be sent to: null when there is
+// none or the player hangs.
+HWND LiveWindow(const WAMPINST* Inst) { return Inst != nullptr && !Inst->Hung ? Inst->Window.load() : nullptr; }
+
+// Sends with a time limit. A player that lets it pass is marked hung, so no
+// thread waits on it again; a vanished window is told by IsWindow instead.
+bool SendTimed(WAMPINST* Inst, UINT Msg, WPARAM wParam, LPARAM lParam, DWORD_PTR* Result)
+{
+    const HWND wnd = LiveWindow(Inst);
+    if (wnd == nullptr)
+        return false;
+    if (SendMessageTimeoutA(wnd, Msg, wParam, lParam, SMTO_ABORTIFHUNG, WAMP_CALL_TIMEOUT_MS, Result) != 0)
+        return true;
+    if (Inst->Window == wnd && IsWindow(wnd))
+        Inst->Hung = 1;
+    return false;
 }
 
 // wParam is the full width here, so that WAmpCmGetSkin can pass an address.
 int Send(int NO, WPARAM Data, int Command)
 {
-    const HWND wnd = InstWindow(NO);
-    if (wnd == nullptr)
-        return -1;
-    return static_cast<int>(SendMessageA(wnd, WM_USER, Data, static_cast<LPARAM>(Command)));
+    DWORD_PTR answer = 0;
+    return SendTimed(WAmpInstGet(NO), WM_USER, Data, static_cast<LPARAM>(Command), &answer) ? static_cast<int>(answer) : -1;
 }
 
 bool IsRegistered(HWND Wnd)
@@ -53,6 +89,18 @@ HWND UnregisteredWindow()
          wnd = FindWindowExA(nullptr, wnd, WAMP_WINDOWCLASS, nullptr))
         if (!IsRegistered(wnd))
             return wnd;
+    return nullptr;
+}
+
+HWND WindowOfProcess(DWORD ProcessID)
+{
+    for (HWND wnd = FindWindowExA(nullptr, nullptr, WAMP_WINDOWCLASS, nullptr); wnd != nullptr;
+         wnd = FindWindowExA(nullptr, wnd, WAMP_WINDOWCLASS, nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(wnd, &owner);
+        if (owner == ProcessID)
+            return wnd;
+    }
     return nullptr;
 }
 
@@ -103,20 +151,83 @@ void OwnPlayerCommand()
     PlayerCommand[end + 1] = 0;
 }
 
-// Starts the command minimised, as WinExec does, and waits until it is ready for input.
-bool StartPlayer()
+// The command that starts a player with no document into PlayerCommand and
+// WAmpPath: the registered one, else tplayer.exe beside this program.
+bool ReadPlayerCommand()
 {
+    const bool registered = ReadOpenCommand();
+    const std::size_t length = std::char_traits<WCHAR>::length(PlayerCommand);
+    if (registered && length >= kDocumentPlaceholderLength)
+        PlayerCommand[length - kDocumentPlaceholderLength] = 0;
+    if (!registered)
+        OwnPlayerCommand();
+    // Only ever shown to the user: the best the code page can do.
+    if (WideCharToMultiByte(CP_ACP, 0, PlayerCommand, -1, WAmpPath, sizeof WAmpPath, nullptr, nullptr) == 0)
+        WAmpPath[0] = '\0';
+    return PlayerCommand[0] != 0;
+}
+
+// Starts the command minimised, as WinExec does, and waits until it takes
+// input; the process id, or 0 when it did not start. Its process is
+// remembered as ours.
+DWORD StartPlayer()
+{
+    std::array<WCHAR, MAXL_WAMPPATH> command;  // CreateProcessW may write to it
+    std::copy(std::begin(PlayerCommand), std::end(PlayerCommand), command.begin());
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_MINIMIZE;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, PlayerCommand, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return false;
-    WaitForInputIdle(process.hProcess, kStartWaitMs);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return true;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
+        return 0;
+    CloseHandle(started.hThread);
+    WaitForInputIdle(started.hProcess, kStartWaitMs);
+    std::lock_guard lock(StartedMutex);
+    Started.emplace_back(started.dwProcessId, started.hProcess);
+    return started.dwProcessId;
+}
+
+bool Answers(HWND Wnd)
+{
+    DWORD_PTR version = 0;
+    return SendMessageTimeoutA(Wnd, WM_USER, 0, IPC_GETVERSION, SMTO_ABORTIFHUNG, WAMP_PROBE_TIMEOUT_MS, &version) != 0;
+}
+
+void EndOurs(HANDLE Process)
+{
+    if (Process == nullptr)
+        return;
+    TerminateProcess(Process, 1);
+    CloseHandle(Process);
+}
+
+// The background half of WAmpInstRevive.
+void Restart(WAMPINST* Inst)
+{
+    std::lock_guard restart(RestartMutex);
+    const HWND old = Inst->Window;
+    if (Inst->Hung && Answers(old)) {
+        Inst->Hung = 0;  // only slow
+    } else if (ReadPlayerCommand()) {
+        if (IsWindow(old))
+            EndOurs(std::exchange(Inst->Process, nullptr));
+        const DWORD started = StartPlayer();
+        HWND wnd = nullptr;
+        for (unsigned waited = 0; started != 0 && (wnd = WindowOfProcess(started)) == nullptr && waited < WAMP_REVIVE_WAIT_MS;
+             waited += kPollMs)
+            Sleep(kPollMs);
+        if (wnd != nullptr) {
+            WAmpInstSetWindow(Inst, wnd);
+            if (ReviveHook != nullptr)
+                ReviveHook(Inst->NO);
+        } else if (started != 0) {
+            EndOurs(TakeStarted(started));  // it never showed a window
+        }
+        const DWORD now = GetTickCount();
+        Inst->LastStart = now != 0 ? now : 1;
+    }
+    Inst->Restarting = false;
 }
 
 }  // namespace
@@ -143,7 +254,13 @@ void WAmpInstSetWindow(WAMPINST* Inst, HWND Wnd)
     DWORD processId = 0;
     GetWindowThreadProcessId(Wnd, &processId);
     Inst->ProcessID = processId;
+    if (const HANDLE ours = TakeStarted(processId); ours != nullptr || Inst->Process != nullptr) {
+        if (Inst->Process != nullptr)
+            CloseHandle(Inst->Process);
+        Inst->Process = ours;
+    }
     Inst->Window = Wnd;
+    Inst->Hung = 0;
 }
 
 WAMPINST* WAmpInstGet(int NO)
@@ -162,9 +279,12 @@ WAMPINST* WAmpInstGet(int NO)
 
 int WAmpInstFreeAll()
 {
+    WAmpInstWaitRevivals();
     int freed = 0;
     for (WAMPINST* inst = WAmpInstList.First; inst != nullptr; ++freed) {
         WAMPINST* next = inst->Next;
+        if (inst->Process != nullptr)
+            CloseHandle(inst->Process);
         delete inst;
         inst = next;
     }
@@ -172,6 +292,10 @@ int WAmpInstFreeAll()
     WAmpInstList.Last = nullptr;
     WAmpInstList.Current.store(nullptr, std::memory_order_relaxed);
     WAmpInstList.Instances = 0;
+    std::lock_guard lock(StartedMutex);
+    for (const auto& [id, process] : Started)
+        CloseHandle(process);
+    Started.clear();
     return freed;
 }
 
@@ -180,7 +304,7 @@ int WAmpGetInstances() { return WAmpInstList.Instances; }
 int WAmpInstGone(int NO)
 {
     const WAMPINST* inst = WAmpInstGet(NO);
-    return inst != nullptr && !IsWindow(inst->Window);
+    return inst != nullptr && (inst->Hung || !IsWindow(inst->Window));
 }
 
 int WAmpInstRevive(int NO)
@@ -188,19 +312,32 @@ int WAmpInstRevive(int NO)
     WAMPINST* inst = WAmpInstGet(NO);
     if (inst == nullptr)
         return 0;
-    if (IsWindow(inst->Window))
+    if (!WAmpInstGone(NO))
         return 1;
-    WAmpRun(1);
-    constexpr unsigned kPollMs = 50;
-    for (unsigned waited = 0; waited <= WAMP_REVIVE_WAIT_MS; waited += kPollMs) {
-        if (const HWND wnd = UnregisteredWindow()) {
-            WAmpInstSetWindow(inst, wnd);
-            return 1;
-        }
-        Sleep(kPollMs);
-    }
+    if (inst->Restarting)
+        return 0;
+    // A player that keeps dying young is started again ever more slowly.
+    const DWORD now = GetTickCount();
+    const bool young = inst->LastStart != 0 && now - inst->LastStart < WAMP_RESTART_GRACE_MS;
+    const int doublings = std::min(inst->YoungDeaths, 6);
+    if (young && now - inst->LastStart < std::min(WAMP_RESTART_PAUSE_MS << doublings, WAMP_RESTART_PAUSE_MAX_MS))
+        return 0;
+    inst->YoungDeaths = young ? inst->YoungDeaths + 1 : 0;
+    if (inst->Restarter.joinable())
+        inst->Restarter.join();
+    inst->Restarting = true;
+    inst->Restarter = std::thread(Restart, inst);
     return 0;
 }
+
+void WAmpInstWaitRevivals()
+{
+    for (WAMPINST* inst = WAmpInstList.First; inst != nullptr; inst = inst->Next)
+        if (inst->Restarter.joinable())
+            inst->Restarter.join();
+}
+
+void WAmpSetReviveHook(WAMPREVIVEHOOK Hook) { ReviveHook = Hook; }
 
 int WAmpCheck()
 {
@@ -213,18 +350,12 @@ int WAmpCheck()
 
 void WAmpRun(int Instances)
 {
+    std::lock_guard restart(RestartMutex);
     RunError = 0;
-    const bool registered = ReadOpenCommand();
-    const std::size_t length = std::char_traits<WCHAR>::length(PlayerCommand);
-    if (registered && length >= kDocumentPlaceholderLength)
-        PlayerCommand[length - kDocumentPlaceholderLength] = 0;
-    if (!registered)
-        OwnPlayerCommand();
-    // Only ever shown to the user: the best the code page can do.
-    if (WideCharToMultiByte(CP_ACP, 0, PlayerCommand, -1, WAmpPath, sizeof WAmpPath, nullptr, nullptr) == 0)
-        WAmpPath[0] = '\0';
-    for (int i = 0; i < Instances && PlayerCommand[0] != 0; ++i)
-        if (!StartPlayer()) {
+    if (!ReadPlayerCommand())
+        return;
+    for (int i = 0; i < Instances; ++i)
+        if (StartPlayer() == 0) {
             RunError = GetLastError();
             return;
         }
@@ -234,8 +365,8 @@ DWORD WAmpGetRunError() { return RunError; }
 
 int WAmpKill(int Idx)
 {
-    if (const HWND wnd = InstWindow(Idx))
-        SendMessageA(wnd, WM_CLOSE, 0, 0);
+    DWORD_PTR ignored = 0;
+    SendTimed(WAmpInstGet(Idx), WM_CLOSE, 0, 0, &ignored);
     return WAmpInstList.Instances;
 }
 
@@ -262,8 +393,8 @@ void WAmpCallStr(int NO, const char* Data, int Command)
 
 void WAmpCall2(int NO, int Command)
 {
-    if (const HWND wnd = InstWindow(NO))
-        SendMessageA(wnd, WM_COMMAND, static_cast<WPARAM>(Command), 0);
+    DWORD_PTR ignored = 0;
+    SendTimed(WAmpInstGet(NO), WM_COMMAND, static_cast<WPARAM>(Command), 0, &ignored);
 }
 
 // ---- WM_USER commands ----

@@ -9,6 +9,7 @@
 #include "platform.h"
 
 #include <atomic>
+#include <thread>
 
 // WM_USER command codes (data in wParam, code in lParam).
 constexpr int IPC_GETVERSION = 0;
@@ -67,12 +68,33 @@ constexpr int MAXL_WAMPPATH = 260;
 
 // ---- registry of player windows ----
 
+// How long a command waits for a player's answer; a player that lets it
+// pass is taken for hung and gets nothing more until it is started again
+// or answers WAmpInstRevive's probe, which waits WAMP_PROBE_TIMEOUT_MS.
+constexpr unsigned WAMP_CALL_TIMEOUT_MS = 300;
+constexpr unsigned WAMP_PROBE_TIMEOUT_MS = 500;
+// How long a started player has to show its window.
+constexpr unsigned WAMP_REVIVE_WAIT_MS = 5000;
+// A player that is gone again this soon after it was started again (or
+// that showed no window) is started again only after a pause, doubling
+// from WAMP_RESTART_PAUSE_MS up to WAMP_RESTART_PAUSE_MAX_MS.
+constexpr unsigned WAMP_RESTART_GRACE_MS = 3000;
+constexpr unsigned WAMP_RESTART_PAUSE_MS = 1000;
+constexpr unsigned WAMP_RESTART_PAUSE_MAX_MS = 60000;
+
 struct WAMPINST {
-    std::atomic<HWND> Window;  // replaced by the mixer thread when a vanished player is started again
+    std::atomic<HWND> Window;  // replaced when the player is started again
     unsigned Version;
-    unsigned ProcessID;
+    std::atomic<unsigned> ProcessID;
     int NO;
     WAMPINST* Next;
+    std::atomic<int> Hung;  // a command went unanswered: nothing is sent to it
+    HANDLE Process;         // the player's process when Tandem started it (ours to end), else null
+    // Starting it again, in the background.
+    std::thread Restarter;
+    std::atomic<bool> Restarting;
+    std::atomic<DWORD> LastStart;  // when the last restart ended
+    int YoungDeaths;
 };
 
 struct WAMPINSTLIST {
@@ -92,25 +114,31 @@ int WAmpInstAdd(HWND Wnd);
 void WAmpInstSetWindow(WAMPINST* Inst, HWND Wnd);
 // Null for a number outside 0 .. Instances - 1.
 WAMPINST* WAmpInstGet(int NO);
-// Frees every registration; returns how many there were.
+// Waits for the restarts under way, then frees every registration; returns how many there were.
 int WAmpInstFreeAll();
 int WAmpGetInstances();
-// Whether registration NO's player window has gone.
+// Whether registration NO's player window has gone or hangs.
 int WAmpInstGone(int NO);
-// Starts a player for registration NO when its window has gone and points
-// the registration at the new window, waiting up to WAMP_REVIVE_WAIT_MS for
-// it. Returns 1 when the registration has a window afterwards.
-constexpr unsigned WAMP_REVIVE_WAIT_MS = 5000;
+// Starts registration NO's player again in the background when it has gone
+// or hangs, and returns at once: 1 when it has a live window now. A hung
+// player that answers the probe is kept; one that does not is ended when
+// Tandem started it. Only a window of the started process is registered,
+// then the hook restores the slot's settings.
 int WAmpInstRevive(int NO);
+// Waits for the restarts under way (call it from the thread that asks for them).
+void WAmpInstWaitRevivals();
+using WAMPREVIVEHOOK = void (*)(int NO);
+void WAmpSetReviveHook(WAMPREVIVEHOOK Hook);
 // Registers every "WinAmp v1.x" window not registered yet, in search order,
 // so that no two numbers share a player; returns the total.
 int WAmpCheck();
 // Reads the open command of the player's file class, cuts off its document
-// placeholder and starts it Instances times, minimised. Where no player is
-// registered (the keys missing, or the command empty) it starts tplayer.exe
-// beside this program instead. With neither, or a command that does not fit
-// whole, it starts nothing and WAmpPath is empty. The command is read and
-// started wide; WAmpPath holds it as ANSI text.
+// placeholder and starts it Instances times, minimised, each time waiting
+// until the player takes input. Where no player is registered (the keys
+// missing, or the command empty) it starts tplayer.exe beside this program
+// instead. With neither, or a command that does not fit whole, it starts
+// nothing and WAmpPath is empty. The command is read and started wide;
+// WAmpPath holds it as ANSI text.
 void WAmpRun(int Instances);
 // Why the last WAmpRun's start failed: the system's error code, 0 when none did.
 DWORD WAmpGetRunError();
@@ -122,7 +150,8 @@ int WAmpWriteProfileString(const char* Section, const char* Key, const char* Val
 // ---- senders ----
 
 // WM_USER with wParam Data and lParam Command; the player's answer, or -1
-// without sending for a number without window.
+// for a number without window, a hung player, or one that does not answer
+// within WAMP_CALL_TIMEOUT_MS.
 int WAmpCall(int NO, unsigned Data, int Command);
 // One WAmpCall per byte (sign-extended to 32 bits), then one with 0.
 void WAmpCallStr(int NO, const char* Data, int Command);

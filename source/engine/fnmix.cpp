@@ -35,7 +35,17 @@ std::uint32_t DroppedNextEnd = 0;
 std::atomic<bool> PendingSet{false};
 std::atomic<PLI*> PendingNext{nullptr};
 
-std::atomic<int> UserStopped{0};
+std::atomic<int> UserStopped{1};
+std::atomic<unsigned> ChangeCount{0};
+// The user-interface thread is loading the passive player; a change step
+// sent to it meanwhile (Windows runs sent messages while it waits for a
+// player) would start or swap a half-loaded player.
+std::atomic<int> Loading{0};
+
+// Items whose track was missing when the mixer came to them, newest last.
+constexpr int MAXI_SKIPPED = 64;
+std::array<const PLI*, MAXI_SKIPPED> Skipped{};
+std::atomic<int> SkippedCount{0};
 
 // The measured loudness of the track each player holds (NaN: not known),
 // kept by value, so a track deleted while loaded is never read again.
@@ -81,8 +91,15 @@ void ReadDeferredInfos(SONG* Song)
     Song->General.bInfoNotRead = 0;
 }
 
-// The passive player holds nothing: stopped with an empty playlist.
-void EmptyPassivePlayer() { MixLoadSong(StateGetPasPlayer(), nullptr, 0); }
+// Whether the track's file is there; a track added without its facts gets them now.
+bool Present(SONG* Song)
+{
+    if (Song == nullptr || !FileExists(SongGetFileName(Song)))
+        return false;
+    if (Song->General.bInfoNotRead)
+        ReadDeferredInfos(Song);
+    return true;
+}
 
 // The mixer holds items only while the library tells it before it releases one.
 void CheckDropHook()
@@ -100,30 +117,83 @@ void Pend(PLI* pli)
     PendingSet = true;
 }
 
-// Queues pli into the passive player. The track is checked before it is
-// queued, so that its own drive does not count as in use.
-void QueueNext(HWND Sender, PLI* pli)
+void ForgetSkipped(const PLI* pli)
+{
+    const int count = SkippedCount;
+    const auto end = Skipped.begin() + count;
+    const auto found = std::find(Skipped.begin(), end, pli);
+    if (found == end)
+        return;
+    std::copy(found + 1, end, found);
+    SkippedCount = count - 1;
+}
+
+void NoteSkipped(PLI* pli)
+{
+    ForgetSkipped(pli);
+    int count = SkippedCount;
+    if (count == MAXI_SKIPPED) {
+        std::copy(Skipped.begin() + 1, Skipped.end(), Skipped.begin());
+        --count;
+    }
+    Skipped[static_cast<std::size_t>(count)] = pli;
+    SkippedCount = count + 1;
+    MixSendMsg(MIXMSG_SKIPPED, reinterpret_cast<WPARAM>(pli), 0);
+}
+
+// The item the mixer queues itself, with no one to ask: pli, or when its
+// track is missing the first following one that is there (drawn at random
+// with shuffle), within one round of the playlist. Each missing one is
+// listed. Leaving, an item about to be released, is passed over.
+PLI* FirstPresent(PLI* pli, const PLI* Leaving = nullptr)
+{
+    PL* pl = MainGetCurrentPL();
+    for (int tries = PLGetCount(pl) + 1; pli != nullptr && tries > 0; --tries) {
+        if (pli != Leaving && Present(PLIGetSong(pli))) {
+            ForgetSkipped(pli);
+            return pli;
+        }
+        if (pli != Leaving)
+            NoteSkipped(pli);
+        pli = StateGetShuffle() && PLGetCount(pl) > 0 ? PLGetRandomPLI(pl) : PLGetFollower(pl, pli, StateGetRepeat());
+    }
+    return nullptr;
+}
+
+// Queues pli into the passive player (null: nothing, leaving the player as
+// it is); during a mix it waits for the change to finish instead, so the
+// incoming player is never reloaded.
+void Place(PLI* pli)
 {
     CheckDropHook();
-    if (pli != nullptr && !MixCheckSong(Sender, StateGetPasPlayer(), PLIGetSong(pli))) {
-        // The track is missing and the user gave up: queue nothing rather than
-        // let the next change play what the passive player held before. The
-        // playlist stays on the missing item, so SKIP and Load go on from it.
-        StateSetNextPLI(nullptr);
-        EmptyPassivePlayer();
+    if (StateGetFading()) {
+        Pend(pli);
+    } else {
+        ++Loading;
+        StateSetNextPLI(pli);
+        if (pli != nullptr) {
+            MixLoadSong(StateGetPasPlayer(), PLIGetSong(pli), PLIGetStart(pli));
+            MixPreparePLIPlay(StateGetPasPlayer(), pli);
+        }
+        MixRecalcBeat(pli);
+        --Loading;
+    }
+    if (pli != nullptr)
         DBSetCurrentPLI(MainGetDB(), pli);
-        MixRecalcBeat(nullptr);
-        MixSendMsg(MIXMSG_NEXTPLI, 0, 0);
-        return;
-    }
-    StateSetNextPLI(pli);
-    if (pli != nullptr) {
-        MixLoadSong(StateGetPasPlayer(), PLIGetSong(pli), PLIGetStart(pli));
-        MixPreparePLIPlay(StateGetPasPlayer(), pli);
-    }
-    MixRecalcBeat(pli);
-    DBSetCurrentPLI(MainGetDB(), pli);
     MixSendMsg(MIXMSG_NEXTPLI, reinterpret_cast<WPARAM>(pli), 0);
+}
+
+// Whether the passive player holds the next item, paused at its start. One
+// that lost it is loaded again; one that vanished or hangs is not ready.
+bool PassiveReady()
+{
+    const int state = WAmpCmIsPlaying(StateGetPasPlayer());
+    if (state == PLAYSTAT_PAUSED)
+        return true;
+    if (state == PLAYSTAT_NONE)
+        return false;
+    Place(FirstPresent(StateGetNextPLI()));
+    return StateGetNextPLI() != nullptr && WAmpCmIsPlaying(StateGetPasPlayer()) == PLAYSTAT_PAUSED;
 }
 
 bool DriveOfFile(const SONG* Song, const char* Root)
@@ -133,9 +203,28 @@ bool DriveOfFile(const SONG* Song, const char* Root)
            std::toupper(static_cast<unsigned char>(file[0])) == std::toupper(static_cast<unsigned char>(Root[0]));
 }
 
+// A player started again in its slot gets the slot's level and balance.
+void RestoreSlot(int Slot)
+{
+    if (Slot >= MAXI_WINAMP)
+        return;
+    SendVolume(Slot, StateGetVolume(Slot));
+    WAmpCmSetPanning(Slot, StateGetPanning(Slot));
+}
+
 }  // namespace
 
-void MixInit() { PLSetDropHook(MixDropPLI); }
+void MixInit()
+{
+    PLSetDropHook(MixDropPLI);
+    WAmpSetReviveHook(RestoreSlot);
+    DroppedCurEnd = 0;
+    DroppedNextEnd = 0;
+    PendingSet = false;
+    PendingNext = nullptr;
+    UserStopped = 1;
+    SkippedCount = 0;
+}
 
 void MixSetDestWindow(HWND hwnd) { hwndMixDestWnd = hwnd; }
 
@@ -207,15 +296,13 @@ int MixCheckSong(HWND hwndParent, int, SONG* Song)
 {
     if (Song == nullptr)
         return 0;
-    while (!FileExists(SongGetFileName(Song))) {
+    while (!Present(Song)) {
         char msg[MAXL_MISSINGMSG];
         const char drive = Song->General.bOnRemovable ? MixGetFreeRemovableDrive() : 0;
         SongFormatMissing(Song, drive, msg, sizeof msg);
         if (MessageBoxA(hwndParent, msg, strWarning, MB_ICONWARNING | MB_RETRYCANCEL) != IDRETRY)
             return 0;
     }
-    if (Song->General.bInfoNotRead)
-        ReadDeferredInfos(Song);
     return 1;
 }
 
@@ -263,14 +350,14 @@ int MixLoadPLI(HWND Sender, int Idx, PLI* pli)
 
 void MixSetNextPLI(HWND Sender, PLI* pli)
 {
-    if (!StateGetFading()) {
-        QueueNext(Sender, pli);
+    // The prompt's message loop may start or finish a change meanwhile;
+    // what to do with the item is decided after it.
+    if (pli != nullptr && !MixCheckSong(Sender, StateGetPasPlayer(), PLIGetSong(pli))) {
+        DBSetCurrentPLI(MainGetDB(), pli);
         return;
     }
-    Pend(pli);
-    if (pli != nullptr)
-        DBSetCurrentPLI(MainGetDB(), pli);
-    MixSendMsg(MIXMSG_NEXTPLI, reinterpret_cast<WPARAM>(pli), 0);
+    ForgetSkipped(pli);
+    Place(pli);
 }
 
 PLI* MixGetQueuedPLI() { return PendingSet ? PendingNext.load() : StateGetNextPLI(); }
@@ -285,12 +372,10 @@ PLI* MixGetNextPLI()
 
 void MixSkip(HWND Sender) { MixSetNextPLI(Sender, MixGetNextPLI()); }
 
-void MixChangeNextPLI(HWND Sender)
+void MixChangeNextPLI(HWND)
 {
-    if (PendingSet.exchange(false))
-        QueueNext(Sender, PendingNext.exchange(nullptr));
-    else
-        QueueNext(Sender, MixGetNextPLI());
+    PLI* pli = PendingSet.exchange(false) ? PendingNext.exchange(nullptr) : MixGetNextPLI();
+    Place(FirstPresent(pli));
 }
 
 void MixChangeCurrentPLI()
@@ -322,6 +407,9 @@ void MixNext(HWND Sender)
         MixFadeDone(Sender);
         return;
     }
+    if (!PassiveReady())
+        return;
+    ++ChangeCount;
     const int pas = StateGetPasPlayer();
     if (StateGetFade() && (StateGetFadeType() & FADE_IN_BIT))
         WAmpCmSetVolume(pas, 0);
@@ -334,56 +422,99 @@ void MixNext(HWND Sender)
 
 void MixCut(HWND Sender)
 {
-    if (StateGetFading())
+    if (StateGetFading() || UserStopped)
         return;
-    // A restarted passive player is empty: it gets the next item again.
-    PLI* next = StateGetNextPLI();
-    if (next != nullptr && WAmpCmIsPlaying(StateGetPasPlayer()) == PLAYSTAT_STOPPED)
-        QueueNext(Sender, next);
-    if (StateGetNextPLI() != nullptr)
+    if (StateGetNextPLI() != nullptr) {
+        if (!PassiveReady()) {
+            // The passive player is gone or hangs: the active one, which
+            // plays nothing, takes the item rather than wait for it.
+            if (WAmpCmIsPlaying(StateGetActPlayer()) == PLAYSTAT_NONE)
+                return;
+            MixChangePlayers();
+            Place(FirstPresent(StateGetNextPLI()));
+            if (StateGetNextPLI() == nullptr)
+                return;
+        }
         MixPlay(StateGetPasPlayer());
+    }
     MixFadeDone(Sender);
+}
+
+void MixFadeAbort()
+{
+    if (!StateGetFading())
+        return;
+    ++ChangeCount;
+    StateSetFading(0);
+    if (PendingSet.exchange(false))
+        Place(FirstPresent(PendingNext.exchange(nullptr)));
+}
+
+void MixReload()
+{
+    if (!StateGetFading() && StateGetNextPLI() != nullptr)
+        PassiveReady();
 }
 
 void MixStopByUser()
 {
     UserStopped = 1;
+    ++ChangeCount;
     WAmpBtStop(StateGetActPlayer());
 }
 
 int MixGetUserStopped() { return UserStopped; }
 
-int MixIsPlayingItem() { return StateGetCurPLI() != nullptr || DroppedCurEnd != 0; }
+unsigned MixGetChangeCount() { return ChangeCount; }
 
-void MixChangeFromWorker(int Change)
+bool MixIsSkipped(const PLI* pli)
 {
-    if (MixGetDestWindow() != nullptr)
-        MixSendMsg(MIXMSG_CHANGE, static_cast<WPARAM>(Change), 0);
-    else
-        MixOnChangeMsg(static_cast<WPARAM>(Change));
+    const auto end = Skipped.begin() + SkippedCount;
+    return pli != nullptr && std::find(Skipped.begin(), end, pli) != end;
 }
 
-void MixOnChangeMsg(WPARAM Change)
+int MixGetSkippedCount() { return SkippedCount; }
+
+int MixIsPlayingItem() { return StateGetCurPLI() != nullptr || DroppedCurEnd != 0; }
+
+void MixChangeFromWorker(int Change, unsigned Count)
 {
-    if (Change == MIXCHANGE_NEXT)
-        MixNext(MixGetDestWindow());
-    else if (Change == MIXCHANGE_DONE)
-        MixFadeDone(MixGetDestWindow());
-    else if (Change == MIXCHANGE_CUT)
-        MixCut(MixGetDestWindow());
+    if (MixGetDestWindow() != nullptr)
+        MixSendMsg(MIXMSG_CHANGE, static_cast<WPARAM>(Change), static_cast<LPARAM>(Count));
+    else
+        MixOnChangeMsg(static_cast<WPARAM>(Change), static_cast<LPARAM>(Count));
+}
+
+void MixOnChangeMsg(WPARAM Change, LPARAM Count)
+{
+    if (Loading || static_cast<unsigned>(Count) != ChangeCount)
+        return;
+    const HWND sender = MixGetDestWindow();
+    switch (Change) {
+    case MIXCHANGE_NEXT: MixNext(sender); break;
+    case MIXCHANGE_DONE: MixFadeDone(sender); break;
+    case MIXCHANGE_CUT: MixCut(sender); break;
+    case MIXCHANGE_ABORT: MixFadeAbort(); break;
+    case MIXCHANGE_RELOAD: MixReload(); break;
+    case MIXCHANGE_HELD: UserStopped = 1; break;
+    default: break;
+    }
 }
 
 void MixFadeStart() { StateSetFading(1); }
 
+// The mix is over once the players have swapped: the new passive player is
+// free to take the next item.
 void MixFadeDone(HWND Sender)
 {
     StateSetMixEnabled(0);
+    ++ChangeCount;
     MixStop(StateGetActPlayer(), 1);
     MixChangeCurrentPLI();
     MixChangePlayers();
+    StateSetFading(0);
     MixChangeNextPLI(Sender);
     UserStopped = 0;  // the new active player plays
-    StateSetFading(0);
     StateSetMixEnabled(1);
 }
 
@@ -493,9 +624,13 @@ void MixDropPLI(PL* pl, const PLI* pli, bool Alone)
 {
     if (pli == nullptr)
         return;
+    ForgetSkipped(pli);
     PLI* follower = Alone ? PLGetFollower(pl, pli, StateGetRepeat()) : nullptr;
     if (follower == pli)
         follower = nullptr;
+    // The playlist goes on from what takes the item's place, so SKIP does not start over.
+    if (follower != nullptr && PLGetCurrentPLI(pl) == pli)
+        PLSetCurrentPLI(pl, follower);
     if (PendingSet && PendingNext == pli)
         PendingNext = follower;
     if (StateGetNextPLI() == pli) {
@@ -507,12 +642,11 @@ void MixDropPLI(PL* pl, const PLI* pli, bool Alone)
             if (!PendingSet)
                 Pend(follower);
             MixSendMsg(MIXMSG_NEXTPLI, reinterpret_cast<WPARAM>(MixGetQueuedPLI()), 0);
-        } else if (follower != nullptr) {
-            QueueNext(MixGetDestWindow(), follower);
         } else {
-            EmptyPassivePlayer();
-            MixRecalcBeat(nullptr);
-            MixSendMsg(MIXMSG_NEXTPLI, 0, 0);
+            PLI* next = FirstPresent(follower, pli);
+            if (next == nullptr)
+                MixLoadSong(StateGetPasPlayer(), nullptr, 0);  // the released item's track must not play
+            Place(next);
         }
     }
     if (StateGetCurPLI() == pli) {

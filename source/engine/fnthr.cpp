@@ -8,6 +8,7 @@
 #include "winamp.h"
 #include "wm.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 
@@ -29,17 +30,49 @@ struct {
 // players: the information thread may still store a position of the player
 // that was active before.
 struct {
+    unsigned Change;  // the mixer's change count when the pass began; its reads hold while it stays
     int Fading;
     std::uint32_t ActPos;
     int ActStatus;
     std::uint32_t PasPos;  // the incoming position of the last step
     bool PasStill;         // it did not advance since the step before
+    bool Finished;         // this pass finished the change: the players have swapped since the reads
 } Pass;
+
+// The watchdog's memory, kept by the mixer thread.
+struct {
+    std::uint32_t PlayedPos;  // the active player's last position read while it played
+    unsigned PlayedChange;    // the change count of that read
+    DWORD PlayingSince;       // since when it plays without a break; 0: it does not
+    DWORD PlayedFor;          // how long it had played at that read
+    int Failures;             // starts of the watchdog in a row whose track did not get to play
+    unsigned StartChange;     // the change count when it last asked for a start
+    DWORD NextLook;           // when the idle players are next asked how they are
+} Watch;
+// While the watchdog waits before its next start, the tick of that start;
+// the status display tells it.
+std::atomic<bool> WatchWaiting{false};
+std::atomic<DWORD> WatchRetryAt{0};
 
 constexpr int FADEDIR_DUO = 0;
 constexpr int FADEDIR_IN = 1;
 constexpr int FADEDIR_OUT = 2;
 constexpr int FADEDIR_FINISH = 3;
+
+// A track that plays less than this without a break could not play: a
+// start of the watchdog counts as failed until one plays longer. After
+// MAXI_WATCH_FAILURES failed starts in a row it waits before the next,
+// doubling from WATCH_WAIT_MS up to WATCH_WAIT_MAX_MS.
+constexpr DWORD WATCH_PLAYED_MS = 500;
+constexpr int MAXI_WATCH_FAILURES = 3;
+constexpr DWORD WATCH_WAIT_MS = 1000;
+constexpr DWORD WATCH_WAIT_MAX_MS = 16000;
+// A player that stopped this close to its track's length (which it tells in
+// whole seconds) reached the end; one stopped earlier was stopped from its window.
+constexpr std::uint32_t WATCH_END_SLACK_MS = 1000 + 2 * MIX_IDLE_INTERVAL_MS;
+// How often the players the mixer does not read in every pass are asked how they are.
+constexpr DWORD WATCH_LOOK_MS = 1000;
+constexpr int MAXL_STATUSTEXT = 40;
 
 // What the display showed last; shared with the rare pass on the
 // user-interface thread, hence atomic. Start values make the first pass
@@ -136,8 +169,12 @@ void Finish(int Act, int Pas)
     MixStop(Act, 1);
     ReportVolume(Act, Fade.VolAct);
     SetAndReportVolume(Pas, Fade.VolPas);
-    MixChangeFromWorker(MIXCHANGE_DONE);
+    MixChangeFromWorker(MIXCHANGE_DONE, Pass.Change);
+    Pass.Finished = true;
 }
+
+// Asks the user-interface thread for a step, on this pass's reads.
+void Ask(int Change) { MixChangeFromWorker(Change, Pass.Change); }
 
 // Whether the active player plays within MIX_NEAR_START_MS of the mix start.
 bool NearStart()
@@ -165,12 +202,122 @@ void FineTimer(bool On)
         timeEndPeriod(1);
 }
 
-// The active player stopped or vanished by itself while an item is current:
-// its track ended early, its length was wrong, or it was closed or crashed.
-bool ActiveLost()
+// During a mix: an incoming player that vanished or hangs calls the change
+// off (both players get their levels back, the outgoing plays on); an
+// incoming track that ended, or an outgoing player that vanished or hangs,
+// finishes it now.
+void WatchMix(int Act, int Pas, bool ActGone)
 {
-    return MixIsPlayingItem() && !MixGetUserStopped() &&
-           (Pass.ActStatus == PLAYSTAT_STOPPED || Pass.ActStatus == PLAYSTAT_NONE);
+    // A player that answers no position has stopped, vanished or hangs.
+    if (static_cast<std::int32_t>(Pass.PasPos) < 0 && WAmpInstGone(Pas)) {
+        WAmpInstRevive(Pas);
+        ReportVolume(Act, Fade.VolAct);
+        ReportVolume(Pas, Fade.VolPas);
+        Ask(MIXCHANGE_ABORT);
+        Fade.OldFading = 0;
+    } else if (ActGone || (Pass.PasStill && WAmpCmIsPlaying(Pas) == PLAYSTAT_STOPPED)) {
+        Fade.FadeDir = FADEDIR_FINISH;
+        Fade.OldFading = 0;
+        Finish(Act, Pas);
+    }
+}
+
+// Every WATCH_LOOK_MS, the players not read in every pass: any that vanished
+// or hangs is started again, and a passive one that lost the next item gets
+// it again. False while the passive player that holds it is not there.
+bool WatchIdlePlayers(int Pas)
+{
+    const DWORD now = GetTickCount();
+    const bool look = static_cast<std::int32_t>(now - Watch.NextLook) >= 0;
+    if (look) {
+        Watch.NextLook = now + WATCH_LOOK_MS;
+        for (int slot = 0; slot < MAXI_WINAMP; ++slot)
+            if (slot != StateGetActPlayer() && WAmpInstGone(slot))
+                WAmpInstRevive(slot);
+    }
+    if (StateGetNextPLI() == nullptr)
+        return true;
+    if (WAmpInstGone(Pas)) {
+        Watch.NextLook = now;  // it gets the item as soon as it is back
+        return false;
+    }
+    if (look && WAmpCmIsPlaying(Pas) != PLAYSTAT_PAUSED)
+        Ask(MIXCHANGE_RELOAD);
+    return true;
+}
+
+// Whether the stopped active player ended by itself: it could not play
+// (never seen playing, or only just: no sound device, no codec), or it
+// stopped within reach of its track's end.
+bool EndedByItself()
+{
+    if (Watch.PlayedChange != Pass.Change || Watch.PlayedFor < WATCH_PLAYED_MS)
+        return true;
+    const unsigned seconds = WAmpCmGetSongLen(StateGetActPlayer());
+    return seconds > 0xFFFFFFFFu / 1000 || Watch.PlayedPos + WATCH_END_SLACK_MS >= seconds * 1000;
+}
+
+// Counts a start of the watchdog; false while it waits after too many failed
+// ones. Only its own starts in a row count: one it asked for that has not
+// come yet is asked again, and any other change since ends the row.
+bool WatchMayStart(DWORD Now)
+{
+    if (Watch.Failures > 0 && Pass.Change == Watch.StartChange)
+        return true;
+    if (Pass.Change != Watch.StartChange + 1) {
+        Watch.Failures = 0;
+        WatchWaiting = false;
+    }
+    if (Watch.Failures >= MAXI_WATCH_FAILURES) {
+        if (!WatchWaiting) {
+            const int doublings = std::min(Watch.Failures - MAXI_WATCH_FAILURES, 4);
+            WatchRetryAt = Now + std::min(WATCH_WAIT_MS << doublings, WATCH_WAIT_MAX_MS);
+            WatchWaiting = true;
+        }
+        if (static_cast<std::int32_t>(Now - WatchRetryAt) < 0)
+            return false;
+        WatchWaiting = false;
+    }
+    ++Watch.Failures;
+    Watch.StartChange = Pass.Change;
+    return true;
+}
+
+// The active player while no mix runs. One that ended, vanished or hangs
+// while an item plays, and one that plays nothing while an item waits,
+// hands over to the next item at once (played by itself when the passive
+// player is not there); one stopped from its own window counts as the
+// user's STOP, and the user's PAUSE and STOP stay.
+void WatchActive(bool ActGone, bool PasHere)
+{
+    const DWORD now = GetTickCount();
+    if (Pass.ActStatus == PLAYSTAT_PLAYING) {
+        if (Watch.PlayingSince == 0 || Watch.PlayedChange != Pass.Change)
+            Watch.PlayingSince = now != 0 ? now : 1;
+        Watch.PlayedPos = Pass.ActPos;
+        Watch.PlayedChange = Pass.Change;
+        Watch.PlayedFor = now - Watch.PlayingSince;
+        if (Watch.PlayedFor >= WATCH_PLAYED_MS) {
+            Watch.Failures = 0;
+            WatchWaiting = false;
+        }
+        return;
+    }
+    Watch.PlayingSince = 0;
+    if (MixGetUserStopped() || (ActGone && !PasHere))
+        return;
+    if (MixIsPlayingItem() && !ActGone) {
+        if (Pass.ActStatus != PLAYSTAT_STOPPED)
+            return;
+        if (!EndedByItself()) {
+            Ask(MIXCHANGE_HELD);
+            return;
+        }
+    } else if (!MixIsPlayingItem() && StateGetNextPLI() == nullptr) {
+        return;
+    }
+    if (WatchMayStart(now))
+        Ask(MIXCHANGE_CUT);
 }
 
 }  // namespace
@@ -238,28 +385,25 @@ void ReadStatus()
 
 void SongMixer()
 {
-    if (!StateGetMixEnabled())
+    if (!StateGetMixEnabled() || Pass.Finished || Pass.Change != MixGetChangeCount())
         return;
+    const int act = StateGetActPlayer();
+    const int pas = StateGetPasPlayer();
+    // A vanished or hung player answers nothing; it is started again in the background.
+    const bool actGone = Pass.ActStatus == PLAYSTAT_NONE;
+    if (actGone)
+        WAmpInstRevive(act);
     if (Pass.Fading) {
-        // The incoming player vanished or its track ended: its position would
-        // hold the mix for ever. A paused one holds it until it moves again.
-        const int pas = StateGetPasPlayer();
-        if (WAmpInstGone(pas) || (Pass.PasStill && WAmpCmIsPlaying(pas) == PLAYSTAT_STOPPED)) {
-            WAmpInstRevive(pas);
-            Fade.FadeDir = FADEDIR_FINISH;
-            Fade.OldFading = 0;
-            Finish(StateGetActPlayer(), pas);
-        }
+        WatchMix(act, pas, actGone);
         return;
     }
+    const bool pasHere = WatchIdlePlayers(pas);
     if (Pass.ActStatus == PLAYSTAT_PLAYING &&
         static_cast<std::int32_t>(Pass.ActPos) > static_cast<std::int32_t>(StateGetBeatLast())) {
-        MixChangeFromWorker(MIXCHANGE_NEXT);
-    } else if (ActiveLost()) {
-        // Started again here, not on the user-interface thread, which must not wait.
-        WAmpInstRevive(StateGetActPlayer());
-        WAmpInstRevive(StateGetPasPlayer());
-        MixChangeFromWorker(MIXCHANGE_CUT);
+        if (pasHere)
+            Ask(MIXCHANGE_NEXT);
+    } else {
+        WatchActive(actGone, pasHere);
     }
 }
 
@@ -267,13 +411,15 @@ void FadeMixer()
 {
     const int act = StateGetActPlayer();
     const int pas = StateGetPasPlayer();
+    Pass.Change = MixGetChangeCount();
+    Pass.Finished = false;
     Pass.Fading = StateGetFading();
     Pass.ActPos = WAmpCmGetSongPos(act);
     Pass.ActStatus = WAmpCmIsPlaying(act);
     StateSetPos(Pass.ActPos);
     if (Pass.Fading) {
         const std::uint32_t P = WAmpCmGetSongPos(pas);
-        Pass.PasStill = static_cast<std::int32_t>(P) <= static_cast<std::int32_t>(Pass.PasPos);
+        Pass.PasStill = Fade.OldFading && static_cast<std::int32_t>(P) <= static_cast<std::int32_t>(Pass.PasPos);
         Pass.PasPos = P;
         if (!Fade.OldFading) {
             Fade.VolAct = StateGetVolume(act);
@@ -302,6 +448,8 @@ void FadeMixerReset()
 {
     Fade = {};
     Pass = {};
+    Watch = {};
+    WatchWaiting = false;
 }
 
 void ShowStatus()
@@ -337,10 +485,24 @@ void ShowStatusActPlayer()
         WriteTime(StatusWindows.hwndEDREMAINING, fading ? static_cast<std::int32_t>(StateGetFadeLeft()) : (R < 0 ? 0 : R));
     }
     const int status = StateGetPlayStatus();
-    if (status != Shown.OldStatus && status >= 0 && status < MAXI_PLAYSTATE) {
-        WMSetText(StatusWindows.hwndEDSTATUS, strPlayState[status]);
-        Shown.OldStatus = status;
-    }
+    if (status < 0 || status >= MAXI_PLAYSTATE)
+        return;
+    // With the play state: the watchdog's wait before its next start, and the missing tracks skipped.
+    const auto wait = static_cast<std::int32_t>(WatchRetryAt - GetTickCount());
+    const int seconds = WatchWaiting && wait > 0 ? (wait + 999) / 1000 : 0;
+    const int skipped = std::min(MixGetSkippedCount(), 999);
+    const int shown = (seconds * 1000 + skipped) * MAXI_PLAYSTATE + status;
+    if (shown == Shown.OldStatus)
+        return;
+    char text[MAXL_STATUSTEXT];
+    if (seconds > 0)
+        StrFormat(text, sizeof text, "Retry in %d s", seconds);
+    else if (skipped > 0)
+        StrFormat(text, sizeof text, "%s, %d missing", strPlayState[status], skipped);
+    else
+        StrCopy(text, strPlayState[status]);
+    WMSetText(StatusWindows.hwndEDSTATUS, text);
+    Shown.OldStatus = shown;
 }
 
 void ShowStatusTestPlayer()

@@ -396,13 +396,24 @@ void DlgMainEditChangeComboBox(WPARAM wParam, LPARAM lParam)
 
 namespace {
 
-// The field of a length combo box shows the length in force once the user leaves it.
-void DlgMainKillFocusComboBox(WPARAM wParam)
+// A typed length takes effect when the user leaves the field or presses
+// Enter, not with every keystroke (a running mix would end on the "8" of
+// "800"); the field then shows the length in force.
+void DlgMainTakeTypedLength(WPARAM wParam, LPARAM lParam)
 {
+    DlgMainEditChangeComboBox(wParam, lParam);
     if (LOWORD(wParam) == CBOFADELEN)
         DlgMainSetFadeLen(StateGetFadeLen(), 1);
     else if (LOWORD(wParam) == CBODUOLEN)
         DlgMainSetDuoLen(StateGetDuoLen(), 1);
+}
+
+// Enter, the dialog's default command: both fields show the length in
+// force unless the user typed another.
+void DlgMainEnter()
+{
+    DlgMainTakeTypedLength(CBOFADELEN, reinterpret_cast<LPARAM>(Panel.hwndCBOFADELEN));
+    DlgMainTakeTypedLength(CBODUOLEN, reinterpret_cast<LPARAM>(Panel.hwndCBODUOLEN));
 }
 
 }  // namespace
@@ -500,7 +511,8 @@ void DlgMainMMProc(HWND, UINT msg, WPARAM wParam, LPARAM lParam)
         DlgMainSetActivePlayer(static_cast<int>(wParam));
         FreshRemainingTracks();
         break;
-    case MIXMSG_CHANGE: MixOnChangeMsg(wParam); break;
+    case MIXMSG_CHANGE: MixOnChangeMsg(wParam, lParam); break;
+    case MIXMSG_SKIPPED: DlgPLRefresh(); break;
     case MIXMSG_VOLUME: DlgMainSetVolume(static_cast<int>(wParam), static_cast<int>(lParam), 1, 1); break;
     case MIXMSG_FADETYPE: DlgMainSetFadeType(static_cast<int>(wParam), 1); break;
     case MIXMSG_FADE: DlgMainSetFade(static_cast<int>(wParam), 1); break;
@@ -686,8 +698,7 @@ void DlgMainCommand(WPARAM wParam, LPARAM lParam)
 {
     switch (HIWORD(wParam)) {
     case CBN_SELCHANGE: DlgMainSelChangeComboBox(wParam, lParam); break;
-    case CBN_EDITCHANGE: DlgMainEditChangeComboBox(wParam, lParam); break;
-    case CBN_KILLFOCUS: DlgMainKillFocusComboBox(wParam); break;
+    case CBN_KILLFOCUS: DlgMainTakeTypedLength(wParam, lParam); break;
     default: break;
     }
     switch (LOWORD(wParam)) {
@@ -724,6 +735,7 @@ void DlgMainCommand(WPARAM wParam, LPARAM lParam)
     case BTPLAYLIST: PLEdit(); break;
     case BTHELP: DlgMainHelp(); break;
     case CMSHOWSTATUS: ShowStatus(); break;
+    case IDOK: DlgMainEnter(); break;
     default: break;
     }
 }

@@ -81,11 +81,13 @@ HWND Table() { return GetDlgItem(hwndPL, LVPLAYLIST); }
 
 PL* ThePL() { return MainGetCurrentPL(); }
 
+// An item the mixer went past because its track is missing says so.
 const char* RowText(const PLI* Item, char (&Text)[MAXL_PLITITLE + 1])
 {
-    if (PLIGetTitleDesc(Item, Text) == nullptr)
-        Text[0] = '\0';
-    return Text;
+    char title[MAXL_PLITITLE + 1];
+    if (PLIGetTitleDesc(Item, title) == nullptr)
+        title[0] = '\0';
+    return StrFormat(Text, sizeof Text, "%s%s", MixIsSkipped(Item) ? "(missing) " : "", title);
 }
 
 void DlgPLAddLine(PLI* PLItem)

@@ -50,13 +50,6 @@ protected:
         }
     }
 
-    // Types text into a length field, then leaves it.
-    void TypeLength(int id, const std::string& text)
-    {
-        e2e::SetComboText(panel, id, text);
-        SendMessageA(panel, WM_COMMAND, MAKEWPARAM(id, CBN_KILLFOCUS), reinterpret_cast<LPARAM>(e2e::Control(panel, id)));
-    }
-
     bool WaitText(int id, const std::string& text, int timeoutMs = kWindowTimeoutMs)
     {
         return e2e::WaitForText(e2e::Control(panel, id), text, timeoutMs) == text;
@@ -74,13 +67,19 @@ TEST_F(PanelTest, OneSessionOfMixingAndTransport)
     EXPECT_EQ(ControlText(panel, EDNEXT), "<<< End of playlist >>>");
     EXPECT_EQ(ControlText(panel, STVOLUMEPL2), "80");
 
-    // A negative length is refused: the last one stays in force and in the field.
+    // A typed length counts once the field is left or Enter is pressed, not
+    // key by key; a negative one is refused and the last one stays.
     SetCheck(CBFADE, true);
     SetCheck(CB2CHAN, true);
-    TypeLength(CBOFADELEN, "1000");
-    TypeLength(CBODUOLEN, "1000");
+    e2e::SetComboText(panel, CBOFADELEN, "1000");
+    e2e::SetComboText(panel, CBODUOLEN, "100", false);
+    const std::string typing = ControlText(panel, EDTOTAL);
+    e2e::SetComboText(panel, CBODUOLEN, "1000", false);
+    EXPECT_EQ(ControlText(panel, EDTOTAL), typing);
+    SendMessageA(panel, WM_COMMAND, IDOK, 0);  // Enter
     const std::string total = ControlText(panel, EDTOTAL);
-    TypeLength(CBOFADELEN, "-1");
+    EXPECT_NE(total, typing);
+    e2e::SetComboText(panel, CBOFADELEN, "-1");
     EXPECT_EQ(ControlText(panel, CBOFADELEN), "1000");
     EXPECT_EQ(ControlText(panel, EDTOTAL), total);
 

@@ -25,6 +25,7 @@ struct Window {
     fake::WindowProc proc;
     DWORD processId = 0;
     std::atomic<bool> alive = true;
+    std::atomic<bool> hung = false;
     std::recursive_mutex dispatch;  // one message at a time, re-entrant like a window's own thread
 };
 
@@ -41,6 +42,9 @@ struct Machine {
     std::vector<std::pair<std::string, UINT>> execs;
     std::string moduleFileName = "C:\\Tandem\\tandem.exe";
     std::vector<std::string> deniedFolders;
+    std::function<void()> boxHook;
+    std::function<std::uint64_t()> now = [] { return std::chrono::steady_clock::now().time_since_epoch() / std::chrono::milliseconds(1); };
+    std::function<void(DWORD)> sleep = [](DWORD ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
     fake::FileFaults faults;
     std::map<std::string, std::string> shortNames;  // Unix path -> short name
     int shellNotifications = 0;
@@ -144,6 +148,17 @@ LRESULT SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
     return window->alive && window->proc ? window->proc(Msg, wParam, lParam) : 0;
 }
 
+// A hung window answers nothing: the sender waits out its time. A closed
+// one fails at once, hung or not.
+LRESULT SendMessageTimeoutA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam, UINT, UINT uTimeout, DWORD_PTR* lpdwResult)
+{
+    const auto window = Find(hWnd);
+    if (window == nullptr || !window->alive || window->hung)
+        return window != nullptr && window->alive ? (Sleep(uTimeout), 0) : 0;
+    *lpdwResult = static_cast<DWORD_PTR>(SendMessageA(hWnd, Msg, wParam, lParam));
+    return 1;
+}
+
 // No test looks at the enabled state; every window was enabled before.
 BOOL EnableWindow(HWND, BOOL) { return FALSE; }
 
@@ -168,21 +183,6 @@ namespace {
 thread_local DWORD LastError = 0;
 }  // namespace
 
-// The launcher answers as WinExec would: above 31 for a started program.
-BOOL CreateProcessW(LPCWSTR, LPWSTR lpCommandLine, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, void*,
-                    LPCWSTR, STARTUPINFOW* lpStartupInfo, PROCESS_INFORMATION* lpProcessInformation)
-{
-    const std::string command = Utf8(lpCommandLine);
-    const UINT show = lpStartupInfo->wShowWindow;
-    const fake::Launcher launcher = Locked([&](Machine& m) { return m.execs.push_back({command, show}), m.launcher; });
-    const UINT result = launcher ? launcher(command, show) : ERROR_FILE_NOT_FOUND;
-    *lpProcessInformation = {};
-    LastError = result > 31 ? 0 : result;
-    return result > 31 ? TRUE : FALSE;
-}
-
-DWORD WaitForInputIdle(HANDLE, DWORD) { return 0; }
-
 // Like Windows, the size given when the name does not fit.
 DWORD GetModuleFileNameW(HMODULE, LPWSTR lpFilename, DWORD nSize)
 {
@@ -190,7 +190,9 @@ DWORD GetModuleFileNameW(HMODULE, LPWSTR lpFilename, DWORD nSize)
     return CopyWide(name, lpFilename, nSize) ? static_cast<DWORD>(name.size()) : nSize;
 }
 
-void Sleep(DWORD dwMilliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(dwMilliseconds)); }
+void Sleep(DWORD dwMilliseconds) { Locked([](Machine& m) { return m.sleep; })(dwMilliseconds); }
+
+DWORD GetTickCount() { return static_cast<DWORD>(Locked([](Machine& m) { return m.now; })()); }
 
 LONG RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, HKEY* phkResult) { return OpenKey(hKey, lpSubKey, phkResult, false); }
 
@@ -279,12 +281,18 @@ BOOL WritePrivateProfileStringA(LPCSTR, LPCSTR, LPCSTR, LPCSTR) { return FALSE; 
 
 int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 {
-    std::lock_guard lock(mutex);
-    M().boxes.push_back({hWnd, lpText != nullptr ? lpText : "", lpCaption != nullptr ? lpCaption : "", uType});
-    const int answer = M().answers.empty() ? IDOK : M().answers.front();
-    if (!M().answers.empty())
-        M().answers.pop_front();
-    return answer;
+    const auto hook = Locked([&](Machine& m) {
+        m.boxes.push_back({hWnd, lpText != nullptr ? lpText : "", lpCaption != nullptr ? lpCaption : "", uType});
+        return std::exchange(m.boxHook, nullptr);
+    });
+    if (hook)
+        hook();
+    return Locked([](Machine& m) {
+        const int answer = m.answers.empty() ? IDOK : m.answers.front();
+        if (!m.answers.empty())
+            m.answers.pop_front();
+        return answer;
+    });
 }
 
 DWORD GetLogicalDriveStringsA(DWORD nBufferLength, LPSTR lpBuffer)
@@ -350,11 +358,12 @@ bool NextEntry(Search* s, WIN32_FIND_DATAW* fd)
     return false;
 }
 
-// A folder's identity, or a file open for writing as well.
+// A folder's identity, a file open for writing as well, or a process.
 struct FileHandle {
     int fd;
     dev_t dev;
     ino_t ino;
+    DWORD pid;
 };
 
 template <typename T = HANDLE>
@@ -435,7 +444,7 @@ HANDLE OpenFile(const std::string& Path, DWORD Access, DWORD Disposition)
         return Failed(ErrorOf(errno));
     if ((fd >= 0 ? fstat(fd, &st) : stat(Path.c_str(), &st)) != 0)
         return Failed(ERROR_FILE_NOT_FOUND);
-    return new FileHandle{fd, st.st_dev, st.st_ino};
+    return new FileHandle{fd, st.st_dev, st.st_ino, 0};
 }
 
 }  // namespace
@@ -463,7 +472,6 @@ BOOL GetFileInformationByHandle(HANDLE hFile, BY_HANDLE_FILE_INFORMATION* lpFile
     return TRUE;
 }
 
-// Only files are closed here: a started process comes with null handles.
 BOOL CloseHandle(HANDLE hObject)
 {
     if (hObject == nullptr)
@@ -472,6 +480,33 @@ BOOL CloseHandle(HANDLE hObject)
     const bool closed = file->fd < 0 || close(file->fd) == 0;
     delete file;
     return Succeeded(closed);
+}
+
+// The launcher decides what starting a command means.
+BOOL CreateProcessW(LPCWSTR, LPWSTR lpCommandLine, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, void*,
+                    LPCWSTR, STARTUPINFOW* lpStartupInfo, PROCESS_INFORMATION* lpProcessInformation)
+{
+    const std::string command = Utf8(lpCommandLine);
+    const UINT show = lpStartupInfo->wShowWindow;
+    const fake::Launcher launcher = Locked([&](Machine& m) { return m.execs.push_back({command, show}), m.launcher; });
+    const DWORD pid = launcher ? launcher(command, show) : 0;
+    if (pid == 0)
+        return Failed(ERROR_FILE_NOT_FOUND, FALSE);
+    *lpProcessInformation = {new FileHandle{-1, 0, 0, pid}, new FileHandle{-1, 0, 0, pid}, pid, pid};
+    return TRUE;
+}
+
+DWORD WaitForInputIdle(HANDLE, DWORD) { return 0; }
+
+// Ending a process takes its windows with it.
+BOOL TerminateProcess(HANDLE hProcess, UINT)
+{
+    const DWORD pid = static_cast<const FileHandle*>(hProcess)->pid;
+    std::lock_guard lock(mutex);
+    for (auto& w : M().windows)
+        if (w->processId == pid)
+            w->alive = w->hung = false;
+    return TRUE;
 }
 
 BOOL WriteFile(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
@@ -568,6 +603,16 @@ bool RegistryGet(HKEY root, const std::string& path, const std::string& name, st
 void QueueMessageBoxAnswer(int answer) { Locked([&](Machine& m) { m.answers.push_back(answer); }); }
 std::vector<MessageBoxCall> MessageBoxCalls() { return Locked([](Machine& m) { return m.boxes; }); }
 void SetDrives(std::vector<std::pair<std::string, UINT>> drives) { Locked([&](Machine& m) { m.drives = std::move(drives); }); }
+void SetMessageBoxHook(std::function<void()> hook) { Locked([&](Machine& m) { m.boxHook = std::move(hook); }); }
+void SetTime(std::function<std::uint64_t()> now, std::function<void(DWORD)> sleep)
+{
+    Locked([&](Machine& m) { m.now = std::move(now), m.sleep = std::move(sleep); });
+}
+void HangWindow(HWND hwnd, bool hung)
+{
+    if (const auto window = Find(hwnd))
+        window->hung = hung;
+}
 void SetLauncher(Launcher launcher) { Locked([&](Machine& m) { m.launcher = std::move(launcher); }); }
 std::vector<std::pair<std::string, UINT>> ExecCalls() { return Locked([](Machine& m) { return m.execs; }); }
 void SetModuleFileName(const std::string& path) { Locked([&](Machine& m) { m.moduleFileName = path; }); }

@@ -29,6 +29,8 @@ void Reset();
 HWND CreateWindow(const std::string& className, WindowProc proc, DWORD processId = 0);
 // A destroyed window answers 0 to every message and is no longer found.
 void DestroyWindow(HWND hwnd);
+// A hung window lets SendMessageTimeoutA wait out its time and fail.
+void HangWindow(HWND hwnd, bool hung);
 
 // Registry. Paths use backslashes, as Win32 writes them; the default value
 // of a key has the empty name.
@@ -42,19 +44,24 @@ struct MessageBoxCall {
     UINT type;
 };
 void QueueMessageBoxAnswer(int answer);
+// Runs once, inside the next message box, as its modal loop would run what the program is sent.
+void SetMessageBoxHook(std::function<void()> hook);
 std::vector<MessageBoxCall> MessageBoxCalls();
 
 // Drives, as GetLogicalDriveStringsA lists them, with their types.
 void SetDrives(std::vector<std::pair<std::string, UINT>> drives);
 
-// CreateProcessW: the launcher decides what starting a command (UTF-8)
-// means, answering as WinExec would (above 31: started).
-using Launcher = std::function<UINT(const std::string& cmdLine, UINT show)>;
+// CreateProcessW: the launcher starts the command (UTF-8) and returns its
+// process id (0: it did not start); TerminateProcess closes that process's windows.
+using Launcher = std::function<DWORD(const std::string& cmdLine, UINT show)>;
 void SetLauncher(Launcher launcher);
 std::vector<std::pair<std::string, UINT>> ExecCalls();
 
 // What GetModuleFileNameW answers (UTF-8).
 void SetModuleFileName(const std::string& path);
+
+// The clock of GetTickCount and Sleep (real time until a test sets its own).
+void SetTime(std::function<std::uint64_t()> now, std::function<void(DWORD)> sleep);
 
 // FindFirstFileW refuses to search this folder (a Unix path without its final '/').
 void DenyFolder(const std::string& folder);

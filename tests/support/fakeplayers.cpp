@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <thread>
 
 namespace fake {
 
@@ -11,8 +12,6 @@ namespace {
 
 constexpr char kOpenCommandKey[] = "Winamp.File\\shell\\open\\command";
 constexpr DWORD kFirstProcessId = 1000;
-constexpr UINT kExecOk = 33;  // WinExec: above 31 is success
-constexpr UINT kExecFileNotFound = 2;
 
 std::int64_t RealNs() { return std::chrono::steady_clock::now().time_since_epoch() / std::chrono::nanoseconds(1); }
 
@@ -30,6 +29,12 @@ void VirtualClock::RunFaster(double speed)
     base_ = NowLocked();
     realStart_ = RealNs();
     speed_ = speed > 0 ? speed : 0;
+}
+
+void VirtualClock::Sleep(std::uint32_t ms) const
+{
+    const double speed = [this] { std::lock_guard lock(mutex_); return speed_; }();
+    std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(speed > 0 ? ms / speed : ms));
 }
 
 SimPlayer::SimPlayer(const VirtualClock& clock, PlayerModel::Probe probe, DWORD processId)
@@ -60,6 +65,7 @@ PlayerRig::PlayerRig(int running, bool installed)
     if (installed)
         RegistrySet(HKEY_CLASSES_ROOT, kOpenCommandKey, "", kPlayerOpenCommand);
     SetLauncher([this](const std::string& cmdLine, UINT) { return Launch(cmdLine); });
+    SetTime([this] { return clock_.Now(); }, [this](DWORD ms) { clock_.Sleep(ms); });
     for (int i = 0; i < running; ++i)
         Start();
 }
@@ -105,16 +111,17 @@ SimPlayer* PlayerRig::Slot(int NO)
 }
 
 // Starts a player only for the command that starts the installed player.
-UINT PlayerRig::Launch(const std::string& cmdLine)
+DWORD PlayerRig::Launch(const std::string& cmdLine)
 {
     std::string command;
     if (!RegistryGet(HKEY_CLASSES_ROOT, kOpenCommandKey, "", &command) || command.size() < 5 ||
         cmdLine != command.substr(0, command.size() - 5))
-        return kExecFileNotFound;
-    Start();
+        return 0;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(Start().Window(), &processId);
     std::lock_guard lock(mutex_);
     ++launches_;
-    return kExecOk;
+    return processId;
 }
 
 }  // namespace fake

@@ -2,10 +2,11 @@
 // behind a fake window of the class "WinAmp v1.x", on a virtual clock.
 //
 // A PlayerRig is a clean machine with the player installed: the open command
-// of the player's file class is registered and WinExec of the command that
-// WAmpRun makes from it starts a simulated player. Typical use:
+// of the player's file class is registered and CreateProcessA of the command
+// that WAmpRun makes from it starts a simulated player. GetTickCount and
+// Sleep follow the rig's clock. Typical use:
 //   fake::PlayerRig rig;          // nothing running, the registry empty
-//   InitWAmpInstances();          // starts five players through WinExec
+//   InitWAmpInstances();          // starts five players through CreateProcessA
 //   rig.Slot(0)->Model().State(); // the player that registration 0 reaches
 //   rig.Clock().Advance(1500);
 #pragma once
@@ -30,6 +31,8 @@ public:
     void Advance(std::uint64_t ms) { std::lock_guard lock(mutex_); base_ += ms; }
     // speed 0 stops the real-time part again (keeping the time reached).
     void RunFaster(double speed);
+    // Sleeps ms of this clock's time (real time while it does not run).
+    void Sleep(std::uint32_t ms) const;
 
 private:
     std::uint64_t NowLocked() const;
@@ -52,6 +55,8 @@ public:
     void ClearLog() { std::lock_guard lock(mutex_); log_.clear(); }
     // The user closes the player, or it crashes: the window stops answering.
     void Close() { DestroyWindow(window_); }
+    // The player hangs (or answers again): commands wait out their time.
+    void Hang(bool hung) { HangWindow(window_, hung); }
 
 private:
     PlayerModel model_;
@@ -75,16 +80,16 @@ public:
 
     // Starts one player now, as the user would.
     SimPlayer& Start();
-    // Players in the order they started (by hand or by WinExec).
+    // Players in the order they started (by hand or by CreateProcessA).
     int Count() const { std::lock_guard lock(mutex_); return static_cast<int>(players_.size()); }
     SimPlayer& Player(int i) { std::lock_guard lock(mutex_); return *players_.at(static_cast<std::size_t>(i)); }
     // The player whose window registration NO holds; null when none.
     SimPlayer* Slot(int NO);
-    // How many players WinExec started.
+    // How many players CreateProcessA started.
     int Launches() const { std::lock_guard lock(mutex_); return launches_; }
 
 private:
-    UINT Launch(const std::string& cmdLine);
+    DWORD Launch(const std::string& cmdLine);
     PlayerTrackInfo Probe(const std::string& file) const;
 
     VirtualClock clock_;

@@ -49,7 +49,7 @@ PanelSink::PanelSink()
         if (msg == MIXMSG_VOLUME)
             MixSetVolume(static_cast<int>(wParam), static_cast<int>(lParam));
         else if (msg == MIXMSG_CHANGE)
-            MixOnChangeMsg(wParam);
+            MixOnChangeMsg(wParam, lParam);
         return LRESULT{0};
     });
     for (auto [global, control] : {std::pair{&StatusWindows.hwndTBSONGPOS, &songPos}, {&StatusWindows.hwndEDELAPSED, &elapsed},

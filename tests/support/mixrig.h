@@ -9,6 +9,7 @@
 #include "fnmain.h"
 #include "fnpl.h"
 #include "fnthr.h"
+#include "winamp.h"
 
 namespace fake {
 
@@ -74,8 +75,9 @@ public:
     }
     std::string PathOf(const std::string& name) const { return dir_ + "/" + name; }
 
-    // One pass of each worker loop: the status display, then the mixer.
-    void Pass() { ShowStatus(); MainMixer(); }
+    // One pass of each worker loop: the status display, then the mixer, and
+    // the players it started again meanwhile.
+    void Pass() { ShowStatus(); MainMixer(); WAmpInstWaitRevivals(); }
     // Advances the clock by Step and runs a pass, Ms / Step times.
     void Run(std::uint32_t Ms, std::uint32_t Step = 10)
     {

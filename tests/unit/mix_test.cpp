@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <set>
 #include <vector>
 
@@ -136,24 +137,94 @@ TEST_F(Mixer, ZeroLengthPhasesEndTogetherAndAStillIncomingPlayerHoldsTheMix)
         EXPECT_EQ(m.lParam, kLevel);
 }
 
+// However a request arrives during a mix, the incoming player is not
+// reloaded: it waits for the end of the change.
 TEST_F(Mixer, SkipAndLoadDuringAMixWaitForItsEnd)
 {
     Start({30000, 60000, 60000, 60000, 60000});
     SetFades(1, FADE_OVER, 1000, 0, 0);
-    RunIntoMix();
-    rig.Run(500, 100);
-    MixSkip(rig.Panel());
+    const std::string file = PLIGetSong(items[2])->Desc.cFileName, away = file + ".away";
+    std::rename(file.c_str(), away.c_str());  // SKIP to a missing track as the mix is due
+    rig.RunUntilPos(1, static_cast<std::int32_t>(StateGetBeatLast()) - 100, 10);
+    fake::QueueMessageBoxAnswer(IDRETRY);
+    fake::SetMessageBoxHook([&] { rig.Run(500, 100), std::rename(away.c_str(), file.c_str()); });
+    MixSkip(rig.Panel());  // the prompt's loop lets the mix start; Retry finds the file back
+    MixNext(rig.Panel());  // NEXT: the change goes on as planned
     EXPECT_EQ(rig.Player(0).State(), PlayerState::Playing) << "the incoming player is not reloaded";
     EXPECT_EQ(MixGetQueuedPLI(), items[2]);
     rig.Run(2000, 100);
     EXPECT_EQ(StateGetNextPLI(), items[2]);
 
-    RunIntoMix();
-    MixSetNextPLI(rig.Panel(), items[4]);  // Load in the playlist editor
-    MixNext(rig.Panel());                  // NEXT: the change goes on as planned
+    // Windows runs the mixer's messages while SKIP waits for the player it
+    // loads: the mix that falls due then starts once the player is loaded.
+    rig.RunUntilPos(0, static_cast<std::int32_t>(StateGetBeatLast()) - 100, 10);
+    bool nested = false;
+    rig.Player(1).SetJournal([&](const PlayerJournalEntry&) {
+        if (!std::exchange(nested, true))
+            WAmpCmJump(0, StateGetBeatLast() + 10), rig.Pass();
+    });
+    MixSkip(rig.Panel());
+    rig.Player(1).SetJournal(nullptr);
     rig.Run(2500, 100);
-    EXPECT_EQ(StateGetCurPLI(), items[2]);
-    EXPECT_EQ(LastNotified(MIXMSG_NEXTPLI), reinterpret_cast<WPARAM>(items[4]));
+    EXPECT_EQ(StateGetCurPLI(), items[3]);
+}
+
+// A pass acts on what it read only while that holds: after a change made
+// since (the user's NEXT, or the pass's own finish) it leaves the players alone.
+TEST_F(Mixer, APassActsOnlyOnWhatStillHolds)
+{
+    Start({30000, 30000, 30000, 30000});
+    WAmpCmJump(1, 29990);
+    FadeMixer();           // reads the active player past its mix start
+    MixNext(rig.Panel());  // the user's NEXT meanwhile
+    SongMixer();
+    EXPECT_EQ(StateGetCurPLI(), items[1]) << "the fresh item is not skipped";
+    SetFades(1, FADE_OVER, 1000, 0, 0);
+    RunIntoMix();
+    rig.Run(500, 100);
+    rig.players.Slot(0)->Close();  // the outgoing player vanishes during the mix
+    rig.Run(3000, 100);
+    EXPECT_EQ(StateGetCurPLI(), items[2]) << "one change, not two";
+    EXPECT_EQ(rig.Player(1).State(), PlayerState::Playing);
+}
+
+// Changes the mixer makes by itself wait for no one: a missing track is
+// skipped to its follower and listed, and an item queued while nothing
+// plays (repeat switched on during the last item) starts.
+TEST_F(Mixer, UnattendedChangesSkipMissingTracksAndStartWhatWaits)
+{
+    Start({20000, 20000, 20000, 20000});
+    std::remove(PLIGetSong(items[2])->Desc.cFileName);
+    MixNext(rig.Panel());
+    EXPECT_TRUE(fake::MessageBoxCalls().empty());
+    EXPECT_EQ(StateGetNextPLI(), items[3]);
+    EXPECT_TRUE(MixIsSkipped(items[2]) && !MixIsSkipped(items[3]));
+    EXPECT_EQ(LastNotified(MIXMSG_SKIPPED), reinterpret_cast<WPARAM>(items[2]));
+    rig.Pass();
+    EXPECT_EQ(rig.panel->status.Text(), "Playing, 1 missing");
+    MixNext(rig.Panel());
+    StateSetRepeat(1);
+    WAmpCmJump(StateGetActPlayer(), 19900);
+    rig.Run(300, 100);
+    EXPECT_EQ(StateGetCurPLI(), items[0]);
+    EXPECT_EQ(rig.Player(StateGetActPlayer()).State(), PlayerState::Playing);
+}
+
+// When every track stops at once (no sound device), the watchdog makes a
+// few starts, then waits ever longer between them and says so.
+TEST_F(Mixer, WhenNoTrackCanPlayTheWatchdogWaitsAndSaysSo)
+{
+    Start({20000, 20000, 20000, 20000});
+    StateSetRepeat(1);
+    rig.panel->ClearMessages();
+    for (int t = 0; t < 4000; t += 100) {
+        WAmpBtStop(StateGetActPlayer());
+        rig.Run(100, 100);
+    }
+    EXPECT_EQ(rig.panel->MessagesOf(MIXMSG_CURRENTPLI).size(), 5u) << "three at once, then after 1 s and 2 s";
+    EXPECT_EQ(rig.panel->status.Text(), "Retry in 4 s");
+    rig.Run(5000, 100);
+    EXPECT_EQ(rig.Player(StateGetActPlayer()).State(), PlayerState::Playing);
 }
 
 TEST_F(Mixer, CutsPlayEachItemAndCountItPlayed)
@@ -189,11 +260,17 @@ TEST_F(Mixer, DeletingTheQueuedItemQueuesItsFollower)
     RunIntoMix();
     rig.Run(500, 100);
     PLFreePLIByIdx(MainGetCurrentPL(), 1);
+    EXPECT_EQ(PLGetCurrentPLI(MainGetCurrentPL()), items[0]) << "SKIP goes on from its follower";
     rig.Run(3000, 100);
     EXPECT_EQ(StateGetNextPLI(), items[0]);
     EXPECT_EQ(rig.Player(0).State(), PlayerState::Playing);
     EXPECT_EQ(StateGetBeatLast(), 30000u - 2000);
     PLFreePLIByIdx(MainGetCurrentPL(), 0);  // the only item follows nothing, itself included
+    EXPECT_EQ(StateGetNextPLI(), nullptr);
+    PLI* round[] = {rig.AddItem("a.mp3", 30000), rig.AddItem("b.mp3", 30000), rig.AddItem("c.mp3", 30000)};
+    MixSetNextPLI(rig.Panel(), round[1]);  // its followers missing, the round leads back to it
+    std::remove(PLIGetSong(round[0])->Desc.cFileName), std::remove(PLIGetSong(round[2])->Desc.cFileName);
+    PLFreePLIByIdx(MainGetCurrentPL(), 1);
     EXPECT_EQ(StateGetNextPLI(), nullptr);
 }
 
@@ -207,28 +284,38 @@ TEST_F(Mixer, ShuffleDrawsEveryItemTheLastIncluded)
     EXPECT_EQ(drawn, std::set<PLI*>(items.begin(), items.end()));
 }
 
-TEST_F(Mixer, AStoppedOrVanishedPlayerHandsOverAtOnce)
+TEST_F(Mixer, AStoppedVanishedOrHungPlayerHandsOverAtOnce)
 {
-    Start({60000, 60000, 60000, 60000});
-    SetFades(1, FADE_OVER, 1000, 0, 0);
-    WAmpBtStop(1);  // the track ended early
-    rig.Pass();
-    EXPECT_EQ(rig.Player(0).State(), PlayerState::Playing);
+    Start({60000, 60000, 60000, 60000, 60000});
+    rig.players.SetLength(rig.PathOf("t2.mp3"), 3000);  // its stored length is wrong: the file ends early
+    MixSetPanning(1, -40);
+    rig.Run(1000, 100);
+    WAmpBtStop(1);  // the user stops the player from its own window
+    rig.Run(500, 100);
+    EXPECT_EQ(StateGetCurPLI(), items[0]);
 
-    rig.players.Slot(0)->Close();  // the player crashed
-    rig.Pass();
-    ASSERT_NE(rig.players.Slot(0), nullptr) << "started again in its slot";
-    DWORD pid = 0;
-    GetWindowThreadProcessId(WAmpInstGet(0)->Window, &pid);
-    EXPECT_EQ(WAmpInstGet(0)->ProcessID, pid);
-    EXPECT_EQ(rig.Player(1).State(), PlayerState::Playing);
-    EXPECT_EQ(rig.Player(0).Status().file, PLIGetSong(items[3])->Desc.cFileName);
+    MixNext(rig.Panel());
+    rig.players.Slot(1)->Close();  // the idle passive player crashed
+    rig.Run(1100, 100);
+    ASSERT_NE(rig.players.Slot(1), nullptr) << "started again in its slot";
+    EXPECT_EQ(rig.Player(1).Status().file + std::to_string(rig.Player(1).Panning()), PLIGetSong(items[2])->Desc.cFileName + std::string("-40"));
+
+    rig.players.Slot(0)->Close();  // the active one crashed
+    rig.Run(100, 100);
+    EXPECT_EQ(StateGetCurPLI(), items[2]);
+    rig.Run(3000, 100);  // its file ended
+    EXPECT_EQ(StateGetCurPLI(), items[3]);
+    const HWND hung = WAmpInstGet(0)->Window;
+    rig.players.Slot(0)->Hang(true);
+    rig.Run(100, 100);
+    EXPECT_EQ(StateGetCurPLI(), items[4]) << "a hung player is taken for a vanished one";
+    EXPECT_TRUE(!IsWindow(hung) && rig.players.Slot(0) != nullptr) << "Tandem started it: it is ended";
 
     WAmpBtPause(1);  // the user's PAUSE and STOP stay
     rig.Run(500, 100);
     MixStopByUser();
     rig.Run(500, 100);
-    EXPECT_EQ(StateGetCurPLI(), items[2]);
+    EXPECT_EQ(StateGetCurPLI(), items[4]);
     EXPECT_EQ(rig.Player(1).State(), PlayerState::Stopped);
 }
 
@@ -310,7 +397,7 @@ TEST_F(Mixer, MissingTrackPromptNamesAFreeDrive)
         EXPECT_EQ(boxes.back().caption + boxes.back().text,
                   "WarningTrack not found: Artist - late.mp3 \r\r(Path: d:\\late.mp3)\r\rMaybe " + std::string(c.advice));
         EXPECT_EQ(boxes.back().type, static_cast<UINT>(MB_ICONWARNING | MB_RETRYCANCEL));
-        EXPECT_TRUE(StateGetNextPLI() == nullptr && rig.Player(0).Playlist().empty()) << "Cancel queues nothing";
+        EXPECT_TRUE(StateGetNextPLI() == items[1] && PLGetCurrentPLI(MainGetCurrentPL()) == late) << "Cancel keeps the queue";
     }
     EXPECT_EQ(fake::MessageBoxCalls().size(), 8u) << "Retry asks again";
 }

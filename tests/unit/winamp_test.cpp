@@ -183,4 +183,35 @@ TEST_F(WAmpTest, StartUpCompletesTheRunningPlayersToFiveAndStopsTheFiveSlots)
     }
 }
 
+// A player that hangs or vanishes is started again in the background: only
+// the window of the process started for it is registered, only a player
+// Tandem started is ended, and one that keeps dying young is started again
+// ever more slowly.
+TEST_F(WAmpTest, AHungOrVanishedPlayerIsStartedAgainAndOnlyOursIsEnded)
+{
+    fake::PlayerRig rig(1);  // the user's own player, then four of Tandem's
+    InitWAmpInstances();
+    rig.Clock().Advance(5000);
+    const HWND users = WAmpInstGet(0)->Window, ours = WAmpInstGet(1)->Window;
+    rig.Player(0).Hang(true);
+    rig.Player(1).Hang(true);
+    EXPECT_EQ(WAmpCmIsPlaying(0) + WAmpCmIsPlaying(1), -2);
+    EXPECT_TRUE(WAmpInstGone(0) && WAmpInstGone(1) && !WAmpInstGone(2));
+    const HWND opened = rig.Start().Window();  // a player the user opens meanwhile
+    EXPECT_EQ(WAmpInstRevive(0) + WAmpInstRevive(1) + WAmpInstRevive(2), 1);
+    WAmpInstWaitRevivals();
+    EXPECT_EQ(rig.Launches(), 6);
+    EXPECT_TRUE(IsWindow(users) && !IsWindow(ours));
+    for (int no : {0, 1})
+        EXPECT_TRUE(!WAmpInstGone(no) && WAmpInstGet(no)->Window != opened) << no;
+    for (const int dies : {1, 0, 1, 0}) {  // the new player of slot 1 dies at once, again and again
+        if (dies)
+            rig.Slot(1)->Close();
+        WAmpInstRevive(1);
+        WAmpInstWaitRevivals();
+        EXPECT_EQ(WAmpInstGone(1), dies) << "a second later, then two";
+        rig.Clock().Advance(1000);
+    }
+}
+
 }  // namespace

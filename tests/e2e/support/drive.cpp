@@ -178,7 +178,7 @@ bool SetControlText(HWND dialog, int id, const std::string& text)
     return control != nullptr && Send(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())) != 0;
 }
 
-bool SetComboText(HWND dialog, int id, const std::string& text)
+bool SetComboText(HWND dialog, int id, const std::string& text, bool leave)
 {
     const HWND combo = Control(dialog, id);
     const HWND edit = combo != nullptr ? FindDescendant(combo, "Edit") : nullptr;
@@ -189,7 +189,10 @@ bool SetComboText(HWND dialog, int id, const std::string& text)
     Send(edit, WM_CHAR, VK_BACK, 0);
     for (const char c : text)
         Send(edit, WM_CHAR, static_cast<unsigned char>(c), 0);
-    return WindowText(edit) == text;
+    const bool typed = WindowText(edit) == text;
+    if (leave)
+        Send(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_KILLFOCUS), reinterpret_cast<LPARAM>(combo));
+    return typed;
 }
 
 

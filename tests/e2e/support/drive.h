@@ -42,8 +42,9 @@ std::string ControlText(HWND dialog, int id);
 // WM_SETTEXT; an edit control tells its parent EN_CHANGE as after typing.
 bool SetControlText(HWND dialog, int id, const std::string& text);
 // The edit field of a drop-down combo box, set as typing would set it
-// (the combo box tells its parent CBN_EDITCHANGE).
-bool SetComboText(HWND dialog, int id, const std::string& text);
+// (the combo box tells its parent CBN_EDITCHANGE), then left (CBN_KILLFOCUS)
+// unless Leave is false.
+bool SetComboText(HWND dialog, int id, const std::string& text, bool leave = true);
 // Polls the window's text until it equals expected or timeoutMs passed;
 // returns the text last read, so a failing comparison shows it.
 std::string WaitForText(HWND window, const std::string& expected, int timeoutMs);
