@@ -199,9 +199,37 @@ Function ${un}VisitPrograms
   Call ${un}VisitWindows
 FunctionEnd
 
-; Tandem saves its database as it closes; players stop. Whatever has not
-; ended after ten seconds is ended, and a program still holding its file
-; (one of another session, say) fails the run before anything is changed.
+; Closes the programs of the windows $1 (class) and $2 (title) that run from
+; $INSTDIR: WM_CLOSE, and whatever has not ended after ten seconds is ended.
+Function ${un}CloseAndWait
+  Push "end"
+  StrCpy $R1 "close"
+  Call ${un}VisitWindows
+  System::Call 'kernel32::GetTickCount() i .r7'
+  IntOp $7 $7 + 10000
+  ${Do}
+    Pop $4
+    ${If} $4 == "end"
+      ${Break}
+    ${EndIf}
+    System::Call 'kernel32::GetTickCount() i .r8'
+    IntOp $8 $7 - $8
+    ${If} $8 < 0
+      StrCpy $8 0
+    ${EndIf}
+    System::Call 'kernel32::WaitForSingleObject(p r4, i r8) i .r9'
+    ${If} $9 <> 0
+      System::Call 'kernel32::TerminateProcess(p r4, i 1)'
+      System::Call 'kernel32::WaitForSingleObject(p r4, i 5000)'
+    ${EndIf}
+    System::Call 'kernel32::CloseHandle(p r4)'
+  ${Loop}
+FunctionEnd
+
+; Tandem saves its database as it closes; players stop. Tandem goes first:
+; while it runs it starts again any player that goes away. A program still
+; holding its file (one of another session, say) fails the run before
+; anything is changed.
 Function ${un}ClosePrograms
   StrCpy $R1 "count"
   Call ${un}VisitPrograms
@@ -211,28 +239,12 @@ Function ${un}ClosePrograms
     SetErrorLevel 1
     Quit
   close:
-    Push "end"
-    StrCpy $R1 "close"
-    Call ${un}VisitPrograms
-    System::Call 'kernel32::GetTickCount() i .r7'
-    IntOp $7 $7 + 10000
-    ${Do}
-      Pop $4
-      ${If} $4 == "end"
-        ${Break}
-      ${EndIf}
-      System::Call 'kernel32::GetTickCount() i .r8'
-      IntOp $8 $7 - $8
-      ${If} $8 < 0
-        StrCpy $8 0
-      ${EndIf}
-      System::Call 'kernel32::WaitForSingleObject(p r4, i r8) i .r9'
-      ${If} $9 <> 0
-        System::Call 'kernel32::TerminateProcess(p r4, i 1)'
-        System::Call 'kernel32::WaitForSingleObject(p r4, i 5000)'
-      ${EndIf}
-      System::Call 'kernel32::CloseHandle(p r4)'
-    ${Loop}
+    StrCpy $1 "#32770"
+    StrCpy $2 "${PANEL_TITLE}"
+    Call ${un}CloseAndWait
+    StrCpy $1 "${PLAYER_WINDOW_CLASS}"
+    StrCpy $2 ""
+    Call ${un}CloseAndWait
   ${EndIf}
   !insertmacro CheckFree "${un}" "tandem.exe"
   !insertmacro CheckFree "${un}" "tplayer.exe"
