@@ -59,15 +59,7 @@ bool Start(HWND panel)
 {
     if (!e2e::Click(panel, BTPLAYLIST))
         return false;
-    HWND editor = nullptr;
-    e2e::WaitUntil(
-        [&] {
-            for (const HWND w : e2e::TopLevelWindows(e2e::kDialogClass))
-                if (e2e::Control(w, LVPLAYLIST) != nullptr && IsWindowVisible(w))
-                    editor = w;
-            return editor != nullptr;
-        },
-        kStartTimeoutMs, 50);
+    const HWND editor = e2e::WaitForDialog(nullptr, kStartTimeoutMs, [](HWND w) { return e2e::Control(w, LVPLAYLIST) != nullptr; });
     if (editor == nullptr || !e2e::ListViewSelect(e2e::Control(editor, LVPLAYLIST), 0) || !e2e::Click(editor, BTACTIVATE))
         return false;
     SendMessageA(editor, WM_CLOSE, 0, 0);

@@ -102,7 +102,8 @@ HWND FileNameEdit(HWND dialog)
     return field != nullptr && ClassOf(field) != "Edit" ? FindDescendant(field, "Edit") : field;
 }
 
-// A visible, enabled top-level dialog with the caption that passes test.
+}  // namespace
+
 HWND WaitForDialog(const char* caption, int timeoutMs, bool (*test)(HWND))
 {
     HWND found = nullptr;
@@ -116,8 +117,6 @@ HWND WaitForDialog(const char* caption, int timeoutMs, bool (*test)(HWND))
         timeoutMs, 20);
     return found;
 }
-
-}  // namespace
 
 // ---- controls ----
 

@@ -21,6 +21,9 @@ inline constexpr char kDialogClass[] = "#32770";
 // ---- controls ----
 
 // The dialog's child with the id; null when there is none.
+// A visible, enabled top-level dialog with the caption (any, for null)
+// that passes test; null after timeoutMs.
+HWND WaitForDialog(const char* caption, int timeoutMs, bool (*test)(HWND));
 HWND Control(HWND dialog, int id);
 // The first descendant of the class (and the id, unless -1) in depth-first order; null when none.
 HWND FindDescendant(HWND parent, const char* className, int id = -1);
