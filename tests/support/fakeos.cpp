@@ -47,6 +47,7 @@ struct Machine {
     std::function<void(DWORD)> sleep = [](DWORD ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
     fake::FileFaults faults;
     std::map<std::string, std::string> shortNames;  // Unix path -> short name
+    std::map<std::string, DWORD> attributes;        // Unix path -> attributes set on the file
     int shellNotifications = 0;
     std::map<std::string, std::pair<AUDIOFORMAT, std::shared_ptr<const std::vector<float>>>> audio;
 };
@@ -426,13 +427,15 @@ BOOL FindClose(HANDLE hFindFile)
 
 namespace {
 
-// Files have no attributes beyond being a folder.
+// A file has the attributes last set on it; a folder is only a folder.
 DWORD AttributesOf(const std::string& Path)
 {
     struct stat st {};
     if (stat(Path.c_str(), &st) != 0)
         return Failed(ErrorOf(errno), INVALID_FILE_ATTRIBUTES);
-    return S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+    if (S_ISDIR(st.st_mode))
+        return FILE_ATTRIBUTE_DIRECTORY;
+    return Locked([&](Machine& m) { return m.attributes.count(Path) ? m.attributes[Path] : FILE_ATTRIBUTE_NORMAL; });
 }
 
 HANDLE OpenFile(const std::string& Path, DWORD Access, DWORD Disposition)
@@ -538,14 +541,29 @@ BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD)
     const DWORD error = Locked([](Machine& m) {
         return m.faults.RenameFailures > 0 && m.faults.RenameFailures-- > 0 ? m.faults.RenameError : 0;
     });
-    return error != 0 ? Failed(error, FALSE)
-                      : Succeeded(std::rename(UnixPath(lpExistingFileName).c_str(), UnixPath(lpNewFileName).c_str()) == 0);
+    const std::string from = UnixPath(lpExistingFileName), to = UnixPath(lpNewFileName);
+    if (error != 0)
+        return Failed(error, FALSE);
+    if (std::rename(from.c_str(), to.c_str()) != 0)
+        return Succeeded(false);
+    Locked([&](Machine& m) {  // the attributes go with the file
+        auto kept = m.attributes.extract(from);
+        m.attributes.erase(to);
+        if (kept)
+            m.attributes[to] = kept.mapped();
+    });
+    return TRUE;
 }
 
 BOOL DeleteFileA(LPCSTR lpFileName) { return Succeeded(unlink(UnixPath(lpFileName).c_str()) == 0); }
 
-
-BOOL SetFileAttributesA(LPCSTR lpFileName, DWORD) { return GetFileAttributesA(lpFileName) != INVALID_FILE_ATTRIBUTES; }
+BOOL SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes)
+{
+    if (GetFileAttributesA(lpFileName) == INVALID_FILE_ATTRIBUTES)
+        return FALSE;
+    Locked([&](Machine& m) { m.attributes[UnixPath(lpFileName)] = dwFileAttributes; });
+    return TRUE;
+}
 
 void SetLastError(DWORD dwErrCode) { LastError = dwErrCode; }
 

@@ -247,34 +247,41 @@ TEST_F(DbFile, SavingReplacesTheFileWholeOrLeavesItAsItWas)
 
 #ifndef _WIN32
 // Each way a save can fail on the way leaves the file as it was, no
-// temporary file, and the reason; a target held for a moment is waited for.
+// temporary file, and the reason; a target held for a moment is waited for,
+// a read-only one is not; the target's hidden and archive marks are kept.
 TEST_F(DbFile, AFailingWriteFlushOrReplaceKeepsTheOldFileAndTellsWhy)
 {
+    constexpr DWORD kNormal = FILE_ATTRIBUTE_NORMAL;
     const struct {
         const char* what;
         fake::FileFaults faults;
-        DWORD error;  // 0: saved
+        DWORD attributes;  // the target's
+        DWORD error;       // 0: saved
     } rows[] = {
-        {"write fails", {1000, ERROR_WRITE_FAULT}, ERROR_WRITE_FAULT},
-        {"disk full", {1000, 0}, ERROR_DISK_FULL},
-        {"flush fails", {-1, 0, ERROR_IO_DEVICE}, ERROR_IO_DEVICE},
-        {"target held", {-1, 0, 0, 99, ERROR_SHARING_VIOLATION}, ERROR_SHARING_VIOLATION},
-        {"target held a moment", {-1, 0, 0, 3, ERROR_SHARING_VIOLATION}, 0},
+        {"write fails", {1000, ERROR_WRITE_FAULT}, kNormal, ERROR_WRITE_FAULT},
+        {"disk full", {1000, 0}, kNormal, ERROR_DISK_FULL},
+        {"flush fails", {-1, 0, ERROR_IO_DEVICE}, kNormal, ERROR_IO_DEVICE},
+        {"target held", {-1, 0, 0, 99, ERROR_SHARING_VIOLATION}, kNormal, ERROR_SHARING_VIOLATION},
+        {"target held a moment", {-1, 0, 0, 3, ERROR_SHARING_VIOLATION}, FILE_ATTRIBUTE_HIDDEN, 0},
+        {"target scanned a moment", {-1, 0, 0, 3, ERROR_ACCESS_DENIED}, FILE_ATTRIBUTE_ARCHIVE, 0},
+        {"read-only target", {-1, 0, 0, 1, ERROR_ACCESS_DENIED}, FILE_ATTRIBUTE_READONLY, ERROR_ACCESS_DENIED},
     };
     Db db;
     ASSERT_EQ(Restore(&db.db, Write("lib.tdb", SmallFile())), 1);
     TLAddSong(db.tl(), SongCreate());
     ASSERT_EQ(Store(&db.db, Path("new.tdb")), 1);
     for (const auto& row : rows) {
-        Write("lib.tdb", SmallFile());
-        DBSetPath(&db.db, Path("lib.tdb").c_str());
+        const std::string lib = Write("lib.tdb", SmallFile());
+        SetFileAttributesA(lib.c_str(), row.attributes);
+        DBSetPath(&db.db, lib.c_str());
         fake::SetFileFaults(row.faults);
         const int saved = DBStore(&db.db);
         const DWORD error = GetLastError();
         fake::SetFileFaults({});
         EXPECT_EQ(saved, row.error == 0) << row.what;
         EXPECT_EQ(error, row.error) << row.what;
-        EXPECT_EQ(Read(Path("lib.tdb")), row.error == 0 ? Read(Path("new.tdb")) : SmallFile()) << row.what;
+        EXPECT_EQ(Read(lib), row.error == 0 ? Read(Path("new.tdb")) : SmallFile()) << row.what;
+        EXPECT_EQ(GetFileAttributesA(lib.c_str()), row.attributes) << row.what;
         EXPECT_EQ(Folder(Path("")), (std::set<std::string>{"lib.tdb", "new.tdb"})) << row.what;
     }
 }

@@ -3,6 +3,7 @@
 #include "fakeos.h"
 #include "fakeplayers.h"
 #include "fnmain.h"
+#include "fnmix.h"
 #include "string2.h"
 
 #include <gtest/gtest.h>
@@ -166,6 +167,9 @@ TEST_F(WAmpTest, StartUpCompletesTheRunningPlayersToFiveAndStopsTheFiveSlots)
             EXPECT_TRUE(i < 5 ? rig.Slot(i) == &rig.Player(i) && !log.empty() && log.back().code == WINAMP_BUTTON4 : log.empty())
                 << running << ' ' << i;
         }
+        MixKillAll();  // at exit the five slots' players are closed, and only they
+        for (int i = 0; i < std::max(5, running); ++i)
+            EXPECT_EQ(IsWindow(rig.Player(i).Window()), i >= 5) << running << ' ' << i;
     }
     // No player installed, or one that cannot be started: the user learns which slots stay silent and why.
     const std::string notice = "No player answers in slot(s) Ef1, Ef2, Test: ";
