@@ -47,12 +47,13 @@ void Track(Bytes& b, const char* file, const char* title)
     U32s(b, {17, 1, 3, 0, 44100, 128, 9, 417, 0, 180000, 5, 6, 7, 8, u(-3)});
 }
 
-// Options before overrides; the effect reference is written as 0.
+// Options (off, on and keep) before overrides (a fade type of each item its
+// own); the effect reference is written as 0.
 void Item(Bytes& b, int songRef, const char* desc)
 {
     U32s(b, {u(songRef)});
     AppendField(b, desc, 30);
-    U32s(b, {1, 1, 0, 0, 0, 0, 1, 0, 2, 2, 2, 2, 2, 200, u(-100), 3000, 4000, 3, 10000, 70000, 0, 8});
+    U32s(b, {1, 1, 0, 0, 0, 0, 1, 0, 0, 1, 2, 0, 1, 200, u(-100), 3000, 4000, u(songRef + 1), 10000, 70000, 0, 8});
 }
 
 constexpr std::size_t kMagic = 14, kHeader = 37, kTrackEntry = 569, kItemEntry = 130;
