@@ -2,6 +2,7 @@
 // parts, playlist totals, sort orders and the M3U export. Portable: also
 // cross-built for Windows and run under Wine.
 #include "fnana.h"
+#include "fneff.h"
 #include "fnpl.h"
 #include "fnpli.h"
 #include "fnsong.h"
@@ -55,6 +56,17 @@ TEST(Song, PlaceholdersFullTitlesAndGenres)
         EXPECT_STREQ(SongGetFullTitle(NewSong("C:\\music\\a b.mp3", artist, title).get(), text), full);
     for (auto [style, name] : {std::pair{115, "Folklore"}, {116, "Unknown"}, {255, "Unknown"}, {-1, "Unknown"}})
         EXPECT_STREQ(SongGetStyleS(NewSong("a", "b", "c", 0, style).get()), name);
+}
+
+// An effect is chosen by its title, "Name [ID]"; the last bracket counts.
+TEST(Effect, TheTitleNamesItsID)
+{
+    EFF effect{};
+    effect.ID = 12;
+    StrCopy(effect.cName, "Echo [live]");
+    char title[MAXL_EFFTITLE + 1];
+    EXPECT_EQ(EffGetID(EffGetTitle(&effect, title)), 12);
+    EXPECT_EQ(EffGetID("Echo"), -1);
 }
 
 TEST(PlaylistItem, EffectivePartAndDisplayText)
