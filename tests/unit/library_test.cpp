@@ -2,6 +2,7 @@
 // parts, playlist totals, sort orders and the M3U export. Portable: also
 // cross-built for Windows and run under Wine.
 #include "fnana.h"
+#include "fncomm.h"
 #include "fneff.h"
 #include "fnpl.h"
 #include "fnpli.h"
@@ -56,6 +57,8 @@ TEST(Song, PlaceholdersFullTitlesAndGenres)
         EXPECT_STREQ(SongGetFullTitle(NewSong("C:\\music\\a b.mp3", artist, title).get(), text), full);
     for (auto [style, name] : {std::pair{115, "Folklore"}, {116, "Unknown"}, {255, "Unknown"}, {-1, "Unknown"}})
         EXPECT_STREQ(SongGetStyleS(NewSong("a", "b", "c", 0, style).get()), name);
+    EXPECT_STREQ(StrPrior(nullptr, "none"), "none");
+    EXPECT_TRUE(StrPrior("", "none") == std::string("none") && StrPrior("a", "none") == std::string("a"));
 }
 
 // An effect is chosen by its title, "Name [ID]"; the last bracket counts.
