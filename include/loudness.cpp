@@ -20,6 +20,7 @@ constexpr int kHalfWindow = LOUD_WINDOWSUBS / 2;
 // Keeps the filters' decaying state out of the subnormal range after a
 // signal ends (-400 dB, far below anything measured).
 constexpr double kAntiSubnormal = 1e-20;
+constexpr unsigned kHoldPollMs = 20;  // how often a held measurement looks whether it may go on
 
 double Lufs(double Energy)
 {
@@ -169,8 +170,11 @@ struct FILEMEASURE {
     std::unique_ptr<LOUDMETER> Meter;
     AUDIOFORMAT Format;
     const std::atomic<int>* Cancel;
+    const std::atomic<int>* Hold;
     bool Refused;
 };
+
+bool IsSet(const std::atomic<int>* Flag) { return Flag != nullptr && Flag->load(std::memory_order_relaxed) != 0; }
 
 int MeasureSink(const AUDIOFORMAT* Format, const float* Frames, std::size_t FrameCount, void* Param)
 {
@@ -182,7 +186,9 @@ int MeasureSink(const AUDIOFORMAT* Format, const float* Frames, std::size_t Fram
         return 0;
     }
     LoudAddFrames(m->Meter.get(), Frames, FrameCount);
-    return m->Cancel == nullptr || m->Cancel->load(std::memory_order_relaxed) == 0;
+    while (IsSet(m->Hold) && !IsSet(m->Cancel))
+        Sleep(kHoldPollMs);
+    return !IsSet(m->Cancel);
 }
 
 }  // namespace
@@ -236,9 +242,9 @@ void LoudFinish(LOUDMETER* Meter, LOUDRESULT* Result)
     FindMusic(Meter, std::max(Result->dLoudness + LOUD_MUSICREL, LOUD_MUSICFLOOR), Result);
 }
 
-int LoudMeasureFile(const char* Path, LOUDRESULT* Result, const std::atomic<int>* Cancel)
+int LoudMeasureFile(const char* Path, LOUDRESULT* Result, const std::atomic<int>* Cancel, const std::atomic<int>* Hold)
 {
-    FILEMEASURE m{std::unique_ptr<LOUDMETER>(new (std::nothrow) LOUDMETER), {0, 0}, Cancel, false};
+    FILEMEASURE m{std::unique_ptr<LOUDMETER>(new (std::nothrow) LOUDMETER), {0, 0}, Cancel, Hold, false};
     if (!m.Meter)
         return AUDIO_NODECODER;
     const int rc = AudioDecode(Path, MeasureSink, &m);

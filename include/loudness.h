@@ -85,8 +85,10 @@ void LoudFinish(LOUDMETER* Meter, LOUDRESULT* Result);
 // meter refuses, or one that changes within the file, is
 // AUDIO_CANNOTDECODE; memory too short for the meter is AUDIO_NODECODER).
 // Cancel, when not null, is looked at between blocks of frames; non-zero
-// stops with AUDIO_STOPPED.
-int LoudMeasureFile(const char* Path, LOUDRESULT* Result, const std::atomic<int>* Cancel);
+// stops with AUDIO_STOPPED. While Hold, when not null, is non-zero the
+// measurement waits between blocks (and the decoder with it).
+int LoudMeasureFile(const char* Path, LOUDRESULT* Result, const std::atomic<int>* Cancel,
+                    const std::atomic<int>* Hold = nullptr);
 
 // The player volume (0..255) that plays a track of Loudness LUFS at Target:
 // Volume x 10^((Target - Loudness) / 20), rounded, never above 255. A track

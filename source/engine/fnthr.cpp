@@ -2,6 +2,7 @@
 
 #include "defs.h"
 #include "dlghooks.h"
+#include "fnana.h"
 #include "fnlang.h"
 #include "fnmix.h"
 #include "string2.h"
@@ -360,10 +361,13 @@ unsigned MixerThread(void*)
     while (ThreadsRunning) {
         MainMixer();
         const unsigned interval = MixerPollInterval();
-        FineTimer(interval == MIX_POLL_INTERVAL_MS);
+        const bool mixing = interval == MIX_POLL_INTERVAL_MS;
+        FineTimer(mixing);
+        AnaHold(mixing);  // background measuring waits while a mix runs or is near
         Sleep(interval);
     }
     FineTimer(false);
+    AnaHold(false);
     return 0;
 }
 

@@ -42,6 +42,7 @@ std::vector<RESULT> Results;
 ANAPROGRESS Progress;
 bool Quit = false;
 std::atomic<int> Cancel{0};
+std::atomic<int> Held{0};
 std::thread Worker;
 ANANOTIFY Notify = nullptr;
 
@@ -79,7 +80,7 @@ void Measure(std::unique_lock<std::mutex>& lock)
     lock.unlock();
     RESULT result{job.Song, AUDIO_STOPPED, {}};
     if (FileExists(job.cPath))
-        result.Status = LoudMeasureFile(job.cPath, &result.Result, &Cancel);
+        result.Status = LoudMeasureFile(job.cPath, &result.Result, &Cancel, &Held);
     lock.lock();
     Progress.cCurrent[0] = '\0';
     if (Cancel != 0)
@@ -162,6 +163,8 @@ void AnaStop()
         Worker.join();
     AnaForgetAll();
 }
+
+void AnaHold(bool Hold) { Held = Hold ? 1 : 0; }
 
 void AnaQueue(SONG* Song)
 {

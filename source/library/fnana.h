@@ -34,6 +34,10 @@ using ANANOTIFY = void (*)();
 void AnaStart(ANANOTIFY Notify);
 // Cancels the running measurement and ends the worker; results not collected are lost.
 void AnaStop();
+// While held, the running measurement waits between blocks, and its
+// decoder with it: the mixer holds it through each mix, so that decoding
+// never competes with the fades. Any thread may call it.
+void AnaHold(bool Hold);
 // Queues Song unless it is queued already, measured by this version, or its
 // facts were never read (the user chose not to read the file when adding it).
 void AnaQueue(SONG* Song);

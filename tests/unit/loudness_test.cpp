@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <future>
 #include <limits>
 #include <map>
 #include <memory>
@@ -153,8 +154,8 @@ TEST(LoudLevelVolume, ScalesTowardsTheTargetAndNeverBeyondFullVolume)
 
 #ifndef _WIN32
 // What the decoder cannot deliver, or the meter cannot take, is no
-// measurement; a cancel stops between blocks.
-TEST(LoudMeasureFile, FailsOnWhatCannotBeMeasuredAndStopsWhenCancelled)
+// measurement; a cancel stops between blocks, a hold waits there.
+TEST(LoudMeasureFile, FailsOnWhatCannotBeMeasuredStopsWhenCancelledAndWaitsWhenHeld)
 {
     LOUDRESULT r{};
     fake::SetAudio("empty.wav", {44100, 2}, {});
@@ -164,6 +165,11 @@ TEST(LoudMeasureFile, FailsOnWhatCannotBeMeasuredAndStopsWhenCancelled)
         EXPECT_EQ(LoudMeasureFile(path, &r, nullptr), AUDIO_CANNOTDECODE) << path;
     const std::atomic<int> cancel{1};
     EXPECT_EQ(LoudMeasureFile("long.wav", &r, &cancel), AUDIO_STOPPED);
+    std::atomic<int> hold{1};
+    auto held = std::async(std::launch::async, [&] { return LoudMeasureFile("long.wav", &r, nullptr, &hold); });
+    EXPECT_EQ(held.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+    hold = 0;
+    EXPECT_EQ(held.get(), AUDIO_DONE);
 }
 #else
 // The scratch folder as the host and as this program see it.
