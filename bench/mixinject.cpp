@@ -1,10 +1,13 @@
 // mixinject: the unattended mixing benchmark's library and hands
 // (bench/mixwine.sh).
 //
-//   mixinject --library FOLDER DATABASE COUNT [SEED]
+//   mixinject --library FOLDER DATABASE COUNT [SEED [EXTRA]]
 // writes COUNT silent tagged tracks of 20 to 60 s ("NN.mp3", titled
 // "Track NN" by "Night Bench") into FOLDER and a database whose one
-// playlist holds them all.
+// playlist holds them all, stored as measured (silent, the whole track) so
+// that Tandem has nothing to measure. EXTRA more tracks, in the track list
+// only and not measured yet, keep its measuring busy meanwhile: hard links
+// "measuring\NNNN.mp3" of one 60 s track, which take no room.
 //
 //   mixinject SECONDS SEED FOLDER
 // waits for Tandem's control panel, sets up a fade over with duo, repeat on,
@@ -16,14 +19,17 @@
 // user's NEXT follows). A "Track not found" prompt is answered after a
 // second. Meanwhile it asks every player window every 50 ms whether it
 // plays. With --calm there are no hands and no faults. Prints the changes, the user actions and faults, the longest time
-// no player played that the user did not cause, and the longest "Fading".
+// no player played that the user did not cause, the longest "Fading", and
+// at the end the track list's information line (how far measuring got).
 #include "drive.h"
 #include "e2e.h"
 #include "fncomm.h"
 #include "fndb.h"
 #include "fnpl.h"
+#include "fnana.h"
 #include "fnsong.h"
 #include "fntl.h"
+#include "loudness.h"
 #include "mp3gen.h"
 #include "resource.h"
 #include "string2.h"
@@ -31,6 +37,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <map>
 #include <random>
 #include <string>
@@ -46,7 +53,50 @@ constexpr int kResumeMs = 3000;        // and resumes a PAUSE or STOP after a wh
 constexpr int kSuspendMs = 10000;
 constexpr int kFileBackMs = 120000;
 
-int WriteLibrary(const std::string& folder, const std::string& dbPath, int count, unsigned seed)
+// What measuring a silent track gives: no loudness, the whole track as its music.
+void MarkMeasured(SONG* song)
+{
+    const std::uint32_t length = song->General.lLength;
+    const LOUDRESULT silent{-std::numeric_limits<double>::infinity(), 0, 0, length, 0, length, 0};
+    AnaApply(song, AUDIO_DONE, &silent);
+}
+
+// Reads the track at path into the track list; null (after a message) when
+// it cannot be written or read.
+SONG* AddTrack(DB* db, const std::string& path, bool written)
+{
+    SONG* song = SongCreate();
+    if (!written || song == nullptr || ReadSongInfos(path.c_str(), song, 1) != RSI_TAG) {
+        std::fprintf(stderr, "mixinject: cannot write %s\n", path.c_str());
+        return nullptr;
+    }
+    TLAddSong(DBGetTL(db), song);
+    return song;
+}
+
+// Extra tracks to measure: hard links of one 60 s track.
+bool AddExtras(DB* db, const std::string& folder, int extra)
+{
+    const std::string dir = folder + "\\measuring";
+    const std::string source = dir + "\\source.mp3";
+    MP3GENOPTIONS options;
+    options.lDurationMs = 60000;
+    options.bTag = true;
+    options.cTitle = "Measuring";
+    options.cArtist = kArtist;
+    if (!CreateDirectoryA(dir.c_str(), nullptr) || !Mp3GenWrite(source.c_str(), options))
+        return std::fprintf(stderr, "mixinject: cannot write %s\n", source.c_str()), false;
+    for (int i = 1; i <= extra; ++i) {
+        char name[16];
+        StrFormat(name, sizeof name, "%04d.mp3", i);
+        const std::string path = dir + "\\" + name;
+        if (AddTrack(db, path, CreateHardLinkA(path.c_str(), source.c_str(), nullptr) != 0) == nullptr)
+            return false;
+    }
+    return true;
+}
+
+int WriteLibrary(const std::string& folder, const std::string& dbPath, int count, unsigned seed, int extra)
 {
     std::mt19937 rng(seed);
     DB db{};
@@ -61,14 +111,14 @@ int WriteLibrary(const std::string& folder, const std::string& dbPath, int count
         options.bTag = true;
         options.cTitle = std::string("Track ").append(name, 2);
         options.cArtist = kArtist;
-        SONG* song = SongCreate();
-        if (!Mp3GenWrite(path.c_str(), options) || song == nullptr || ReadSongInfos(path.c_str(), song, 1) != RSI_TAG) {
-            std::fprintf(stderr, "mixinject: cannot write %s\n", path.c_str());
+        SONG* song = AddTrack(&db, path, Mp3GenWrite(path.c_str(), options));
+        if (song == nullptr)
             return 1;
-        }
-        TLAddSong(DBGetTL(&db), song);
+        MarkMeasured(song);
         PLAddSong(pl, song);
     }
+    if (extra > 0 && !AddExtras(&db, folder, extra))
+        return 1;
     DBSetPath(&db, dbPath.c_str());
     const bool stored = DBStore(&db) != 0;
     DBFree(&db);
@@ -242,9 +292,10 @@ struct Hands {
 int main(int argc, char** argv)
 {
     if (argc >= 5 && std::string(argv[1]) == "--library")
-        return WriteLibrary(argv[2], argv[3], std::atoi(argv[4]), argc > 5 ? static_cast<unsigned>(std::atoi(argv[5])) : 1);
+        return WriteLibrary(argv[2], argv[3], std::atoi(argv[4]), argc > 5 ? static_cast<unsigned>(std::atoi(argv[5])) : 1,
+                            argc > 6 ? std::atoi(argv[6]) : 0);
     if (argc != 4 && (argc != 5 || std::string(argv[4]) != "--calm")) {
-        std::fprintf(stderr, "usage: mixinject --library FOLDER DATABASE COUNT [SEED] | mixinject SECONDS SEED FOLDER [--calm]\n");
+        std::fprintf(stderr, "usage: mixinject --library FOLDER DATABASE COUNT [SEED [EXTRA]] | mixinject SECONDS SEED FOLDER [--calm]\n");
         return 2;
     }
     const bool calm = argc == 5;  // no hands and no faults: only the mix, watched from the players
@@ -287,6 +338,10 @@ int main(int argc, char** argv)
         Sleep(kPollMs);
     }
     hands.Tend(~0ull);
+    // After the measured time: how far measuring got, from the track list.
+    e2e::ClickPosted(panel, BTTL);
+    const HWND tl = e2e::WaitForDialog("List of tracks", 60000, [](HWND w) { return e2e::Control(w, STTOTALTRACKS) != nullptr; });
+    const std::string measuring = tl != nullptr ? e2e::ControlText(tl, STTOTALTRACKS) : "no track list";
     PostMessageA(panel, WM_CLOSE, 0, 0);
     int actions = 0, faults = 0;
     for (int k = 0; k < KINDS; ++k)
@@ -297,5 +352,6 @@ int main(int argc, char** argv)
     std::printf("longest silence not caused by the user (no player playing): %llu ms\n",
                 static_cast<unsigned long long>(silence.longest));
     std::printf("longest Fading: %llu ms\n", static_cast<unsigned long long>(fading.longest));
+    std::printf("track list at the end: %s\n", measuring.c_str());
     return 0;
 }

@@ -1,25 +1,37 @@
 // The mixer in real time: the real worker threads against simulated players
 // whose clock is the real monotonic one (the rig's clock run at speed 1), so
 // polling delays and scheduling show as they would with real players.
-//   FadeSteps   gaps between the volume commands the players get in a 3 s fade-over
+//   FadeSteps   gaps between the volume commands the players get in a 3 s fade-over,
+//               and how late the fade starts
 //   PauseAtEnd  how far past its effective end the outgoing item is paused
 //   PlayingCpu  CPU time of 60 s of playing, the fake players' work included
-// Each runs once and reports its figures as counters.
+// Each runs once and reports its figures as counters, without (measuring:0)
+// and with (measuring:1) the real measuring worker busy the whole time.
 #include "defs.h"
+#include "fakeos.h"
+#include "fnana.h"
 #include "fnmix.h"
+#include "fnsong.h"
 #include "fnthr.h"
 #include "mixrig.h"
+#include "string2.h"
 #include "winamp.h"
 
 #include <benchmark/benchmark.h>
 
 #include <pthread.h>
+#include <unistd.h>
 #include <time.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
 #include <mutex>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -65,6 +77,68 @@ public:
 private:
     std::mutex mutex_;
     std::vector<Heard> heard_;
+};
+
+// The track measuring worker (fnana) busy for the whole run: many 60 s
+// stereo tracks read from two files whose sound is noise. Natively
+// SetThreadPriority does nothing, so the worker takes a core at the mixer's
+// own priority: the worst case of what it does to the mixer.
+class Measuring {
+public:
+    explicit Measuring(bool on)
+    {
+        if (!on)
+            return;
+        constexpr int kRate = 44100, kSeconds = 60, kFiles = 2, kTracks = 20000;
+        dir_ = std::filesystem::temp_directory_path() / std::string("tandem-mixrt-").append(std::to_string(::getpid()));
+        std::filesystem::create_directories(dir_);
+        std::mt19937 rng(1);
+        std::uniform_real_distribution<float> noise(-0.1f, 0.1f);
+        std::vector<std::string> paths;
+        for (int f = 0; f < kFiles; ++f) {
+            paths.push_back((dir_ / std::string("m").append(std::to_string(f)).append(".mp3")).string());
+            std::ofstream(paths.back()) << "audio";
+            std::vector<float> pcm(std::size_t{kRate} * kSeconds * 2);
+            for (float& sample : pcm)
+                sample = noise(rng);
+            fake::SetAudio(paths.back(), {kRate, 2}, std::move(pcm));
+        }
+        for (int i = 0; i < kTracks; ++i) {
+            songs_.emplace_back(SongCreate(), std::free);
+            SONG* song = songs_.back().get();
+            StrCopy(song->Desc.cFileName, paths[static_cast<std::size_t>(i % kFiles)].c_str());
+            song->General.lLength = kSeconds * 1000;
+            song->Bounds.timMain = {0, kSeconds * 1000};
+        }
+        AnaStart([] {});
+        for (const auto& song : songs_)
+            AnaQueue(song.get());
+    }
+
+    ~Measuring()
+    {
+        if (songs_.empty())
+            return;
+        AnaStop();
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+
+    // How many tracks were measured, and how many still wait (0: the
+    // worker ran out of work before the end, and the figures are too kind).
+    void Report(benchmark::State& state) const
+    {
+        if (songs_.empty())
+            return;
+        ANAPROGRESS progress;
+        AnaGetProgress(&progress);
+        state.counters["measured"] = progress.iDone;
+        state.counters["still_queued"] = progress.iTotal - progress.iDone;
+    }
+
+private:
+    std::filesystem::path dir_;
+    std::vector<std::unique_ptr<SONG, void (*)(void*)>> songs_;
 };
 
 struct Mix {
@@ -167,17 +241,31 @@ std::vector<Clock::time_point> FadeCommands(const std::vector<Heard>& heard)
     return {};
 }
 
+// How far past the planned start of the fade (the lead's end minus the
+// fade) the outgoing player was when it got its first step.
+double MixStartLate(const std::vector<Heard>& heard, Part lead, std::uint32_t fadeLen)
+{
+    for (const Heard& h : heard)
+        if (IsVolume(h) && h.slot == kOutgoing)
+            return static_cast<double>(h.entry.pos) - (lead.end - fadeLen);
+    return -1;
+}
+
 void FadeSteps(benchmark::State& state)
 {
+    constexpr Part kLead{1000, 7500};
+    constexpr std::uint32_t kFadeLen = 3000;
     Recorder recorder;
     fake::MixRig rig;
     // The lead item mixes out half a second after it starts.
-    Prepare(rig, {1000, 7500}, {1000, 20000}, 2, {FADE_OVER, 3000, 0});
+    Prepare(rig, kLead, {1000, 20000}, 2, {FADE_OVER, kFadeLen, 0});
     recorder.Attach(rig);
+    const Measuring measuring(state.range(0) != 0);
     for (auto _ : state) {
         const auto begin = Clock::now();
         StartRealTime(rig);
         const bool done = PlayChanges(rig, 1, std::chrono::seconds(20));
+        measuring.Report(state);
         StopRealTime(rig);
         state.SetIterationTime(Seconds(Clock::now() - begin));
         const auto times = FadeCommands(recorder.Taken());
@@ -196,8 +284,12 @@ void FadeSteps(benchmark::State& state)
             state.SkipWithError("no volume steps");
             return;
         }
-        state.counters["max_gap_ms"] = *std::max_element(gaps.begin(), gaps.end());
+        std::vector<double> sorted = gaps;
+        std::sort(sorted.begin(), sorted.end());
+        state.counters["max_gap_ms"] = sorted.back();
+        state.counters["median_gap_ms"] = sorted[sorted.size() / 2];
         state.counters["mean_gap_ms"] = Mean(gaps);
+        state.counters["mix_start_late_ms"] = MixStartLate(recorder.Taken(), kLead, kFadeLen);
         state.counters["steps"] = static_cast<double>(gaps.size() + 1);
         state.counters["commands"] = static_cast<double>(times.size());
     }
@@ -211,10 +303,12 @@ void PauseAtEnd(benchmark::State& state)
     fake::MixRig rig;
     Prepare(rig, kPart, kPart, static_cast<int>(kChanges) + 1, {FADE_OVER, 1000, 500});
     recorder.Attach(rig);
+    const Measuring measuring(state.range(0) != 0);
     for (auto _ : state) {
         const auto begin = Clock::now();
         StartRealTime(rig);
         const bool done = PlayChanges(rig, kChanges, std::chrono::seconds(60));
+        measuring.Report(state);
         StopRealTime(rig);
         state.SetIterationTime(Seconds(Clock::now() - begin));
         // A pause that ends an item leaves its player past the item's start;
@@ -237,7 +331,8 @@ void PauseAtEnd(benchmark::State& state)
 }
 
 // The fake players answer on the calling thread, so both the process and
-// the per-loop figures include their work.
+// the per-loop figures include their work; with measuring, the process
+// figure includes the measuring worker's too.
 void PlayingCpu(benchmark::State& state)
 {
     constexpr auto kPlaying = std::chrono::seconds(60);
@@ -245,6 +340,7 @@ void PlayingCpu(benchmark::State& state)
     Prepare(rig, {1000, 21000}, {1000, 21000}, 6, {FADE_OVER, 3000, 0});
     for (int i = 0; i < rig.players.Count(); ++i)
         rig.players.Player(i).ClearLog();
+    const Measuring measuring(state.range(0) != 0);
     for (auto _ : state) {
         StartRealTime(rig);
         const clockid_t info = ThreadClock(MixerState.Threads.hInfo);
@@ -258,6 +354,7 @@ void PlayingCpu(benchmark::State& state)
         const double process = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - process0;
         const double infoUsed = CpuSeconds(info) - info0;
         const double mixerUsed = CpuSeconds(mixer) - mixer0;
+        measuring.Report(state);
         StopRealTime(rig);
         state.SetIterationTime(wall);
         std::size_t messages = 0;
@@ -273,6 +370,6 @@ void PlayingCpu(benchmark::State& state)
 
 }  // namespace
 
-BENCHMARK(FadeSteps)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(PauseAtEnd)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(PlayingCpu)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(FadeSteps)->ArgName("measuring")->Arg(0)->Arg(1)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(PauseAtEnd)->ArgName("measuring")->Arg(0)->Arg(1)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(PlayingCpu)->ArgName("measuring")->Arg(0)->Arg(1)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
