@@ -100,6 +100,7 @@ TEST(Config, OnlyOneDatabaseArgumentIsTakenFromTheCommandLine)
         {"\"C:\\Program Files\\Tandem\\tandem.exe\" \"D:\\My Music\\a.tdb\"", "D:\\My Music\\a.tdb"},
         {"tandem.exe D:\\My Music\\A.TDB  ", "D:\\My Music\\A.TDB"},
         {"C:\\Program Files\\Tandem\\tandem.exe D:\\a.tdb", "D:\\a.tdb"},  // the program unquoted, as some launchers pass it
+        {"C:\\Tools.exe2\\tandem.exe D:\\a.tdb", "D:\\a.tdb"},
         {"tandem.exe\tD:\\a.tdb", "D:\\a.tdb"},
         {std::string("tandem.exe ") + longest, longest},
         {std::string("tandem.exe ") + longest + "x.tdb", ""},
