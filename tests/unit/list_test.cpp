@@ -1,12 +1,14 @@
 #include "list.h"
 
 #include "fileio.h"
+#include "random.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <random>
+#include <set>
 #include <string>
 
 namespace {
@@ -146,6 +148,16 @@ TEST_F(List, SortIsStableRecordsCarryIdAndFlagAndCurrentStaysOnItsNode)
     Fill(3);
     ListShuffle(&lst, [](unsigned) { return 0u; });
     EXPECT_EQ(Show(lst), "1 2 0");
+}
+
+// The shuffle's draws reach every value below n, and nothing for n 0.
+TEST(Random, DrawsBelowTheLimit)
+{
+    std::set<unsigned> seen;
+    for (int i = 0; i < 200; ++i)
+        seen.insert(RndBelow(3));
+    EXPECT_EQ(seen, (std::set<unsigned>{0, 1, 2}));
+    EXPECT_EQ(RndBelow(1) + RndBelow(0), 0u);
 }
 
 int StoreRec(void* data, File& file, void*) { return file.WriteI32(Key(data)); }
