@@ -4,25 +4,15 @@
 // count, the transport buttons, and closing.
 #include "tandem.h"
 
-#include "fncomm.h"
-#include "fndb.h"
-#include "fnpl.h"
-#include "fnsong.h"
-#include "fntl.h"
 #include "resource.h"
 #include "winamp.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <string>
-#include <vector>
 
 namespace {
 
-using e2e::Click;
-using e2e::ControlText;
-using e2e::kWindowTimeoutMs;
+using namespace e2e;
+
 using Journal = std::vector<PlayerJournalEntry>;
 
 constexpr int kMixTimeoutMs = 60000;
@@ -30,56 +20,39 @@ constexpr UINT kVolumeReport = WM_USER + 9;  // slot, volume: the panel shows, a
 
 bool IsVolume(const PlayerJournalEntry& e) { return e.message == PlayerMessage::User && e.code == IPC_SETVOLUME; }
 
-class PanelTest : public e2e::TandemTest {
+class PanelTest : public TandemTest {
 protected:
-    // Tracks of ms milliseconds, all in the current playlist in this order.
-    void WriteLibrary(const std::vector<std::pair<std::string, e2e::Tag>>& tracks)
-    {
-        WriteMusic(tracks);
-        ASSERT_FALSE(HasFatalFailure());
-        std::vector<std::string> files;
-        for (const auto& track : tracks)
-            files.push_back(MusicFile(track.first));
-        StoreLibrary(files);
-    }
-
-    void SetCheck(int id, bool on)
-    {
-        if ((e2e::CheckState(panel, id) == BST_CHECKED) != on) {
-            ASSERT_TRUE(Click(panel, id));
-        }
-    }
-
     bool WaitText(int id, const std::string& text, int timeoutMs = kWindowTimeoutMs)
     {
-        return e2e::WaitForText(e2e::Control(panel, id), text, timeoutMs) == text;
+        return WaitForText(Control(panel, id), text, timeoutMs) == text;
+    }
+    // The panel shows each text in its field.
+    void ExpectShown(std::initializer_list<std::pair<int, const char*>> fields)
+    {
+        for (const auto& [id, text] : fields)
+            EXPECT_TRUE(WaitText(id, text)) << id << ": " << ControlText(panel, id);
     }
 };
 
 TEST_F(PanelTest, OneSessionOfMixingAndTransport)
 {
-    WriteLibrary({{"one.mp3", {"A", "One", 17, 12000}}, {"two.mp3", {"B", "Two", 17, 12000}},
-                  {"three.mp3", {"C", "Three", 17, 12000}}, {"four.mp3", {"D", "Four", 17, 12000}}});
-    ASSERT_FALSE(HasFatalFailure());
-    StartTandem();
-    ASSERT_FALSE(HasFatalFailure());
-    EXPECT_EQ(ControlText(panel, EDPLAYING), "<<< Not playing >>>");
-    EXPECT_EQ(ControlText(panel, EDNEXT), "<<< End of playlist >>>");
-    EXPECT_EQ(ControlText(panel, STVOLUMEPL2), "80");
+    StoreLibrary(WriteMusic({{"one.mp3", {"A", "One", 17, 12000}}, {"two.mp3", {"B", "Two", 17, 12000}},
+                             {"three.mp3", {"C", "Three", 17, 12000}}, {"four.mp3", {"D", "Four", 17, 12000}}}));
+    ASSERT_NO_FATAL_FAILURE(StartTandem());
+    ExpectShown({{EDPLAYING, "<<< Not playing >>>"}, {EDNEXT, "<<< End of playlist >>>"}, {STVOLUMEPL2, "80"}});
 
     // A typed length counts once the field is left or Enter is pressed, not
     // key by key; a negative one is refused and the last one stays.
-    SetCheck(CBFADE, true);
-    SetCheck(CB2CHAN, true);
-    e2e::SetComboText(panel, CBOFADELEN, "1000");
-    e2e::SetComboText(panel, CBODUOLEN, "100", false);
+    ASSERT_TRUE(SetCheck(panel, CBFADE, true) && SetCheck(panel, CB2CHAN, true));
+    SetComboText(panel, CBOFADELEN, "1000");
+    SetComboText(panel, CBODUOLEN, "100", false);
     const std::string typing = ControlText(panel, EDTOTAL);
-    e2e::SetComboText(panel, CBODUOLEN, "1000", false);
+    SetComboText(panel, CBODUOLEN, "1000", false);
     EXPECT_EQ(ControlText(panel, EDTOTAL), typing);
     SendMessageA(panel, WM_COMMAND, IDOK, 0);  // Enter
     const std::string total = ControlText(panel, EDTOTAL);
     EXPECT_NE(total, typing);
-    e2e::SetComboText(panel, CBOFADELEN, "-1");
+    SetComboText(panel, CBOFADELEN, "-1");
     EXPECT_EQ(ControlText(panel, CBOFADELEN), "1000");
     EXPECT_EQ(ControlText(panel, EDTOTAL), total);
 
@@ -88,16 +61,12 @@ TEST_F(PanelTest, OneSessionOfMixingAndTransport)
     SendMessageA(panel, kVolumeReport, 1, 128);
     SendMessageA(panel, kVolumeReport, 9, 10);
     SendMessageA(panel, WM_USER + 4, 7, 0);
-    EXPECT_EQ(ControlText(panel, STVOLUMEPL2), "50");
-    EXPECT_EQ(e2e::TrackbarPos(panel, TBVOLUMEPL2), 255 - 128);
-    EXPECT_EQ(ControlText(panel, STVOLUMEPL1), "80");
+    ExpectShown({{STVOLUMEPL2, "50"}, {STVOLUMEPL1, "80"}});
+    EXPECT_EQ(TrackbarPos(panel, TBVOLUMEPL2), 255 - 128);
 
     // Load the first item (into Pl2, at its stored level) and start.
-    ASSERT_TRUE(Click(panel, BTPLAYLIST));
-    const HWND pl = WaitForDialog([](HWND w) { return e2e::Control(w, LVPLAYLIST) != nullptr; });
-    ASSERT_NE(pl, nullptr);
-    ASSERT_TRUE(e2e::ListViewSelect(e2e::Control(pl, LVPLAYLIST), 0));
-    ASSERT_TRUE(Click(pl, BTACTIVATE));
+    ASSERT_NO_FATAL_FAILURE(OpenPlaylistEditor());
+    ASSERT_TRUE(ListViewSelect(items, 0) && Click(pl, BTACTIVATE));
     ASSERT_TRUE(WaitText(EDNEXT, "A - One"));
     ASSERT_TRUE(Click(panel, BTPLAYNEXT));
     ASSERT_TRUE(WaitText(EDPLAYING, "A - One"));  // at the end of a mix from the silent player
@@ -116,9 +85,7 @@ TEST_F(PanelTest, OneSessionOfMixingAndTransport)
     ASSERT_TRUE(Click(panel, BTSKIPNEXT));
     EXPECT_EQ(ControlText(panel, EDNEXT), "D - Four");
     ASSERT_TRUE(WaitText(EDPLAYING, "B - Two", kMixTimeoutMs));
-    EXPECT_TRUE(WaitText(EDSTATUS, "Playing"));
-    EXPECT_TRUE(WaitText(EDNEXT, "D - Four"));
-    EXPECT_TRUE(WaitText(EDREMAININGTRACK, "2"));
+    ExpectShown({{EDSTATUS, "Playing"}, {EDNEXT, "D - Four"}, {EDREMAININGTRACK, "2"}});
 
     // The incoming track rose to its slot's level; the outgoing fell and was
     // paused, and both slots show their own levels again.
@@ -131,26 +98,22 @@ TEST_F(PanelTest, OneSessionOfMixingAndTransport)
     EXPECT_LT(rising.front(), 100);
     EXPECT_TRUE(std::is_sorted(rising.begin(), rising.end())) << ::testing::PrintToString(rising);
     EXPECT_EQ(rising.back(), 204);
-    EXPECT_EQ(ControlText(panel, STVOLUMEPL1), "80");
-    EXPECT_EQ(ControlText(panel, STVOLUMEPL2), "50");
+    ExpectShown({{STVOLUMEPL1, "80"}, {STVOLUMEPL2, "50"}});
 
     // PAUSE, resume, STOP: the user's stop is not overridden.
-    ASSERT_TRUE(Click(panel, BTPAUSE));
-    EXPECT_TRUE(WaitText(EDSTATUS, "Paused"));
-    ASSERT_TRUE(Click(panel, BTPAUSE));
-    EXPECT_TRUE(WaitText(EDSTATUS, "Playing"));
-    ASSERT_TRUE(Click(panel, BTSTOP));
-    EXPECT_TRUE(WaitText(EDSTATUS, "Stopped"));
+    for (const auto& [button, status] : {std::pair{BTPAUSE, "Paused"}, {BTPAUSE, "Playing"}, {BTSTOP, "Stopped"}}) {
+        ASSERT_TRUE(Click(panel, button));
+        EXPECT_TRUE(WaitText(EDSTATUS, status));
+    }
     Sleep(1500);
-    EXPECT_EQ(ControlText(panel, EDSTATUS), "Stopped");
-    EXPECT_EQ(ControlText(panel, EDPLAYING), "B - Two");
+    EXPECT_EQ(ControlText(panel, EDSTATUS) + ", " + ControlText(panel, EDPLAYING), "Stopped, B - Two");
 
     // With neither a help file nor the manual beside the program, Help says so.
-    ASSERT_TRUE(e2e::ClickPosted(panel, BTHELP));
-    const HWND box = e2e::FindMessageBox("Error", kWindowTimeoutMs);
+    ASSERT_TRUE(ClickPosted(panel, BTHELP));
+    const HWND box = FindMessageBox("Error", kWindowTimeoutMs);
     ASSERT_NE(box, nullptr);
-    EXPECT_NE(e2e::MessageBoxText(box).find("manual.html"), std::string::npos) << e2e::MessageBoxText(box);
-    EXPECT_TRUE(e2e::AnswerMessageBox(box, IDOK));
+    EXPECT_NE(MessageBoxText(box).find("manual.html"), std::string::npos) << MessageBoxText(box);
+    EXPECT_TRUE(Answer(box, IDOK));
 
     Quit();
     DWORD code = 1;

@@ -14,7 +14,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -47,24 +46,25 @@ struct Process {
     HANDLE handle = nullptr;
     DWORD pid = 0;
 };
-using Environment = std::vector<std::pair<std::string, std::string>>;
 
-// Starts exe with the arguments (quoted where needed) and these variables
-// added to the test's environment, and waits until it is ready for input
-// unless told not to (it then starts minimised, as the program starts its
-// players). The process is remembered for StopAll.
-bool Start(const std::string& exe, const std::vector<std::string>& args, const Environment& env, Process* process,
-           bool waitForInput = true);
+// Starts exe with the arguments (quoted where needed) in the test's
+// environment, and waits until it is ready for input unless told not to (it
+// then starts minimised, as the program starts its players). The process is
+// remembered for StopAll.
+bool Start(const std::string& exe, const std::vector<std::string>& args, Process* process, bool waitForInput = true);
 // Stops every process Start started.
 void StopAll();
 // Stops the processes owning top-level windows of the class (players
 // started through WinExec); returns how many there were.
 int StopWindowsOfClass(const char* className, int timeoutMs = 3000);
 bool ProcessEnded(DWORD pid);
-// Runs a shell script in the folder on the Linux host, calling poll every
-// 5 ms until it ends. Wine starts ELF programs as they are but cannot wait
-// for them: the script leaves a file "done" behind.
-bool RunUnix(const std::string& folder, const std::string& script, const std::function<void()>& poll = [] {});
+// Starts a shell script in the folder on the Linux host. Wine starts ELF
+// programs as they are but cannot wait for them: the script leaves a file
+// "done" behind when it ends.
+bool StartUnix(const std::string& folder, const std::string& script);
+bool UnixDone(const std::string& folder);
+// Runs the script until it ends.
+bool RunUnix(const std::string& folder, const std::string& script);
 
 // ---- windows ----
 
@@ -100,19 +100,17 @@ protected:
     // registry values and environment variables set through this fixture.
     void TearDown() override;
 
+    // Players that the program starts through their file class's open
+    // command are tplayer.exe, keeping journals in the scratch folder.
+    void UseTestPlayers();
     void SetRegistry(HKEY root, const std::string& path, const std::string& name, const std::string& value);
     void SetEnv(const std::string& name, const std::string& value);
 
     std::string scratch;
 
 private:
-    struct SavedValue {
-        HKEY root;
-        std::string path, name, value;
-        bool existed;
-    };
-    std::vector<SavedValue> savedRegistry_;
-    std::vector<std::pair<std::string, std::optional<std::string>>> savedEnv_;
+    // What restores each value set, in the order set.
+    std::vector<std::function<void()>> undo_;
 };
 
 }  // namespace e2e
