@@ -37,13 +37,9 @@ using Levels = std::vector<std::array<double, 4>>;
 // stretches within 10 dB of the loudest level it held, in dB.
 double GatedLevel(const Levels& level, std::size_t t)
 {
-    std::vector<double> power;
-    for (std::size_t b = 0; b + 10 <= level.size(); b += 10) {
-        double sum = 0;
-        for (std::size_t i = b; i < b + 10; ++i)
-            sum += level[i][t] * level[i][t] / 2;
-        power.push_back(sum / 10);
-    }
+    std::vector<double> power(level.size() / 10);
+    for (std::size_t i = 0; i < power.size() * 10; ++i)
+        power[i / 10] += level[i][t] * level[i][t] / 2 / 10;
     const double gate = *std::max_element(power.begin(), power.end()) / 10;
     double sum = 0;
     int n = 0;
@@ -94,9 +90,9 @@ TEST_F(LevellingTest, MeasuredTracksMixWithoutSilenceAtOneLoudness)
     std::size_t from = 0, to = 0;
     while (from < level.size() && !sounds(from))
         ++from;
-    const double lastPeak = std::max_element(level.begin(), level.end(), [](const auto& a, const auto& b) {
-                                return a.back() < b.back();
-                            })->back();
+    double lastPeak = 0;
+    for (const auto& l : level)
+        lastPeak = std::max(lastPeak, l.back());
     while (to < level.size() && level[to].back() < lastPeak / 2)
         ++to;
     ASSERT_LT(from + 3, to) << "silent? the players need the sound server of scripts/lib/env.sh start_sound";

@@ -94,13 +94,6 @@ bool SetText(HWND window, const std::string& text)
     return window != nullptr && Send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())) != 0;
 }
 
-// What the control answers msg; -1 for no such control.
-int Ask(HWND dialog, int id, UINT msg)
-{
-    const HWND control = Control(dialog, id);
-    return control != nullptr ? static_cast<int>(Send(control, msg, 0, 0)) : -1;
-}
-
 // A user cannot press a disabled or hidden button; BM_CLICK would.
 HWND Pressable(HWND dialog, int id)
 {
@@ -113,14 +106,12 @@ HWND Pressable(HWND dialog, int id)
 HWND WaitForDialog(const char* caption, int timeoutMs, const std::function<bool(HWND)>& test)
 {
     HWND found = nullptr;
-    WaitUntil(
-        [&] {
-            for (const HWND window : TopLevelWindows(kDialogClass, caption))
-                if (found == nullptr && IsWindowVisible(window) && IsWindowEnabled(window) && test(window))
-                    found = window;
-            return found != nullptr;
-        },
-        timeoutMs, 20);
+    WaitUntil([&] {
+        for (const HWND window : TopLevelWindows(kDialogClass, caption))
+            if (found == nullptr && IsWindowVisible(window) && IsWindowEnabled(window) && test(window))
+                found = window;
+        return found != nullptr;
+    }, timeoutMs, 20);
     return found;
 }
 
@@ -131,13 +122,10 @@ HWND Control(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 HWND FindDescendant(HWND parent, const std::function<bool(HWND)>& test)
 {
     std::pair<const std::function<bool(HWND)>*, HWND> search{&test, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND window, LPARAM lParam) {
-            auto* s = reinterpret_cast<std::pair<const std::function<bool(HWND)>*, HWND>*>(lParam);
-            return (*s->first)(window) ? (s->second = window, FALSE) : TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    EnumChildWindows(parent, [](HWND window, LPARAM lParam) {
+        auto* s = reinterpret_cast<std::pair<const std::function<bool(HWND)>*, HWND>*>(lParam);
+        return (*s->first)(window) ? (s->second = window, FALSE) : TRUE;
+    }, reinterpret_cast<LPARAM>(&search));
     return search.second;
 }
 
@@ -222,8 +210,6 @@ std::string WaitForText(HWND window, const std::string& expected, int timeoutMs)
 
 // ---- trackbars, check boxes and radio buttons ----
 
-int TrackbarPos(HWND dialog, int id) { return Ask(dialog, id, TBM_GETPOS); }
-
 int TrackbarThumbOffCentre(HWND trackbar)
 {
     Remote remote(trackbar, sizeof(RECT));
@@ -234,7 +220,11 @@ int TrackbarThumbOffCentre(HWND trackbar)
     return (thumb.left + thumb.right) / 2 - client.right / 2;
 }
 
-int CheckState(HWND dialog, int id) { return Ask(dialog, id, BM_GETCHECK); }
+int CheckState(HWND dialog, int id)
+{
+    const HWND button = Control(dialog, id);
+    return button != nullptr ? static_cast<int>(Send(button, BM_GETCHECK, 0, 0)) : -1;
+}
 
 // ---- list views ----
 
@@ -276,11 +266,6 @@ std::string ListViewText(HWND listView, int row, int column)
 {
     Remote remote(listView, sizeof(LVITEMA) + kCellChars);
     return Cell(listView, remote, row, column);
-}
-
-UINT ListViewState(HWND listView, int row, UINT mask)
-{
-    return static_cast<UINT>(Send(listView, LVM_GETITEMSTATE, static_cast<WPARAM>(row), static_cast<LPARAM>(mask)));
 }
 
 std::vector<int> ListViewSelection(HWND listView)

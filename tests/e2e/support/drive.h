@@ -64,7 +64,6 @@ std::string WaitForText(HWND window, const std::string& expected, int timeoutMs)
 
 // ---- trackbars, check boxes and radio buttons ----
 
-int TrackbarPos(HWND dialog, int id);
 // How far the trackbar's thumb stands from the middle of the control, in pixels.
 int TrackbarThumbOffCentre(HWND trackbar);
 // BST_UNCHECKED, BST_CHECKED or BST_INDETERMINATE; -1 for no such control.
@@ -85,8 +84,6 @@ std::vector<std::vector<std::string>> ListViewRows(HWND listView, int columns = 
 std::vector<std::string> ListViewColumn(HWND listView, int column);
 // The text of one cell; empty when it cannot be read.
 std::string ListViewText(HWND listView, int row, int column);
-// The LVIS_ bits of mask that the row has (LVIS_SELECTED, LVIS_FOCUSED, ...).
-UINT ListViewState(HWND listView, int row, UINT mask = LVIS_SELECTED | LVIS_FOCUSED);
 // The selected rows in order.
 std::vector<int> ListViewSelection(HWND listView);
 // Makes row the one selected and focused row, as a click on it does; the

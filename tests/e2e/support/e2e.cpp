@@ -82,7 +82,6 @@ std::string JoinPath(const std::string& dir, const std::string& name)
 
 std::string TplayerExe() { return ToWindowsPath(TPLAYER_EXE); }
 
-bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // ---- time ----
 
@@ -125,7 +124,7 @@ bool Start(const std::string& exe, const std::vector<std::string>& args, Process
 
 void StopAll() { EndProcesses(std::exchange(processes, {}), 3000); }
 
-int StopWindowsOfClass(const char* className, int timeoutMs)
+void StopWindowsOfClass(const char* className)
 {
     std::vector<Process> owners;
     for (const HWND hwnd : TopLevelWindows(className)) {
@@ -134,8 +133,7 @@ int StopWindowsOfClass(const char* className, int timeoutMs)
             if (const HANDLE handle = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid))
                 owners.push_back({handle, pid});
     }
-    EndProcesses(owners, timeoutMs);
-    return static_cast<int>(owners.size());
+    EndProcesses(owners, 3000);
 }
 
 bool ProcessEnded(DWORD pid)
@@ -154,7 +152,10 @@ bool StartUnix(const std::string& folder, const std::string& script)
     return WinExec(line.c_str(), SW_HIDE) > 31;
 }
 
-bool UnixDone(const std::string& folder) { return FileExists(JoinPath(folder, "done")); }
+bool UnixDone(const std::string& folder)
+{
+    return GetFileAttributesA(JoinPath(folder, "done").c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 bool RunUnix(const std::string& folder, const std::string& script)
 {
@@ -194,7 +195,6 @@ DWORD WindowProcess(HWND hwnd)
 
 // ---- player journals ----
 
-std::string JournalPattern(const std::string& dir) { return JoinPath(dir, "journal-%p.txt"); }
 
 std::string JournalFile(const std::string& dir, DWORD pid) { return JoinPath(dir, "journal-" + std::to_string(pid) + ".txt"); }
 
@@ -260,7 +260,7 @@ void Test::UseTestPlayers()
 {
     const std::string open = std::string(1, '"').append(TplayerExe()).append("\" \"%1\"");
     SetRegistry(HKEY_CLASSES_ROOT, "Winamp.File\\shell\\open\\command", "", open);
-    SetEnv("TPLAYER_JOURNAL", JournalPattern(scratch));
+    SetEnv("TPLAYER_JOURNAL", JoinPath(scratch, "journal-%p.txt"));
 }
 
 void Test::SetRegistry(HKEY root, const std::string& path, const std::string& name, const std::string& value)

@@ -31,7 +31,6 @@ std::string JoinPath(const std::string& dir, const std::string& name);
 std::wstring Wide(const std::string& text);
 // The Windows path of the tplayer.exe built with the tests.
 std::string TplayerExe();
-bool FileExists(const std::string& path);
 
 // ---- time ----
 
@@ -55,8 +54,8 @@ bool Start(const std::string& exe, const std::vector<std::string>& args, Process
 // Stops every process Start started.
 void StopAll();
 // Stops the processes owning top-level windows of the class (players
-// started through WinExec); returns how many there were.
-int StopWindowsOfClass(const char* className, int timeoutMs = 3000);
+// started through WinExec).
+void StopWindowsOfClass(const char* className);
 bool ProcessEnded(DWORD pid);
 // Starts a shell script in the folder on the Linux host. Wine starts ELF
 // programs as they are but cannot wait for them: the script leaves a file
@@ -78,8 +77,7 @@ DWORD WindowProcess(HWND hwnd);
 
 // ---- player journals ----
 
-// The journal pattern for TPLAYER_JOURNAL in dir, and a player's file in it.
-std::string JournalPattern(const std::string& dir);
+// A player's file in dir, the folder of journals.
 std::string JournalFile(const std::string& dir, DWORD pid);
 // Every journal line of the file; empty when it cannot be read. Lines that
 // do not parse are skipped.

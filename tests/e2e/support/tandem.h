@@ -82,8 +82,7 @@ protected:
     Process tandem;
     bool running = false;
     HWND panel = nullptr, tl = nullptr, list = nullptr, pl = nullptr, items = nullptr;
-    std::string database;
-    std::string music;
+    std::string database, music;
 };
 
 }  // namespace e2e
