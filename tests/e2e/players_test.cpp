@@ -6,7 +6,6 @@
 #include "fnmain.h"
 #include "winamp.h"
 
-#include <gtest/gtest.h>
 
 #include <set>
 

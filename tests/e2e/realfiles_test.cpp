@@ -31,7 +31,7 @@ using RealFilesTest = TandemTest;
 
 // The VBR file: 230 frames of 1152 samples at 44100 Hz, 128 and 320 kbit/s
 // by turns: 6008 ms, where the first frame's bit rate would make it 10.5 s.
-TEST_F(RealFilesTest, CyrillicNamesPlayUnderTheirShortNamesAndATaggedVbrFileMixesAtItsRealEnd)
+TEST_F(RealFilesTest, NamesOutsideTheCodePageAndAVbrFile)
 {
     ASSERT_EQ(GetACP(), 1252u) << "Wine takes the code page from the locale: LC_ALL=C.UTF-8 (scripts/lib/env.sh)";
     const std::wstring folder = Wide(music) + L"\\\u041c\u0443\u0437\u044b\u043a\u0430";

@@ -8,7 +8,6 @@
 #include "sound.h"
 #include "tandem.h"
 
-#include "fnmain.h"
 #include "resource.h"
 #include "winamp.h"
 

@@ -5,7 +5,6 @@
 #include "tandem.h"
 
 #include "resource.h"
-#include "winamp.h"
 
 #include <fstream>
 #include <numeric>
@@ -32,15 +31,13 @@ void ClickColumn(HWND list, int column)
 class TrackListTest : public TandemTest {
 protected:
     std::vector<std::string> Cells(int column) { return ListViewColumn(list, column); }
-    std::string TotalLine() { return ControlText(tl, STTOTALTRACKS); }
 
     // Posts a file command and answers its dialog with a path.
     void FileCommand(int command, const char* title, const std::string& path)
     {
         PostCommand(tl, command);
         const HWND dialog = FindFileDialog(title, kWindowTimeoutMs);
-        ASSERT_NE(dialog, nullptr);
-        ASSERT_TRUE(SubmitFileDialog(dialog, path));
+        ASSERT_TRUE(dialog != nullptr && SubmitFileDialog(dialog, path)) << title;
     }
 };
 
@@ -82,7 +79,7 @@ TEST_F(TrackListTest, OneSessionFromALibraryOnAMissingDriveToASavedOne)
     EXPECT_EQ(Cells(STYLE), std::vector<std::string>(3, "Rock"));
     ASSERT_NO_FATAL_FAILURE(AddFolder(Wide(sub), "Box", true));
     ASSERT_TRUE(WaitRows(list, 4));
-    EXPECT_EQ(TotalLine(), "Total track(s): 4  Hidden track(s): 0");
+    EXPECT_EQ(ControlText(tl, STTOTALTRACKS), "Total track(s): 4  Hidden track(s): 0");
     const std::string forty(28132, 'L');  // the drive is back, with the library it holds
     std::ofstream(ToLinuxPath(MakeDir(drive) + "\\library.tdb"), std::ios::binary) << forty;
 
@@ -107,7 +104,7 @@ TEST_F(TrackListTest, OneSessionFromALibraryOnAMissingDriveToASavedOne)
     ASSERT_TRUE(ListViewSelect(list, 3) && ClickPosted(tl, BTDELETE));
     ExpectMessageBox("Warning", "Are you sure you want to hide selected items?", IDYES);
     ASSERT_TRUE(WaitRows(list, 3));
-    EXPECT_EQ(TotalLine(), "Total track(s): 4  Hidden track(s): 1");
+    EXPECT_EQ(ControlText(tl, STTOTALTRACKS), "Total track(s): 4  Hidden track(s): 1");
     ASSERT_TRUE(Click(tl, CBSHOWDELETED));
     ASSERT_TRUE(WaitRows(list, 4));
     EXPECT_EQ(Cells(HIDDEN), (std::vector<std::string>{"", "", "", "+"}));
