@@ -57,7 +57,7 @@ class LibraryBench : public e2e::TandemTest {
 protected:
     void StartBench()
     {
-        ASSERT_TRUE(e2e::Start(TandemExe(), {}, {}, &tandem));
+        ASSERT_TRUE(e2e::Start(TandemExe(), {}, &tandem));
         running = true;
         panel = e2e::WaitForWindow(e2e::kDialogClass, e2e::kPanelCaption, kWaitMs);
         ASSERT_TRUE(panel != nullptr && e2e::WaitUntil([&] { return IsWindowVisible(panel) != FALSE; }, kWaitMs));
@@ -135,7 +135,7 @@ TEST_F(LibraryBench, AddTree)
     ASSERT_NE(tl, nullptr);
     e2e::PostCommand(tl, CMADDDIR);
     const HWND browser = WaitForDialog([](HWND w) { return e2e::FindDescendant(w, "SysTreeView32") != nullptr; });
-    ASSERT_TRUE(browser != nullptr && e2e::BrowseTo(browser, music));
+    ASSERT_TRUE(browser != nullptr && e2e::BrowseTo(browser, e2e::Wide(music)));
     ASSERT_TRUE(e2e::ClickPosted(browser, IDOK));
     const HWND place = WaitForShown("Place of songs");
     ASSERT_TRUE(place != nullptr && e2e::Click(place, CBREADSUBDIRS));

@@ -275,7 +275,7 @@ struct Hands {
             if (answerAt == 0)
                 answerAt = now + kAnswerMs;
             else if (now >= answerAt)
-                e2e::AnswerMessageBox(box, IDCANCEL), answerAt = 0;
+                e2e::Answer(box, IDCANCEL), answerAt = 0;
         }
         if (suspended != nullptr && now >= wakeAt) {
             NtCall("NtResumeProcess")(suspended);

@@ -361,7 +361,7 @@ int main(int argc, char** argv)
     for (const char* name : {"a", "b"}) {
         const std::string journal = std::string("player-") + name + ".journal";
         e2e::Process p;
-        if (!e2e::Start(player, {"--journal", e2e::JoinPath(folder, journal)}, {}, &p))
+        if (!e2e::Start(player, {"--journal", e2e::JoinPath(folder, journal)}, &p))
             return std::fprintf(stderr, "cannot start %s\n", player.c_str()), 1;
         procs[WAmpInstAdd(PlayerWindow(p.pid)) - 1] = ProcOf(journal);
     }

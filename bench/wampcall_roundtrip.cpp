@@ -14,7 +14,8 @@ int main(int argc, char** argv)
 {
     const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5000;
     e2e::Process player;
-    if (!e2e::Start(e2e::TplayerExe(), {}, {{"TPLAYER_JOURNAL", ""}}, &player)) {
+    SetEnvironmentVariableA("TPLAYER_JOURNAL", nullptr);
+    if (!e2e::Start(e2e::TplayerExe(), {}, &player)) {
         std::fprintf(stderr, "cannot start %s\n", e2e::TplayerExe().c_str());
         return 1;
     }

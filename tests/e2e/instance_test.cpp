@@ -6,41 +6,15 @@
 // the end until the user has answered.
 #include "tandem.h"
 
-#include "dbgen.h"
-#include "fndb.h"
 #include "resource.h"
 #include "winamp.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
-
 namespace {
 
-using e2e::kPanelCaption;
-using e2e::kStartTimeoutMs;
-using e2e::kWindowTimeoutMs;
+using namespace e2e;
 
-class InstanceTest : public e2e::TandemTest {
+class InstanceTest : public TandemTest {
 protected:
-    // A stored database of Tracks generated tracks.
-    std::string WriteDatabase(const std::string& name, int Tracks)
-    {
-        const std::string path = e2e::JoinPath(scratch, name);
-        DB db{};
-        DBInit(&db);
-        EXPECT_TRUE(DbGenFill(&db, {Tracks, 1, Tracks, 7}));
-        DBSetPath(&db, path.c_str());
-        EXPECT_TRUE(DBStore(&db));
-        DBFree(&db);
-        return path;
-    }
-
-    int TrackRows(HWND trackList)
-    {
-        return e2e::ListViewCount(e2e::FindDescendant(trackList, WC_LISTVIEWA, LVTRACKLIST));
-    }
-
     // What the panel answers the system's question whether the session may end.
     LRESULT QueryEndSession()
     {
@@ -52,62 +26,54 @@ protected:
 
 TEST_F(InstanceTest, DatabaseArgumentOpensInTheOneRunningProgramWhichKeepsItsLibraryAtTheSessionsEnd)
 {
-    const std::string first = WriteDatabase("first.tdb", 3);
-    const std::string second = WriteDatabase("second.tdb", 5);
+    const std::string first = JoinPath(scratch, "first.tdb"), second = JoinPath(scratch, "second.tdb");
+    const auto files = WriteMusic({{"a.mp3", {"A", "a"}}, {"b.mp3", {"B", "b"}}, {"c.mp3", {"C", "c"}},
+                                   {"d.mp3", {"D", "d"}}, {"e.mp3", {"E", "e"}}});
+    StoreLibrary({files.begin(), files.begin() + 3}, first);
+    StoreLibrary(files, second);
 
     StartTandem({first});
-    ASSERT_TRUE(e2e::Click(panel, BTTL));
-    const HWND trackList = WaitForShown("List of tracks");
-    ASSERT_NE(trackList, nullptr);
-    EXPECT_TRUE(e2e::WaitUntil([&] { return TrackRows(trackList) == 3; }, kWindowTimeoutMs));
+    ASSERT_NO_FATAL_FAILURE(OpenTrackList());
+    EXPECT_TRUE(WaitRows(list, 3));
 
     // Double-clicking the second database starts tandem.exe again.
-    e2e::Process again;
-    ASSERT_TRUE(e2e::Start(e2e::ToWindowsPath(TANDEM_EXE), {second}, {}, &again));
-    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::ProcessEnded(again.pid); }, kStartTimeoutMs));
-    EXPECT_TRUE(e2e::WaitUntil([&] { return TrackRows(trackList) == 5; }, kWindowTimeoutMs));
-    EXPECT_EQ(e2e::TopLevelWindows(e2e::kDialogClass, kPanelCaption).size(), 1u);
-    EXPECT_EQ(e2e::TopLevelWindows(WAMP_WINDOWCLASS).size(), 5u);
+    Process again;
+    ASSERT_TRUE(Start(ToWindowsPath(TANDEM_EXE), {second}, &again));
+    EXPECT_TRUE(WaitUntil([&] { return ProcessEnded(again.pid); }, kStartTimeoutMs));
+    EXPECT_TRUE(WaitRows(list, 5));
+    EXPECT_EQ(TopLevelWindows(kDialogClass, kPanelCaption).size(), 1u);
+    EXPECT_EQ(TopLevelWindows(WAMP_WINDOWCLASS).size(), 5u);
 
     // Closing while a dialog holds an edit brings the dialog forward instead.
-    ASSERT_TRUE(e2e::ListViewSelect(e2e::FindDescendant(trackList, WC_LISTVIEWA, LVTRACKLIST), 0));
-    ASSERT_TRUE(e2e::ClickPosted(trackList, BTMODIFY));
-    const HWND info = WaitForShown("Track information");
+    const HWND info = OpenTrackInfo(0);
     ASSERT_NE(info, nullptr);
     PostMessageA(panel, WM_CLOSE, 0, 0);
     ExpectMessageBox("Warning", "Finish this dialog first (OK or Cancel), so that nothing in it is lost; then close Tandem.",
                      IDOK);
-    ASSERT_TRUE(e2e::SetControlText(info, EDTITLE, "Kept at logoff") && e2e::Click(info, IDOK));
+    ASSERT_TRUE(SetControlText(info, EDTITLE, "Kept at logoff") && Click(info, IDOK));
 
     // The session may end once the library and "Recent" are saved; another program then keeps it going.
     EXPECT_EQ(QueryEndSession(), TRUE);
-    EXPECT_NE(e2e::ReadBytes(second).find("Kept at logoff"), std::string::npos);
+    EXPECT_NE(ReadBytes(second).find("Kept at logoff"), std::string::npos);
     std::string recent;
-    EXPECT_TRUE(e2e::RegistryGetString(HKEY_CURRENT_USER, e2e::kSettingsKey, "Recent", &recent) && recent == second);
+    EXPECT_TRUE(RegistryGetString(HKEY_CURRENT_USER, kSettingsKey, "Recent", &recent) && recent == second);
     SendMessageA(panel, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF);
 
     // A new library of one named playlist needs a file: the end waits for the answer, then Tandem ends.
-    e2e::PostCommand(trackList, CMNEW);
-    ASSERT_TRUE(e2e::WaitUntil([&] { return TrackRows(trackList) == 0; }, kWindowTimeoutMs));
-    ASSERT_TRUE(e2e::Click(panel, BTPLAYLIST));
-    const HWND pl = WaitForDialog([](HWND w) { return e2e::Control(w, LVPLAYLIST) != nullptr; });
-    ASSERT_NE(pl, nullptr);
-    e2e::PostCommand(pl, CMNEWLIST);
-    const HWND naming = WaitForShown("Create new playlist");
-    ASSERT_TRUE(naming != nullptr && e2e::SetControlText(naming, EDNAME, "Mine") && e2e::ClickPosted(naming, IDOK));
-    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::WindowText(pl).rfind("Playlist editor - Mine", 0) == 0; },
-                               kWindowTimeoutMs));
+    PostCommand(tl, CMNEW);
+    ASSERT_TRUE(WaitRows(list, 0));
+    ASSERT_NO_FATAL_FAILURE(OpenPlaylistEditor());
+    ASSERT_NO_FATAL_FAILURE(NewPlaylist("Mine"));
     EXPECT_EQ(QueryEndSession(), FALSE);
     ExpectMessageBox("Warning", "The library has not been saved to a file yet.\n\nSave the library under another name?\n"
                                 "(No: leave it unsaved)", IDYES);
-    const std::string mine = e2e::JoinPath(scratch, "mine.tdb");
-    const HWND saveAs = e2e::FindFileDialog("Save database as", kWindowTimeoutMs);
-    ASSERT_TRUE(saveAs != nullptr && e2e::SubmitFileDialog(saveAs, mine));
-    ASSERT_TRUE(e2e::WaitUntil([&] { return e2e::ProcessEnded(tandem.pid); }, kStartTimeoutMs));
-    running = false;
-    const std::string bytes = e2e::ReadBytes(mine);
+    const std::string mine = JoinPath(scratch, "mine.tdb");
+    const HWND saveAs = FindFileDialog("Save database as", kWindowTimeoutMs);
+    ASSERT_TRUE(saveAs != nullptr && SubmitFileDialog(saveAs, mine));
+    WaitForEnd();
+    const std::string bytes = ReadBytes(mine);
     EXPECT_TRUE(bytes.size() == 172u && bytes.find("Mine") != std::string::npos);
-    EXPECT_TRUE(e2e::RegistryGetString(HKEY_CURRENT_USER, e2e::kSettingsKey, "Recent", &recent) && recent == mine);
+    EXPECT_TRUE(RegistryGetString(HKEY_CURRENT_USER, kSettingsKey, "Recent", &recent) && recent == mine);
 }
 
 }  // namespace

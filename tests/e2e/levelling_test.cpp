@@ -10,8 +10,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <numeric>
 
 namespace {
+
+using namespace e2e;
 
 constexpr double kSilence = 0.001;   // -60 dBFS: an MP3's noise lies far below
 
@@ -30,27 +33,13 @@ constexpr std::array<Track, 4> kTracks = {{
 
 using Levels = std::vector<std::array<double, 4>>;
 
-// Each track's tone amplitude per 10 ms block, of full scale.
-Levels ReadLevels(const e2e::Recording& rec)
-{
-    Levels level(rec.Size() / (e2e::Recording::kRate / 100));
-    for (std::size_t b = 0; b < level.size(); ++b)
-        for (std::size_t t = 0; t < level[b].size(); ++t)
-            level[b][t] = rec.Level(kTracks[t].hz, rec.Time(b * e2e::Recording::kRate / 100.0), 10);
-    return level;
-}
-
 // A track's loudness as the meter gates it: the mean power of its 100 ms
 // stretches within 10 dB of the loudest level it held, in dB.
 double GatedLevel(const Levels& level, std::size_t t)
 {
-    std::vector<double> power;
-    for (std::size_t b = 0; b + 10 <= level.size(); b += 10) {
-        double sum = 0;
-        for (std::size_t i = b; i < b + 10; ++i)
-            sum += level[i][t] * level[i][t] / 2;
-        power.push_back(sum / 10);
-    }
+    std::vector<double> power(level.size() / 10);
+    for (std::size_t i = 0; i < power.size() * 10; ++i)
+        power[i / 10] += level[i][t] * level[i][t] / 2 / 10;
     const double gate = *std::max_element(power.begin(), power.end()) / 10;
     double sum = 0;
     int n = 0;
@@ -60,59 +49,50 @@ double GatedLevel(const Levels& level, std::size_t t)
     return 10 * std::log10(sum / n);
 }
 
-class LevellingTest : public e2e::TandemTest {};
+class LevellingTest : public TandemTest {};
 
 TEST_F(LevellingTest, MeasuredTracksMixWithoutSilenceAtOneLoudness)
 {
     std::string script;
-    for (const Track& t : kTracks)
+    std::vector<std::string> files;
+    for (const Track& t : kTracks) {
         script += std::string("sox -n -r 44100 -c 2 -b 16 ") + t.name + ".wav synth " + t.sox + " && lame --quiet -t -b 128 " +
                   "--id3v1-only --ta Tone --tt " + t.name + " " + t.name + ".wav " + t.name + ".mp3 && ";
-    ASSERT_TRUE(e2e::RunUnix(scratch, script + "true"));
-    std::vector<std::string> files;
-    for (const Track& t : kTracks)
-        files.push_back(e2e::JoinPath(scratch, std::string(t.name) + ".mp3"));
+        files.push_back(JoinPath(scratch, std::string(t.name) + ".mp3"));
+    }
+    ASSERT_TRUE(RunUnix(scratch, script + "true"));
     StoreLibrary(files);
 
     // Measured in the background once the library is open; levelling is on by default.
     ASSERT_NO_FATAL_FAILURE(StartTandem());
-    EXPECT_EQ(SendMessageA(e2e::Control(panel, CBLEVEL), BM_GETCHECK, 0, 0), BST_CHECKED);
-    ASSERT_TRUE(e2e::Click(panel, BTTL));
-    const HWND list = e2e::Control(WaitForShown("List of tracks"), LVTRACKLIST);
-    ASSERT_NE(list, nullptr);
-    const auto measured = [&] {
-        for (int row = 0; row < static_cast<int>(kTracks.size()); ++row)
-            if (e2e::ListViewText(list, row, 10).find("LUFS") == std::string::npos)
-                return false;
-        return true;
-    };
-    ASSERT_TRUE(e2e::WaitUntil(measured, 60000)) << "not measured: " << e2e::ListViewText(list, 0, 10);
+    EXPECT_EQ(CheckState(panel, CBLEVEL), BST_CHECKED);
+    ASSERT_NO_FATAL_FAILURE(OpenTrackList());
+    ASSERT_TRUE(WaitMeasured(static_cast<int>(kTracks.size()), "LUFS", 60000)) << "not measured: " << ListViewText(list, 0, 10);
 
-    ASSERT_TRUE(e2e::Click(panel, CBFADE) && e2e::SetComboText(panel, CBOFADELEN, "1000") && e2e::Click(panel, BTPLAYLIST));
-    const HWND pl = WaitForDialog([](HWND w) { return e2e::Control(w, LVPLAYLIST) != nullptr; });
-    ASSERT_TRUE(pl != nullptr && e2e::ListViewSelect(e2e::Control(pl, LVPLAYLIST), 0) && e2e::Click(pl, BTACTIVATE));
-    ASSERT_EQ(e2e::WaitForText(e2e::Control(panel, EDNEXT), "Tone - A", e2e::kWindowTimeoutMs), "Tone - A");
-    ASSERT_TRUE(e2e::Click(panel, BTPLAYNEXT));
-    e2e::Recording rec;
+    ASSERT_TRUE(Click(panel, CBFADE) && SetComboText(panel, CBOFADELEN, "1000"));
+    ASSERT_NO_FATAL_FAILURE(OpenPlaylistEditor());
+    ASSERT_TRUE(ListViewSelect(items, 0) && Click(pl, BTACTIVATE));
+    ASSERT_EQ(WaitForText(Control(panel, EDNEXT), "Tone - A", kWindowTimeoutMs), "Tone - A");
+    ASSERT_TRUE(Click(panel, BTPLAYNEXT));
+    Recording rec;
     ASSERT_TRUE(rec.Start(scratch, "mix.raw", 40) && rec.Finish());
-    const Levels level = ReadLevels(rec);
+    // Each track's tone amplitude per 10 ms block, of full scale.
+    Levels level(rec.Size() / (Recording::kRate / 100));
+    for (std::size_t b = 0; b < level.size(); ++b)
+        for (std::size_t t = 0; t < level[b].size(); ++t)
+            level[b][t] = rec.Level(kTracks[t].hz, rec.Time(b * Recording::kRate / 100.0), 10);
 
     // From the first sound to the last track at full level, no silence over
     // 100 ms where one track hands over to another. A silence with the same
     // track on both sides is the loaded sound server's dropout, not the mix's.
-    const auto sounds = [&](std::size_t b) {
-        double sum = 0;
-        for (const double l : level[b])
-            sum += l;
-        return sum > kSilence;
-    };
+    const auto sounds = [&](std::size_t b) { return std::accumulate(level[b].begin(), level[b].end(), 0.0) > kSilence; };
     const auto dominant = [&](std::size_t b) { return std::max_element(level[b].begin(), level[b].end()) - level[b].begin(); };
     std::size_t from = 0, to = 0;
     while (from < level.size() && !sounds(from))
         ++from;
-    const double lastPeak = std::max_element(level.begin(), level.end(), [](const auto& a, const auto& b) {
-                                return a.back() < b.back();
-                            })->back();
+    double lastPeak = 0;
+    for (const auto& l : level)
+        lastPeak = std::max(lastPeak, l.back());
     while (to < level.size() && level[to].back() < lastPeak / 2)
         ++to;
     ASSERT_LT(from + 3, to) << "silent? the players need the sound server of scripts/lib/env.sh start_sound";

@@ -1,85 +1,169 @@
-// The control panel of a running Tandem as a user checks it, in one session:
-// the first look, a typed length that makes no sense, a volume reported by
-// the mixer, unattended mixing with SKIP pressed during a mix, the played
-// count, the transport buttons, and closing.
+// The playlist editor and the control panel of a running Tandem as a user
+// drives them in one session: the panning thumbs; the editor's layout on
+// resizing, deleting, cropping, selecting, moving, editing and sorting items,
+// the library lock (also on the track list's commands); then the panel's first look, a typed length that makes no
+// sense, a volume reported by the mixer, queuing items, unattended mixing
+// with SKIP pressed during a mix, the played count, the transport buttons;
+// New database keeping the library in its file, and closing.
 #include "tandem.h"
 
-#include "fncomm.h"
 #include "fndb.h"
 #include "fnpl.h"
-#include "fnsong.h"
+#include "fnpli.h"
 #include "fntl.h"
 #include "resource.h"
 #include "winamp.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <string>
-#include <vector>
 
 namespace {
 
-using e2e::Click;
-using e2e::ControlText;
-using e2e::kWindowTimeoutMs;
+using namespace e2e;
+
 using Journal = std::vector<PlayerJournalEntry>;
+using Rows = std::vector<std::string>;
 
 constexpr int kMixTimeoutMs = 60000;
 constexpr UINT kVolumeReport = WM_USER + 9;  // slot, volume: the panel shows, applies and stores it
 
 bool IsVolume(const PlayerJournalEntry& e) { return e.message == PlayerMessage::User && e.code == IPC_SETVOLUME; }
 
-class PanelTest : public e2e::TandemTest {
+// "Band - T<i>" for each i, as the rows show the tracks T0..T4.
+Rows Titles(const std::vector<int>& order)
+{
+    Rows titles;
+    for (const int i : order)
+        titles.push_back("Band - T" + std::to_string(i));
+    return titles;
+}
+
+class PanelTest : public TandemTest {
 protected:
-    // Tracks of ms milliseconds, all in the current playlist in this order.
-    void WriteLibrary(const std::vector<std::pair<std::string, e2e::Tag>>& tracks)
+    Rows Table() { return ListViewColumn(items, 0); }
+
+    // Exactly these rows selected and the one row focused, as Ctrl+clicks leave them.
+    void Mark(const std::vector<int>& selected, int focused)
     {
-        WriteMusic(tracks);
-        ASSERT_FALSE(HasFatalFailure());
-        std::vector<std::string> files;
-        for (const auto& track : tracks)
-            files.push_back(MusicFile(track.first));
-        StoreLibrary(files);
+        ASSERT_TRUE(ListViewSetState(items, -1, 0, LVIS_SELECTED | LVIS_FOCUSED));
+        for (const int row : selected)
+            ASSERT_TRUE(ListViewSetState(items, row, LVIS_SELECTED, LVIS_SELECTED));
+        ASSERT_TRUE(focused < 0 || ListViewSetState(items, focused, LVIS_FOCUSED, LVIS_FOCUSED));
     }
 
-    void SetCheck(int id, bool on)
+    // The table after a command, once it has the rows.
+    Rows After(int command, std::size_t rows)
     {
-        if ((e2e::CheckState(panel, id) == BST_CHECKED) != on) {
-            ASSERT_TRUE(Click(panel, id));
-        }
+        SendCommand(pl, command);
+        WaitRows(items, static_cast<int>(rows));
+        return Table();
     }
+
 
     bool WaitText(int id, const std::string& text, int timeoutMs = kWindowTimeoutMs)
     {
-        return e2e::WaitForText(e2e::Control(panel, id), text, timeoutMs) == text;
+        return WaitForText(Control(panel, id), text, timeoutMs) == text;
+    }
+    // The panel shows each text in its field.
+    void ExpectShown(std::initializer_list<std::pair<int, const char*>> fields)
+    {
+        for (const auto& [id, text] : fields)
+            EXPECT_TRUE(WaitText(id, text)) << id << ": " << ControlText(panel, id);
     }
 };
 
-TEST_F(PanelTest, OneSessionOfMixingAndTransport)
+TEST_F(PanelTest, OneSessionOfEditingMixingAndTransport)
 {
-    WriteLibrary({{"one.mp3", {"A", "One", 17, 12000}}, {"two.mp3", {"B", "Two", 17, 12000}},
-                  {"three.mp3", {"C", "Three", 17, 12000}}, {"four.mp3", {"D", "Four", 17, 12000}}});
-    ASSERT_FALSE(HasFatalFailure());
-    StartTandem();
-    ASSERT_FALSE(HasFatalFailure());
-    EXPECT_EQ(ControlText(panel, EDPLAYING), "<<< Not playing >>>");
-    EXPECT_EQ(ControlText(panel, EDNEXT), "<<< End of playlist >>>");
-    EXPECT_EQ(ControlText(panel, STVOLUMEPL2), "80");
+    // Five tracks T0..T4 of 12.3 s, 13.3 s, ... in the track list and, in order, in the playlist "default".
+    std::vector<std::pair<std::string, Tag>> tracks;
+    for (unsigned i = 0; i < 5; ++i) {  // appended: "t" + std::to_string(i) trips GCC 12's -Wrestrict
+        const std::string n = std::to_string(i);
+        tracks.push_back({std::string("t").append(n).append(".mp3"), {"Band", std::string("T").append(n), 17, 12300 + 1000 * i}});
+    }
+    StoreLibrary(WriteMusic(tracks));
+    ASSERT_NO_FATAL_FAILURE(StartTandem());
+    for (int id : {TBPANNINGPL1, TBPANNINGPL2, TBPANNINGBC1, TBPANNINGBC2, TBPANNINGTEST, TBPANNINGCOM})
+        EXPECT_LE(std::abs(TrackbarThumbOffCentre(Control(panel, id))), 2) << id;  // every panning at 0: in the middle
+
+    ASSERT_NO_FATAL_FAILURE(OpenPlaylistEditor());
+    ASSERT_EQ(Table(), Titles({0, 1, 2, 3, 4}));
+    EXPECT_EQ(ControlText(pl, STTOTAL), "Total tracks:   5  Total time: 1:11");
+
+    const auto [W, H] = Resize(pl, 420, 520);
+    const std::vector<std::pair<int, std::vector<int>>> layout = {
+        {LVPLAYLIST, {5, 5, W - 10, H - 100}}, {GBINFO, {5, H - 95, W - 50, 90}},   {BTUP, {W - 40, H - 85, 35, 19}},
+        {BTACTIVATE, {W - 40, H - 25, 35, 19}}, {STTOTAL, {10, H - 80, W - 60, 15}}, {STPLACE, {10, H - 26, W - 60, 15}}};
+    for (const auto& [id, rect] : layout)
+        EXPECT_EQ(Placement(pl, id), rect) << id;
+
+    // Deleting the selected rows 1 and 3, then cropping to the selected row and the focused one.
+    Mark({1, 3}, 3);
+    EXPECT_EQ(After(CMDELETESELEC, 3), Titles({0, 2, 4}));
+    EXPECT_EQ(ControlText(pl, STTOTAL), "Total tracks:   3  Total time: 0:42");
+    Mark({0}, 2);
+    EXPECT_EQ(After(CMCROP, 2), Titles({0, 4}));
+    EXPECT_EQ(After(CMDELETEFOCUS, 1), Titles({0}));
+    EXPECT_EQ(After(CMDELETEALL, 0), Rows{});
+    EXPECT_EQ(After(CMGETALL, 5), Titles({0, 1, 2, 3, 4}));  // the whole library while the track list is closed
+    ASSERT_NO_FATAL_FAILURE(OpenTrackList());
+
+    // Inverting twice restores the selection; a block moves as a whole and the focus follows it.
+    Mark({2, 3}, 3);
+    SendCommand(pl, CMSELECTINVERT);
+    EXPECT_EQ(ListViewSelection(items), (std::vector<int>{0, 1, 4}));
+    SendCommand(pl, CMSELECTINVERT);
+    ASSERT_TRUE(Click(pl, BTUP));
+    EXPECT_EQ(Table(), Titles({0, 2, 3, 1, 4}));
+    EXPECT_EQ(ListViewSelection(items), (std::vector<int>{1, 2}));
+    EXPECT_EQ(SendMessageA(items, LVM_GETITEMSTATE, 2, LVIS_FOCUSED), LVIS_FOCUSED);
+    Mark({0, 2}, 2);
+    ASSERT_TRUE(Click(pl, BTUP));  // row 0 has no room: nothing moves
+    EXPECT_EQ(Table(), Titles({0, 2, 3, 1, 4}));
+
+    // Edit opens the item Down moved; its panning thumb stands in the middle; OK keeps a description.
+    Mark({3}, 3);
+    ASSERT_TRUE(Click(pl, BTDOWN));
+    ASSERT_TRUE(ClickPosted(pl, BTEDIT));
+    const HWND editor = WaitForShown("Edit playlist item");
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(ControlText(editor, EDTITLE), "Band - T1");
+    EXPECT_LE(std::abs(TrackbarThumbOffCentre(Control(editor, TBPANNING))), 2);
+    ASSERT_TRUE(SetControlText(editor, EDDESC, "live"));
+
+    // While the editor holds the item, commands that release items are
+    // refused, and so is the open once the file is chosen.
+    for (const auto& [window, command] : {std::pair{pl, CMDELETEALL}, {pl, CMCROP}, {pl, CMERASELIST}, {tl, CMNEW}}) {
+        PostCommand(window, command);
+        ExpectMessageBox("Error", kBusy, IDOK);
+    }
+    PostCommand(tl, CMOPEN);
+    const HWND open = FindFileDialog("Open database", kWindowTimeoutMs);
+    ASSERT_TRUE(open != nullptr && SubmitFileDialog(open, database));
+    ExpectMessageBox("Error", kBusy, IDOK);
+    ASSERT_TRUE(Answer(editor, IDOK));
+    EXPECT_EQ(ListViewCount(list), 5);
+    EXPECT_EQ(Table(), (Rows{"Band - T0", "Band - T2", "Band - T3", "Band - T4", "Band - T1 [live]"}));
+
+    // Randomize keeps the items; sorting by title orders them.
+    const Rows byTitle = {"Band - T0", "Band - T1 [live]", "Band - T2", "Band - T3", "Band - T4"};
+    const Rows shuffled = After(CMSORTRAND, 5);
+    EXPECT_TRUE(std::is_permutation(shuffled.begin(), shuffled.end(), byTitle.begin(), byTitle.end()));
+    EXPECT_EQ(After(CMSORTTITLE, 5), byTitle);
+
+    // The panel, untouched so far.
+    ExpectShown({{EDPLAYING, "<<< Not playing >>>"}, {EDNEXT, "<<< End of playlist >>>"}, {STVOLUMEPL2, "80"}});
 
     // A typed length counts once the field is left or Enter is pressed, not
     // key by key; a negative one is refused and the last one stays.
-    SetCheck(CBFADE, true);
-    SetCheck(CB2CHAN, true);
-    e2e::SetComboText(panel, CBOFADELEN, "1000");
-    e2e::SetComboText(panel, CBODUOLEN, "100", false);
+    ASSERT_TRUE(SetCheck(panel, CBFADE, true) && SetCheck(panel, CB2CHAN, true));
+    SetComboText(panel, CBOFADELEN, "1000");
+    SetComboText(panel, CBODUOLEN, "100", false);
     const std::string typing = ControlText(panel, EDTOTAL);
-    e2e::SetComboText(panel, CBODUOLEN, "1000", false);
+    SetComboText(panel, CBODUOLEN, "1000", false);
     EXPECT_EQ(ControlText(panel, EDTOTAL), typing);
     SendMessageA(panel, WM_COMMAND, IDOK, 0);  // Enter
     const std::string total = ControlText(panel, EDTOTAL);
     EXPECT_NE(total, typing);
-    e2e::SetComboText(panel, CBOFADELEN, "-1");
+    SetComboText(panel, CBOFADELEN, "-1");
     EXPECT_EQ(ControlText(panel, CBOFADELEN), "1000");
     EXPECT_EQ(ControlText(panel, EDTOTAL), total);
 
@@ -88,22 +172,18 @@ TEST_F(PanelTest, OneSessionOfMixingAndTransport)
     SendMessageA(panel, kVolumeReport, 1, 128);
     SendMessageA(panel, kVolumeReport, 9, 10);
     SendMessageA(panel, WM_USER + 4, 7, 0);
-    EXPECT_EQ(ControlText(panel, STVOLUMEPL2), "50");
-    EXPECT_EQ(e2e::TrackbarPos(panel, TBVOLUMEPL2), 255 - 128);
-    EXPECT_EQ(ControlText(panel, STVOLUMEPL1), "80");
+    ExpectShown({{STVOLUMEPL2, "50"}, {STVOLUMEPL1, "80"}});
+    EXPECT_EQ(SendMessageA(Control(panel, TBVOLUMEPL2), TBM_GETPOS, 0, 0), 255 - 128);
 
-    // Load the first item (into Pl2, at its stored level) and start.
-    ASSERT_TRUE(Click(panel, BTPLAYLIST));
-    const HWND pl = WaitForDialog([](HWND w) { return e2e::Control(w, LVPLAYLIST) != nullptr; });
-    ASSERT_NE(pl, nullptr);
-    ASSERT_TRUE(e2e::ListViewSelect(e2e::Control(pl, LVPLAYLIST), 0));
-    ASSERT_TRUE(Click(pl, BTACTIVATE));
-    ASSERT_TRUE(WaitText(EDNEXT, "A - One"));
+    // Load queues the focused item for the mixer; then the first item (into
+    // Pl2, at its stored level), and start.
+    for (const auto& [row, next] : {std::pair{4, "Band - T4"}, {0, "Band - T0"}})
+        ASSERT_TRUE(ListViewSelect(items, row) && Click(pl, BTACTIVATE) && WaitText(EDNEXT, next)) << row;
     ASSERT_TRUE(Click(panel, BTPLAYNEXT));
-    ASSERT_TRUE(WaitText(EDPLAYING, "A - One"));  // at the end of a mix from the silent player
+    ASSERT_TRUE(WaitText(EDPLAYING, "Band - T0"));  // at the end of a mix from the silent player
     ASSERT_TRUE(WaitText(EDSTATUS, "Playing"));
-    EXPECT_TRUE(WaitText(EDREMAININGTRACK, "3"));
-    const Journal one = JournalOfPlayerWith(MusicFile("one.mp3"));
+    EXPECT_TRUE(WaitText(EDREMAININGTRACK, "4"));
+    const Journal one = JournalOfPlayerWith(MusicFile("t0.mp3"));
     const auto load = std::find_if(one.begin(), one.end(), [](const auto& e) { return e.code == IPC_PLAYFILE && e.hasText; });
     const auto level = std::find_if(load, one.end(), IsVolume);
     ASSERT_NE(level, one.end());
@@ -114,15 +194,13 @@ TEST_F(PanelTest, OneSessionOfMixingAndTransport)
     ASSERT_TRUE(WaitText(EDSTATUS, "Fading", kMixTimeoutMs));
     ASSERT_TRUE(Click(panel, BTSKIPNEXT));
     ASSERT_TRUE(Click(panel, BTSKIPNEXT));
-    EXPECT_EQ(ControlText(panel, EDNEXT), "D - Four");
-    ASSERT_TRUE(WaitText(EDPLAYING, "B - Two", kMixTimeoutMs));
-    EXPECT_TRUE(WaitText(EDSTATUS, "Playing"));
-    EXPECT_TRUE(WaitText(EDNEXT, "D - Four"));
-    EXPECT_TRUE(WaitText(EDREMAININGTRACK, "2"));
+    EXPECT_EQ(ControlText(panel, EDNEXT), "Band - T3");
+    ASSERT_TRUE(WaitText(EDPLAYING, "Band - T1 [live]", kMixTimeoutMs));
+    ExpectShown({{EDSTATUS, "Playing"}, {EDNEXT, "Band - T3"}, {EDREMAININGTRACK, "3"}});
 
     // The incoming track rose to its slot's level; the outgoing fell and was
     // paused, and both slots show their own levels again.
-    const Journal two = JournalOfPlayerWith(MusicFile("two.mp3"));
+    const Journal two = JournalOfPlayerWith(MusicFile("t1.mp3"));
     std::vector<int> rising;
     for (std::size_t i = 0; i < two.size() && (rising.empty() || rising.back() < 204); ++i)
         if (IsVolume(two[i]) && two[i].state == 1)
@@ -131,31 +209,42 @@ TEST_F(PanelTest, OneSessionOfMixingAndTransport)
     EXPECT_LT(rising.front(), 100);
     EXPECT_TRUE(std::is_sorted(rising.begin(), rising.end())) << ::testing::PrintToString(rising);
     EXPECT_EQ(rising.back(), 204);
-    EXPECT_EQ(ControlText(panel, STVOLUMEPL1), "80");
-    EXPECT_EQ(ControlText(panel, STVOLUMEPL2), "50");
+    ExpectShown({{STVOLUMEPL1, "80"}, {STVOLUMEPL2, "50"}});
 
     // PAUSE, resume, STOP: the user's stop is not overridden.
-    ASSERT_TRUE(Click(panel, BTPAUSE));
-    EXPECT_TRUE(WaitText(EDSTATUS, "Paused"));
-    ASSERT_TRUE(Click(panel, BTPAUSE));
-    EXPECT_TRUE(WaitText(EDSTATUS, "Playing"));
-    ASSERT_TRUE(Click(panel, BTSTOP));
-    EXPECT_TRUE(WaitText(EDSTATUS, "Stopped"));
+    for (const auto& [button, status] : {std::pair{BTPAUSE, "Paused"}, {BTPAUSE, "Playing"}, {BTSTOP, "Stopped"}}) {
+        ASSERT_TRUE(Click(panel, button));
+        EXPECT_TRUE(WaitText(EDSTATUS, status));
+    }
     Sleep(1500);
-    EXPECT_EQ(ControlText(panel, EDSTATUS), "Stopped");
-    EXPECT_EQ(ControlText(panel, EDPLAYING), "B - Two");
+    EXPECT_EQ(ControlText(panel, EDSTATUS) + ", " + ControlText(panel, EDPLAYING), "Stopped, Band - T1 [live]");
 
     // With neither a help file nor the manual beside the program, Help says so.
-    ASSERT_TRUE(e2e::ClickPosted(panel, BTHELP));
-    const HWND box = e2e::FindMessageBox("Error", kWindowTimeoutMs);
+    ASSERT_TRUE(ClickPosted(panel, BTHELP));
+    const HWND box = FindMessageBox("Error", kWindowTimeoutMs);
     ASSERT_NE(box, nullptr);
-    EXPECT_NE(e2e::MessageBoxText(box).find("manual.html"), std::string::npos) << e2e::MessageBoxText(box);
-    EXPECT_TRUE(e2e::AnswerMessageBox(box, IDOK));
+    EXPECT_NE(MessageBoxText(box).find("manual.html"), std::string::npos) << MessageBoxText(box);
+    EXPECT_TRUE(Answer(box, IDOK));
 
+
+    // New database keeps the library in its file first; closing then asks nothing.
+    SendCommand(tl, CMNEW);
+    EXPECT_EQ(ListViewCount(list), 0);
+    EXPECT_EQ(ListViewCount(items), 0);
     Quit();
     DWORD code = 1;
-    EXPECT_TRUE(GetExitCodeProcess(tandem.handle, &code));
-    EXPECT_EQ(code, 0u);
+    EXPECT_TRUE(GetExitCodeProcess(tandem.handle, &code) && code == 0) << code;
+    DB db{};
+    DBInit(&db);
+    DBSetPath(&db, database.c_str());
+    ASSERT_EQ(DBRestore(&db), 1);
+    EXPECT_EQ(TLGetTotal(DBGetTL(&db)), 5);
+    ASSERT_EQ(PLGetCount(DBGetCurrentPL(&db)), 5);
+    int described = 0;
+    for (int i = 0; i < 5; ++i)
+        described += std::string(PLGetPLI(DBGetCurrentPL(&db), i)->cDesc) == "live" ? 1 : 0;
+    EXPECT_EQ(described, 1);
+    DBFree(&db);
 }
 
 }  // namespace

@@ -1,13 +1,11 @@
 // The player registry and the command layer against real tplayer.exe
 // processes, started the way the program starts them: through the open
 // command of the player's file class.
-#include "e2e.h"
+#include "tandem.h"
 
 #include "fnmain.h"
-#include "mp3gen.h"
 #include "winamp.h"
 
-#include <gtest/gtest.h>
 
 #include <set>
 
@@ -15,14 +13,6 @@ namespace {
 
 class PlayersTest : public e2e::Test {
 protected:
-    std::string Song(const char* name, unsigned ms)
-    {
-        MP3GENOPTIONS options;
-        options.lDurationMs = ms;
-        const std::string song = e2e::JoinPath(scratch, name);
-        EXPECT_TRUE(Mp3GenWrite(song.c_str(), options));
-        return song;
-    }
     // The messages of player NO with these codes (all when none given).
     std::vector<PlayerJournalEntry> Journal(int NO, const std::set<int>& codes = {})
     {
@@ -48,10 +38,10 @@ void ExpectPositionAfter(int NO, void (*command)(int), DWORD ms, unsigned from)
 
 TEST_F(PlayersTest, StartUpStartsFiveStoppedMinimisedPlayersThatKeepTheirOwnClocksAndCloseOnKill)
 {
-    const std::string open = std::string(1, '"').append(e2e::TplayerExe()).append("\" \"%1\"");
-    SetRegistry(HKEY_CLASSES_ROOT, "Winamp.File\\shell\\open\\command", "", open);
-    SetEnv("TPLAYER_JOURNAL", e2e::JournalPattern(scratch));
-    const std::string ten = Song("ten seconds.mp3", 10000), shortSong = Song("short.mp3", 1000);
+    UseTestPlayers();
+    const std::string ten = e2e::JoinPath(scratch, "ten seconds.mp3"), shortSong = e2e::JoinPath(scratch, "short.mp3");
+    e2e::WriteTrack(ten, {"", "", 17, 10000});
+    e2e::WriteTrack(shortSong, {"", "", 17, 1000});
     InitWAmpInstances();
     ASSERT_EQ(e2e::WaitForWindows(WAMP_WINDOWCLASS, 5, 15000).size(), 5u);
     ASSERT_EQ(WAmpGetInstances(), 5);

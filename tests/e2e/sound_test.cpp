@@ -8,11 +8,6 @@
 #include "sound.h"
 #include "tandem.h"
 
-#include "fncomm.h"
-#include "fndb.h"
-#include "fnpl.h"
-#include "fnsong.h"
-#include "fntl.h"
 #include "resource.h"
 #include "winamp.h"
 
@@ -23,7 +18,9 @@
 
 namespace {
 
-constexpr int kBlock = e2e::Recording::kRate / 100;  // 10 ms; the tones have whole cycles in it
+using namespace e2e;
+
+constexpr int kBlock = Recording::kRate / 100;  // 10 ms; the tones have whole cycles in it
 constexpr int kToneHz[3] = {400, 1000, 600};         // outgoing, incoming, the 1 s file
 constexpr double kFull = 0.5;                        // the files' amplitude
 constexpr int kVolume = 204;                         // the players' default volume
@@ -53,7 +50,7 @@ double Expected(int tone, double ms)
 }
 
 // The longest run of 10 ms blocks from ms to ms + span in which nothing sounds (ms).
-int LongestSilence(const e2e::Recording& rec, double ms, double span)
+int LongestSilence(const Recording& rec, double ms, double span)
 {
     int quiet = 0, longest = 0;
     for (double t = ms; t < ms + span; t += 10)
@@ -64,9 +61,9 @@ int LongestSilence(const e2e::Recording& rec, double ms, double span)
 // Position answered minus position heard, the median over 300 ms from when
 // the sweep first sounds near from after ms: answers taken lag earlier, when
 // a volume command would be heard with the sound.
-double SweepOffset(const e2e::Recording& rec, const std::vector<PlayerJournalEntry>& journal, double ms, double from, double lag)
+double SweepOffset(const Recording& rec, const std::vector<PlayerJournalEntry>& journal, double ms, double from, double lag)
 {
-    const auto heard = [&](double t) { return e2e::SweepPos(rec.Pitch(t - 10, 20)); };
+    const auto heard = [&](double t) { return SweepPos(rec.Pitch(t - 10, 20)); };
     double on = ms;
     while (on < ms + 2000 && (rec.Loudness(on, 10) < 0.05 || std::fabs(heard(on + 10) - from) > 200))
         on += 2;
@@ -81,63 +78,60 @@ double SweepOffset(const e2e::Recording& rec, const std::vector<PlayerJournalEnt
     return offsets[15];
 }
 
-class SoundTest : public e2e::TandemTest {};
+class SoundTest : public TandemTest {};
 
 TEST_F(SoundTest, AFadeRisesAndFallsInPlaceAHardCutLeavesNoGapAndPositionsFollowTheSound)
 {
-    ASSERT_TRUE(e2e::RunUnix(scratch, e2e::ToneScript("400", 400, 10000) + " && " + e2e::ToneScript("1000", 1000, 10000) + " && " +
-                                          e2e::ToneScript("sweep", 0, 10000) + " && " + e2e::ToneScript("short", kToneHz[2], 1000)));
-    StoreLibrary({e2e::JoinPath(scratch, "400.mp3"), e2e::JoinPath(scratch, "1000.mp3"), e2e::JoinPath(scratch, "sweep.mp3")});
+    ASSERT_TRUE(RunUnix(scratch, ToneScript("400", 400, 10000) + " && " + ToneScript("1000", 1000, 10000) + " && " +
+                                     ToneScript("sweep", 0, 10000) + " && " + ToneScript("short", kToneHz[2], 1000)));
+    StoreLibrary({JoinPath(scratch, "400.mp3"), JoinPath(scratch, "1000.mp3"), JoinPath(scratch, "sweep.mp3")});
 
     ASSERT_NO_FATAL_FAILURE(StartTandem());
     // Levelling off: the fades are timed against the players' own volumes.
-    ASSERT_TRUE(e2e::Click(panel, CBLEVEL) && e2e::Click(panel, CBFADE) && e2e::Click(panel, CB2CHAN) &&
-                e2e::Click(panel, BTPLAYLIST));
-    ASSERT_TRUE(e2e::SetComboText(panel, CBOFADELEN, std::to_string(kFadeMs)) &&
-                e2e::SetComboText(panel, CBODUOLEN, std::to_string(kDuoMs)));
-    const HWND pl = WaitForDialog([](HWND w) { return e2e::Control(w, LVPLAYLIST) != nullptr; });
-    ASSERT_TRUE(pl != nullptr && e2e::ListViewSelect(e2e::Control(pl, LVPLAYLIST), 0) && e2e::Click(pl, BTACTIVATE));
-    ASSERT_EQ(e2e::WaitForText(e2e::Control(panel, EDNEXT), "Tone - 400", e2e::kWindowTimeoutMs), "Tone - 400");
+    ASSERT_TRUE(Click(panel, CBLEVEL) && Click(panel, CBFADE) && Click(panel, CB2CHAN));
+    ASSERT_TRUE(SetComboText(panel, CBOFADELEN, std::to_string(kFadeMs)) &&
+                SetComboText(panel, CBODUOLEN, std::to_string(kDuoMs)));
+    ASSERT_NO_FATAL_FAILURE(OpenPlaylistEditor());
+    ASSERT_TRUE(ListViewSelect(items, 0) && Click(pl, BTACTIVATE));
+    ASSERT_EQ(WaitForText(Control(panel, EDNEXT), "Tone - 400", kWindowTimeoutMs), "Tone - 400");
 
     // NEXT, the mix 6 s later; once the sweep is queued, fade and duo off,
     // NEXT again: a hard cut into the sweep, which jumps; then a 1 s file on
     // a player of its own.
-    e2e::Recording rec;
-    ASSERT_TRUE(rec.Start(scratch, "mix.raw", 21) && e2e::Click(panel, BTPLAYNEXT));
-    for (int waited = 0; e2e::ControlText(panel, EDNEXT) != "Tone - sweep" && waited < 15000; waited += 50)
+    Recording rec;
+    ASSERT_TRUE(rec.Start(scratch, "mix.raw", 21) && Click(panel, BTPLAYNEXT));
+    for (int waited = 0; ControlText(panel, EDNEXT) != "Tone - sweep" && waited < 15000; waited += 50)
         rec.Listen(50);
     rec.Listen(1500);
-    ASSERT_TRUE(e2e::Click(panel, CBFADE) && e2e::Click(panel, CB2CHAN));
-    const double cut = static_cast<double>(e2e::NowMs());
-    ASSERT_TRUE(e2e::Click(panel, BTPLAYNEXT));
+    ASSERT_TRUE(Click(panel, CBFADE) && Click(panel, CB2CHAN));
+    const double cut = static_cast<double>(NowMs());
+    ASSERT_TRUE(Click(panel, BTPLAYNEXT));
     rec.Listen(800);
-    int sweep = -1, spare = -1;  // the sweep's player, and one never loaded
-    for (const HWND window : e2e::TopLevelWindows(WAMP_WINDOWCLASS)) {
-        const auto loads = e2e::ReadJournal(e2e::JournalFile(scratch, e2e::WindowProcess(window)));
-        const auto loaded = [&](const std::string& file) {
-            return std::any_of(loads.begin(), loads.end(), [&](const auto& e) { return e.code == IPC_PLAYFILE && (file.empty() || e.text == file); });
-        };
-        const int NO = WAmpInstAdd(window) - 1;
-        sweep = loaded(e2e::JoinPath(scratch, "sweep.mp3")) ? NO : sweep;
-        spare = loaded("") ? spare : NO;
+    const HWND sweepPlayer = PlayerWith(JoinPath(scratch, "sweep.mp3"));
+    HWND sparePlayer = nullptr;  // one never loaded
+    for (const HWND window : TopLevelWindows(WAMP_WINDOWCLASS)) {
+        const auto loads = ReadJournal(JournalFile(scratch, WindowProcess(window)));
+        const bool loaded = std::any_of(loads.begin(), loads.end(), [](const auto& e) { return e.code == IPC_PLAYFILE; });
+        sparePlayer = loaded ? sparePlayer : window;
     }
-    ASSERT_TRUE(sweep >= 0 && spare >= 0);
-    const double jump = static_cast<double>(e2e::NowMs());
+    ASSERT_TRUE(sweepPlayer != nullptr && sparePlayer != nullptr);
+    const int sweep = WAmpInstAdd(sweepPlayer) - 1, spare = WAmpInstAdd(sparePlayer) - 1;
+    const double jump = static_cast<double>(NowMs());
     WAmpCmJump(sweep, kJumpTo);
     rec.Listen(800);
-    const double dip = static_cast<double>(e2e::NowMs());
+    const double dip = static_cast<double>(NowMs());
     WAmpCmSetVolume(sweep, 0);
     rec.Listen(300);
     WAmpCmSetVolume(sweep, kVolume);
     rec.Listen(300);
     WAmpCmSetVolume(spare, kVolume);
-    WAmpCmPlayFile(spare, e2e::JoinPath(scratch, "short.mp3").c_str());
+    WAmpCmPlayFile(spare, JoinPath(scratch, "short.mp3").c_str());
     rec.Listen(500);
-    const double shortStart = static_cast<double>(e2e::NowMs());
+    const double shortStart = static_cast<double>(NowMs());
     WAmpBtPlay(spare);
     ASSERT_TRUE(rec.Finish());
 
-    const auto journal = JournalOfPlayerWith(e2e::JoinPath(scratch, "1000.mp3"));
+    const auto journal = JournalOfPlayerWith(JoinPath(scratch, "1000.mp3"));
     const auto start = std::find_if(journal.begin(), journal.end(), [](const PlayerJournalEntry& e) {
         return e.message == PlayerMessage::Command && e.code == WINAMP_BUTTON3 && e.state == 1;
     });
@@ -176,7 +170,7 @@ TEST_F(SoundTest, AFadeRisesAndFallsInPlaceAHardCutLeavesNoGapAndPositionsFollow
         worst = std::max(worst, fit);
     }
     const int cutGap = LongestSilence(rec, cut, 600);
-    const auto swept = e2e::ReadJournal(e2e::JournalFile(scratch, WAmpInstGet(sweep)->ProcessID));
+    const auto swept = ReadJournal(JournalFile(scratch, WindowProcess(sweepPlayer)));
     double dipHeard = dip;
     while (dipHeard < dip + 1000 && rec.Loudness(dipHeard, 10) > 0.05)
         dipHeard += 1;

@@ -6,7 +6,6 @@
 #include <shlobj.h>
 
 #include <algorithm>
-#include <cstring>
 
 namespace e2e {
 
@@ -33,131 +32,143 @@ std::string ClassOf(HWND window)
     return name;
 }
 
-// An item record and a cell's text in the process that owns the list view:
-// the view reads and writes them in its own address space.
-class RemoteItem {
+// A buffer in the process that owns the window: controls read and write
+// the records of some messages in their own address space.
+class Remote {
 public:
-    explicit RemoteItem(HWND listView)
-        : view_(listView), process_(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
-                                                WindowProcess(listView)))
+    Remote(HWND window, std::size_t size)
+        : process_(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, WindowProcess(window))),
+          data_(static_cast<char*>(VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)))
     {
-        if (process_ != nullptr)
-            item_ = static_cast<char*>(VirtualAllocEx(process_, nullptr, sizeof(LVITEMA) + kCellChars,
-                                                      MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
     }
-    ~RemoteItem()
+    ~Remote()
     {
-        if (item_ != nullptr)
-            VirtualFreeEx(process_, item_, 0, MEM_RELEASE);
+        if (data_ != nullptr)
+            VirtualFreeEx(process_, data_, 0, MEM_RELEASE);
         if (process_ != nullptr)
             CloseHandle(process_);
     }
-    RemoteItem(const RemoteItem&) = delete;
-    RemoteItem& operator=(const RemoteItem&) = delete;
+    Remote(const Remote&) = delete;
+    Remote& operator=(const Remote&) = delete;
 
-    bool Ok() const { return item_ != nullptr; }
-    // Sends msg for the row with the item record written first.
-    LRESULT Send(UINT msg, int row, const LVITEMA& item)
+    char* Data() const { return data_; }
+    LPARAM Param() const { return reinterpret_cast<LPARAM>(data_); }
+    // Either fails unless every byte was copied.
+    bool Write(const void* from, std::size_t size)
     {
-        SIZE_T done = 0;
-        const bool written = WriteProcessMemory(process_, item_, &item, sizeof item, &done) && done == sizeof item;
-        return written ? e2e::Send(view_, msg, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(item_)) : 0;
+        return data_ != nullptr && WriteProcessMemory(process_, data_, from, size, nullptr);
     }
-    std::string Cell(int row, int column)
+    bool Read(const void* at, void* to, std::size_t size) const
     {
-        LVITEMA item{};
-        item.iSubItem = column;
-        item.pszText = item_ + sizeof item;
-        item.cchTextMax = kCellChars;
-        const auto length = Send(LVM_GETITEMTEXTA, row, item);
-        std::string text(static_cast<std::size_t>(length > 0 && length < kCellChars ? length : 0), '\0');
-        SIZE_T done = 0;
-        return text.empty() || ReadProcessMemory(process_, item.pszText, text.data(), text.size(), &done) ? text : "";
-    }
-    bool SetState(int row, UINT state, UINT mask)
-    {
-        LVITEMA item{};
-        item.state = state;
-        item.stateMask = mask;
-        return Send(LVM_SETITEMSTATE, row, item) != 0;
+        return data_ != nullptr && ReadProcessMemory(process_, at, to, size, nullptr);
     }
 
 private:
-    HWND view_;
     HANDLE process_;
-    char* item_ = nullptr;
+    char* data_;
 };
 
-// The field the dialog shows for the file name: the combo box (cmb13) of
-// the newer layout or the edit (edt1) of the older one.
-HWND FileNameControl(HWND dialog)
+// One cell's text through an item record in remote, the text after the record.
+std::string Cell(HWND listView, Remote& remote, int row, int column)
 {
-    const HWND combo = GetDlgItem(dialog, 0x47C), edit = GetDlgItem(dialog, 0x480);
-    return combo != nullptr && (IsWindowVisible(combo) || edit == nullptr) ? combo : edit;
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = remote.Data() + sizeof item;
+    item.cchTextMax = kCellChars;
+    const auto length = remote.Write(&item, sizeof item) ? Send(listView, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), remote.Param()) : 0;
+    std::string text(static_cast<std::size_t>(length > 0 && length < kCellChars ? length : 0), '\0');
+    return text.empty() || remote.Read(item.pszText, text.data(), text.size()) ? text : "";
 }
 
+// The field the dialog shows for the file name, the combo box (cmb13) of the
+// newer layout or the edit (edt1) of the older one, and the edit in it.
 HWND FileNameEdit(HWND dialog)
 {
-    const HWND field = FileNameControl(dialog);
+    const HWND combo = GetDlgItem(dialog, 0x47C), edit = GetDlgItem(dialog, 0x480);
+    const HWND field = combo != nullptr && (IsWindowVisible(combo) || edit == nullptr) ? combo : edit;
     return field != nullptr && ClassOf(field) != "Edit" ? FindDescendant(field, "Edit") : field;
+}
+
+bool SetText(HWND window, const std::string& text)
+{
+    return window != nullptr && Send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())) != 0;
+}
+
+// A user cannot press a disabled or hidden button; BM_CLICK would.
+HWND Pressable(HWND dialog, int id)
+{
+    const HWND button = Control(dialog, id);
+    return button != nullptr && IsWindowEnabled(button) && IsWindowVisible(button) ? button : nullptr;
 }
 
 }  // namespace
 
-HWND WaitForDialog(const char* caption, int timeoutMs, bool (*test)(HWND))
+HWND WaitForDialog(const char* caption, int timeoutMs, const std::function<bool(HWND)>& test)
 {
     HWND found = nullptr;
-    WaitUntil(
-        [&] {
-            for (const HWND window : TopLevelWindows(kDialogClass, caption))
-                if (found == nullptr && IsWindowVisible(window) && IsWindowEnabled(window) && test(window))
-                    found = window;
-            return found != nullptr;
-        },
-        timeoutMs, 20);
+    WaitUntil([&] {
+        for (const HWND window : TopLevelWindows(kDialogClass, caption))
+            if (found == nullptr && IsWindowVisible(window) && IsWindowEnabled(window) && test(window))
+                found = window;
+        return found != nullptr;
+    }, timeoutMs, 20);
     return found;
 }
 
 // ---- controls ----
 
-HWND Control(HWND dialog, int id) { return dialog != nullptr ? GetDlgItem(dialog, id) : nullptr; }
+HWND Control(HWND dialog, int id) { return GetDlgItem(dialog, id); }
+
+HWND FindDescendant(HWND parent, const std::function<bool(HWND)>& test)
+{
+    std::pair<const std::function<bool(HWND)>*, HWND> search{&test, nullptr};
+    EnumChildWindows(parent, [](HWND window, LPARAM lParam) {
+        auto* s = reinterpret_cast<std::pair<const std::function<bool(HWND)>*, HWND>*>(lParam);
+        return (*s->first)(window) ? (s->second = window, FALSE) : TRUE;
+    }, reinterpret_cast<LPARAM>(&search));
+    return search.second;
+}
 
 HWND FindDescendant(HWND parent, const char* className, int id)
 {
-    struct Search {
-        const char* className;
-        int id;
-        HWND found;
-    } search{className, id, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND window, LPARAM lParam) {
-            auto* s = reinterpret_cast<Search*>(lParam);
-            const bool match = ClassOf(window) == s->className && (s->id == -1 || GetDlgCtrlID(window) == s->id);
-            return match ? (s->found = window, FALSE) : TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return FindDescendant(parent, [&](HWND window) {
+        return ClassOf(window) == className && (id == -1 || GetDlgCtrlID(window) == id);
+    });
 }
 
-
-// A user cannot press a disabled or hidden button; BM_CLICK would.
 bool Click(HWND dialog, int id)
 {
-    const HWND button = Control(dialog, id);
-    const bool pressable = button != nullptr && IsWindowEnabled(button) && IsWindowVisible(button);
-    return pressable && (Send(button, BM_CLICK, 0, 0), true);
+    const HWND button = Pressable(dialog, id);
+    return button != nullptr && (Send(button, BM_CLICK, 0, 0), true);
 }
 
 bool ClickPosted(HWND dialog, int id)
 {
-    const HWND button = Control(dialog, id);
-    return button != nullptr && IsWindowEnabled(button) && IsWindowVisible(button) && PostMessageA(button, BM_CLICK, 0, 0);
+    const HWND button = Pressable(dialog, id);
+    return button != nullptr && PostMessageA(button, BM_CLICK, 0, 0);
 }
+
+bool SetCheck(HWND dialog, int id, bool on) { return (CheckState(dialog, id) == BST_CHECKED) == on || Click(dialog, id); }
 
 void SendCommand(HWND window, int id) { Send(window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
 
 void PostCommand(HWND window, int id) { PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+
+SIZE Resize(HWND window, int width, int height)
+{
+    SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+    RECT client{};
+    GetClientRect(window, &client);
+    return {client.right, client.bottom};
+}
+
+std::vector<int> Placement(HWND dialog, int id)
+{
+    RECT r{};
+    GetWindowRect(Control(dialog, id), &r);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
 
 // ---- texts ----
 
@@ -171,11 +182,7 @@ std::string WindowText(HWND window)
 
 std::string ControlText(HWND dialog, int id) { return WindowText(Control(dialog, id)); }
 
-bool SetControlText(HWND dialog, int id, const std::string& text)
-{
-    const HWND control = Control(dialog, id);
-    return control != nullptr && Send(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())) != 0;
-}
+bool SetControlText(HWND dialog, int id, const std::string& text) { return SetText(Control(dialog, id), text); }
 
 bool SetComboText(HWND dialog, int id, const std::string& text, bool leave)
 {
@@ -194,7 +201,6 @@ bool SetComboText(HWND dialog, int id, const std::string& text, bool leave)
     return typed;
 }
 
-
 std::string WaitForText(HWND window, const std::string& expected, int timeoutMs)
 {
     std::string text;
@@ -204,12 +210,15 @@ std::string WaitForText(HWND window, const std::string& expected, int timeoutMs)
 
 // ---- trackbars, check boxes and radio buttons ----
 
-int TrackbarPos(HWND dialog, int id)
+int TrackbarThumbOffCentre(HWND trackbar)
 {
-    const HWND trackbar = Control(dialog, id);
-    return trackbar != nullptr ? static_cast<int>(Send(trackbar, TBM_GETPOS, 0, 0)) : -1;
+    Remote remote(trackbar, sizeof(RECT));
+    RECT thumb{}, client{};
+    Send(trackbar, TBM_GETTHUMBRECT, 0, remote.Param());
+    remote.Read(remote.Data(), &thumb, sizeof thumb);
+    GetClientRect(trackbar, &client);
+    return (thumb.left + thumb.right) / 2 - client.right / 2;
 }
-
 
 int CheckState(HWND dialog, int id)
 {
@@ -227,36 +236,36 @@ std::vector<std::vector<std::string>> ListViewRows(HWND listView, int columns)
     if (columns < 0)
         columns = std::max(header != nullptr ? static_cast<int>(Send(header, HDM_GETITEMCOUNT, 0, 0)) : 0, 1);
     std::vector<std::vector<std::string>> rows;
-    RemoteItem remote(listView);
-    for (int row = 0, count = ListViewCount(listView); remote.Ok() && row < count; ++row)
+    Remote remote(listView, sizeof(LVITEMA) + kCellChars);
+    for (int row = 0, count = ListViewCount(listView); remote.Data() != nullptr && row < count; ++row)
         for (int column = 0; column < columns; ++column)
-            (column == 0 ? rows.emplace_back() : rows.back()).push_back(remote.Cell(row, column));
+            (column == 0 ? rows.emplace_back() : rows.back()).push_back(Cell(listView, remote, row, column));
     return rows;
+}
+
+std::vector<std::string> ListViewColumn(HWND listView, int column)
+{
+    std::vector<std::string> cells;
+    for (const auto& row : ListViewRows(listView, column + 1))
+        cells.push_back(row.back());
+    return cells;
 }
 
 bool BrowseTo(HWND browser, const std::wstring& folder)
 {
     const std::size_t bytes = (folder.size() + 1) * sizeof(wchar_t);
-    const HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, WindowProcess(browser));
-    void* remote = VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    const bool ok = remote != nullptr && WriteProcessMemory(process, remote, folder.c_str(), bytes, nullptr);
+    Remote remote(browser, bytes);
+    const bool ok = remote.Write(folder.c_str(), bytes);
     for (int i = 0; ok && i < 3; ++i, Sleep(700))
-        SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote));
-    CloseHandle(process);
+        SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, remote.Param());
     return ok;
 }
 
-bool BrowseTo(HWND browser, const std::string& folder) { return BrowseTo(browser, Wide(folder)); }
 
 std::string ListViewText(HWND listView, int row, int column)
 {
-    RemoteItem remote(listView);
-    return remote.Ok() ? remote.Cell(row, column) : std::string();
-}
-
-UINT ListViewState(HWND listView, int row, UINT mask)
-{
-    return static_cast<UINT>(Send(listView, LVM_GETITEMSTATE, static_cast<WPARAM>(row), static_cast<LPARAM>(mask)));
+    Remote remote(listView, sizeof(LVITEMA) + kCellChars);
+    return Cell(listView, remote, row, column);
 }
 
 std::vector<int> ListViewSelection(HWND listView)
@@ -268,60 +277,45 @@ std::vector<int> ListViewSelection(HWND listView)
     return rows;
 }
 
-// Index -1 changes every item: clear them, then mark the one.
+bool ListViewSetState(HWND listView, int row, UINT state, UINT mask)
+{
+    Remote remote(listView, sizeof(LVITEMA));
+    LVITEMA item{};
+    item.state = state;
+    item.stateMask = mask;
+    return row >= -1 && row < ListViewCount(listView) && remote.Write(&item, sizeof item) &&
+           Send(listView, LVM_SETITEMSTATE, static_cast<WPARAM>(row), remote.Param()) != 0;
+}
+
+// Row -1 changes every item: clear them, then mark the one.
 bool ListViewSelect(HWND listView, int row)
 {
     constexpr UINT kMask = LVIS_SELECTED | LVIS_FOCUSED;
-    RemoteItem remote(listView);
-    const bool selected = remote.Ok() && row >= 0 && row < ListViewCount(listView) && remote.SetState(-1, 0, kMask) &&
-                          remote.SetState(row, kMask, kMask);
-    return selected && (Send(listView, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE), true);
-}
-
-bool ListViewSetState(HWND listView, int row, UINT state, UINT mask)
-{
-    RemoteItem remote(listView);
-    return remote.Ok() && row >= -1 && row < ListViewCount(listView) && remote.SetState(row, state, mask);
+    return row >= 0 && ListViewSetState(listView, -1, 0, kMask) && ListViewSetState(listView, row, kMask, kMask) &&
+           (Send(listView, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE), true);
 }
 
 // ---- message boxes and file dialogs ----
 
-HWND FindMessageBox(const char* caption, int timeoutMs)
-{
-    return WaitForDialog(caption, timeoutMs, [](HWND) { return true; });
-}
+HWND FindMessageBox(const char* caption, int timeoutMs) { return WaitForDialog(caption, timeoutMs, [](HWND) { return true; }); }
 
 std::string MessageBoxText(HWND box)
 {
-    std::string text;
-    EnumChildWindows(
-        box,
-        [](HWND window, LPARAM lParam) {
-            auto* found = reinterpret_cast<std::string*>(lParam);
-            if (ClassOf(window) == "Static")
-                *found = WindowText(window);
-            return found->empty() ? TRUE : FALSE;
-        },
-        reinterpret_cast<LPARAM>(&text));
-    return text;
+    return WindowText(
+        FindDescendant(box, [](HWND window) { return ClassOf(window) == "Static" && !WindowText(window).empty(); }));
 }
 
-bool AnswerMessageBox(HWND box, int buttonId, int timeoutMs)
+bool Answer(HWND dialog, int buttonId, int timeoutMs)
 {
-    return Click(box, buttonId) && WaitUntil([box] { return !IsWindow(box); }, timeoutMs);
+    return Click(dialog, buttonId) && WaitUntil([dialog] { return !IsWindow(dialog); }, timeoutMs);
 }
 
 HWND FindFileDialog(const char* caption, int timeoutMs)
 {
-    return WaitForDialog(caption, timeoutMs, [](HWND window) { return FileNameControl(window) != nullptr; });
+    return WaitForDialog(caption, timeoutMs, [](HWND window) { return FileNameEdit(window) != nullptr; });
 }
 
-bool SetFileDialogName(HWND dialog, const std::string& name)
-{
-    const HWND edit = FileNameEdit(dialog);
-    return edit != nullptr && Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str())) != 0;
-}
-
+bool SetFileDialogName(HWND dialog, const std::string& name) { return SetText(FileNameEdit(dialog), name); }
 
 bool SubmitFileDialog(HWND dialog, const std::string& name, int timeoutMs)
 {

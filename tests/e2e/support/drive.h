@@ -10,6 +10,7 @@
 
 #include "platform.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,12 +21,14 @@ inline constexpr char kDialogClass[] = "#32770";
 
 // ---- controls ----
 
-// The dialog's child with the id; null when there is none.
 // A visible, enabled top-level dialog with the caption (any, for null)
-// that passes test; null after timeoutMs.
-HWND WaitForDialog(const char* caption, int timeoutMs, bool (*test)(HWND));
+// that passes test, the first in Z order; null after timeoutMs.
+HWND WaitForDialog(const char* caption, int timeoutMs, const std::function<bool(HWND)>& test);
+// The dialog's child with the id; null when there is none.
 HWND Control(HWND dialog, int id);
-// The first descendant of the class (and the id, unless -1) in depth-first order; null when none.
+// The first descendant that passes test, or of the class (and the id,
+// unless -1), in depth-first order; null when none.
+HWND FindDescendant(HWND parent, const std::function<bool(HWND)>& test);
 HWND FindDescendant(HWND parent, const char* className, int id = -1);
 
 // Presses the button: BM_CLICK, which the button turns into BN_CLICKED to
@@ -33,9 +36,16 @@ HWND FindDescendant(HWND parent, const char* className, int id = -1);
 bool Click(HWND dialog, int id);
 // The same, returning at once (for buttons that open a modal window).
 bool ClickPosted(HWND dialog, int id);
+// Clicks the check box unless it already is as on says.
+bool SetCheck(HWND dialog, int id, bool on);
 // A menu or accelerator command: WM_COMMAND with the id, as the menu sends it.
 void SendCommand(HWND window, int id);
 void PostCommand(HWND window, int id);
+
+// Resizes the window; its client area's width and height then.
+SIZE Resize(HWND window, int width, int height);
+// The control's rectangle in the dialog's client area: left, top, width, height.
+std::vector<int> Placement(HWND dialog, int id);
 
 // ---- texts ----
 
@@ -54,7 +64,8 @@ std::string WaitForText(HWND window, const std::string& expected, int timeoutMs)
 
 // ---- trackbars, check boxes and radio buttons ----
 
-int TrackbarPos(HWND dialog, int id);
+// How far the trackbar's thumb stands from the middle of the control, in pixels.
+int TrackbarThumbOffCentre(HWND trackbar);
 // BST_UNCHECKED, BST_CHECKED or BST_INDETERMINATE; -1 for no such control.
 int CheckState(HWND dialog, int id);
 
@@ -62,7 +73,6 @@ int CheckState(HWND dialog, int id);
 // only from its own memory, and one still filling its tree may drop the first
 // request, so it is asked three times.
 bool BrowseTo(HWND browser, const std::wstring& folder);
-bool BrowseTo(HWND browser, const std::string& folder);
 
 // ---- list views ----
 
@@ -70,10 +80,10 @@ int ListViewCount(HWND listView);
 // Every row with columns cells each (all header columns when columns < 0;
 // column 0 is the item's own text); empty cells when they cannot be read.
 std::vector<std::vector<std::string>> ListViewRows(HWND listView, int columns = -1);
-// The LVIS_ bits of mask that the row has (LVIS_SELECTED, LVIS_FOCUSED, ...).
+// The cells of one column, row by row.
+std::vector<std::string> ListViewColumn(HWND listView, int column);
 // The text of one cell; empty when it cannot be read.
 std::string ListViewText(HWND listView, int row, int column);
-UINT ListViewState(HWND listView, int row, UINT mask = LVIS_SELECTED | LVIS_FOCUSED);
 // The selected rows in order.
 std::vector<int> ListViewSelection(HWND listView);
 // Makes row the one selected and focused row, as a click on it does; the
@@ -90,8 +100,9 @@ bool ListViewSetState(HWND listView, int row, UINT state, UINT mask);
 HWND FindMessageBox(const char* caption, int timeoutMs);
 // The box's message (its first static control with text).
 std::string MessageBoxText(HWND box);
-// Presses the box's button IDOK, IDCANCEL, IDRETRY, IDYES, IDNO, ...; true once the box is gone.
-bool AnswerMessageBox(HWND box, int buttonId, int timeoutMs = 5000);
+// Presses the dialog's or box's button IDOK, IDCANCEL, IDRETRY, IDYES, IDNO,
+// ...; true once the dialog is gone.
+bool Answer(HWND dialog, int buttonId, int timeoutMs = 5000);
 
 // The open or save dialog with the caption, or null after timeoutMs.
 HWND FindFileDialog(const char* caption, int timeoutMs);

@@ -6,13 +6,11 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
-#include <mutex>
 
 namespace e2e {
 
 namespace {
 
-std::mutex processesMutex;
 std::vector<Process> processes;
 
 // One command-line argument, quoted when it holds a blank.
@@ -84,24 +82,6 @@ std::string JoinPath(const std::string& dir, const std::string& name)
 
 std::string TplayerExe() { return ToWindowsPath(TPLAYER_EXE); }
 
-bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// A new, empty folder <temp>\tandem-e2e\<name> (emptied when it exists).
-static std::string ScratchDir(const std::string& name)
-{
-    char temp[MAX_PATH] = "C:\\";
-    GetTempPathA(sizeof temp, temp);
-    const std::string base = JoinPath(temp, "tandem-e2e"), dir = JoinPath(base, name);
-    CreateDirectoryA(base.c_str(), nullptr);
-    CreateDirectoryA(dir.c_str(), nullptr);
-    WIN32_FIND_DATAA data;
-    const HANDLE find = FindFirstFileA(JoinPath(dir, "*").c_str(), &data);
-    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &data))
-        DeleteFileA(JoinPath(dir, data.cFileName).c_str());  // folders stay: DeleteFileA refuses them
-    if (find != INVALID_HANDLE_VALUE)
-        FindClose(find);
-    return dir;
-}
 
 // ---- time ----
 
@@ -121,52 +101,30 @@ bool WaitUntil(const std::function<bool()>& condition, int timeoutMs, int pollMs
 
 // ---- processes ----
 
-// The variables of env are set in the test's own environment while the
-// process starts, so that it inherits them, and then restored.
-bool Start(const std::string& exe, const std::vector<std::string>& args, const Environment& env, Process* process,
-           bool waitForInput)
+bool Start(const std::string& exe, const std::vector<std::string>& args, Process* process, bool waitForInput)
 {
     std::string cmdLine = Quote(exe);
     for (const auto& arg : args)
         cmdLine.append(" ").append(Quote(arg));
-    std::vector<std::pair<std::string, std::string>> saved;
-    for (const auto& [name, value] : env) {
-        char old[4096] = "";
-        GetEnvironmentVariableA(name.c_str(), old, sizeof old);
-        saved.emplace_back(name, old);
-        SetEnvironmentVariableA(name.c_str(), value.c_str());
-    }
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = waitForInput ? 0 : STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_MINIMIZE;
     PROCESS_INFORMATION info{};
-    const bool started = CreateProcessA(exe.c_str(), cmdLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info);
-    for (const auto& [name, value] : saved)
-        SetEnvironmentVariableA(name.c_str(), value.empty() ? nullptr : value.c_str());
-    if (!started)
+    if (!CreateProcessA(exe.c_str(), cmdLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         return false;
     CloseHandle(info.hThread);
     if (waitForInput)
         WaitForInputIdle(info.hProcess, 5000);
-    const std::lock_guard lock(processesMutex);
     processes.push_back({info.hProcess, info.dwProcessId});
     if (process != nullptr)
         *process = processes.back();
     return true;
 }
 
-void StopAll()
-{
-    std::vector<Process> all;
-    {
-        const std::lock_guard lock(processesMutex);
-        all.swap(processes);
-    }
-    EndProcesses(all, 3000);
-}
+void StopAll() { EndProcesses(std::exchange(processes, {}), 3000); }
 
-int StopWindowsOfClass(const char* className, int timeoutMs)
+void StopWindowsOfClass(const char* className)
 {
     std::vector<Process> owners;
     for (const HWND hwnd : TopLevelWindows(className)) {
@@ -175,8 +133,7 @@ int StopWindowsOfClass(const char* className, int timeoutMs)
             if (const HANDLE handle = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid))
                 owners.push_back({handle, pid});
     }
-    EndProcesses(owners, timeoutMs);
-    return static_cast<int>(owners.size());
+    EndProcesses(owners, 3000);
 }
 
 bool ProcessEnded(DWORD pid)
@@ -188,12 +145,21 @@ bool ProcessEnded(DWORD pid)
     return ended;
 }
 
-bool RunUnix(const std::string& folder, const std::string& script, const std::function<void()>& poll)
+bool StartUnix(const std::string& folder, const std::string& script)
 {
-    const std::string done = JoinPath(folder, "done");
-    DeleteFileA(done.c_str());
+    DeleteFileA(JoinPath(folder, "done").c_str());
     const std::string line = "/bin/sh -c \"cd " + ToLinuxPath(folder) + " && " + script + "; touch done\"";
-    return WinExec(line.c_str(), SW_HIDE) > 31 && WaitUntil([&] { return poll(), FileExists(done); }, 60000, 5);
+    return WinExec(line.c_str(), SW_HIDE) > 31;
+}
+
+bool UnixDone(const std::string& folder)
+{
+    return GetFileAttributesA(JoinPath(folder, "done").c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool RunUnix(const std::string& folder, const std::string& script)
+{
+    return StartUnix(folder, script) && WaitUntil([&] { return UnixDone(folder); }, 60000, 5);
 }
 
 // ---- windows ----
@@ -229,12 +195,8 @@ DWORD WindowProcess(HWND hwnd)
 
 // ---- player journals ----
 
-std::string JournalPattern(const std::string& dir) { return JoinPath(dir, "journal-%p.txt"); }
 
-std::string JournalFile(const std::string& dir, DWORD pid)
-{
-    return JoinPath(dir, std::string("journal-").append(std::to_string(pid)).append(".txt"));
-}
+std::string JournalFile(const std::string& dir, DWORD pid) { return JoinPath(dir, "journal-" + std::to_string(pid) + ".txt"); }
 
 std::vector<PlayerJournalEntry> ReadJournal(const std::string& file)
 {
@@ -257,51 +219,60 @@ static bool RegistrySetString(HKEY root, const std::string& path, const std::str
 
 bool RegistryGetString(HKEY root, const std::string& path, const std::string& name, std::string* value)
 {
-    DWORD size = 0;
-    if (RegGetValueA(root, path.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS)
-        return false;
-    std::string text(size, '\0');
-    if (RegGetValueA(root, path.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, text.data(), &size) != ERROR_SUCCESS)
+    char text[4096];
+    DWORD size = sizeof text;
+    if (RegGetValueA(root, path.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS)
         return false;
     if (value != nullptr)
-        *value = text.c_str();
+        *value = text;
     return true;
-}
-
-static bool RegistryDeleteValue(HKEY root, const std::string& path, const std::string& name)
-{
-    return RegDeleteKeyValueA(root, path.c_str(), name.c_str()) == ERROR_SUCCESS;
 }
 
 // ---- the fixture ----
 
+// A new, empty folder <temp>\tandem-e2e\<suite>.<test> (emptied when it exists).
 void Test::SetUp()
 {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    scratch = ScratchDir(std::string(info->test_suite_name()).append(".").append(info->name()));
+    char temp[MAX_PATH] = "C:\\";
+    GetTempPathA(sizeof temp, temp);
+    const std::string base = JoinPath(temp, "tandem-e2e");
+    scratch = JoinPath(base, std::string(info->test_suite_name()).append(".").append(info->name()));
+    CreateDirectoryA(base.c_str(), nullptr);
+    CreateDirectoryA(scratch.c_str(), nullptr);
+    WIN32_FIND_DATAA data;
+    const HANDLE find = FindFirstFileA(JoinPath(scratch, "*").c_str(), &data);
+    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &data))
+        DeleteFileA(JoinPath(scratch, data.cFileName).c_str());  // folders stay: DeleteFileA refuses them
+    if (find != INVALID_HANDLE_VALUE)
+        FindClose(find);
 }
 
 void Test::TearDown()
 {
     StopAll();
     StopWindowsOfClass(WAMP_WINDOWCLASS);
-    for (auto it = savedRegistry_.rbegin(); it != savedRegistry_.rend(); ++it) {
-        if (it->existed)
-            RegistrySetString(it->root, it->path, it->name, it->value);
-        else
-            RegistryDeleteValue(it->root, it->path, it->name);
-    }
-    for (auto it = savedEnv_.rbegin(); it != savedEnv_.rend(); ++it)
-        SetEnvironmentVariableA(it->first.c_str(), it->second ? it->second->c_str() : nullptr);
-    savedRegistry_.clear();
-    savedEnv_.clear();
+    for (auto it = undo_.rbegin(); it != undo_.rend(); ++it)
+        (*it)();
+}
+
+void Test::UseTestPlayers()
+{
+    const std::string open = std::string(1, '"').append(TplayerExe()).append("\" \"%1\"");
+    SetRegistry(HKEY_CLASSES_ROOT, "Winamp.File\\shell\\open\\command", "", open);
+    SetEnv("TPLAYER_JOURNAL", JoinPath(scratch, "journal-%p.txt"));
 }
 
 void Test::SetRegistry(HKEY root, const std::string& path, const std::string& name, const std::string& value)
 {
-    SavedValue saved{root, path, name, "", false};
-    saved.existed = RegistryGetString(root, path, name, &saved.value);
-    savedRegistry_.push_back(saved);
+    std::string old;
+    const bool existed = RegistryGetString(root, path, name, &old);
+    undo_.push_back([=] {
+        if (existed)
+            RegistrySetString(root, path, name, old);
+        else
+            RegDeleteKeyValueA(root, path.c_str(), name.c_str());
+    });
     ASSERT_TRUE(RegistrySetString(root, path, name, value)) << path;
 }
 
@@ -309,7 +280,10 @@ void Test::SetEnv(const std::string& name, const std::string& value)
 {
     char old[32768];
     const DWORD n = GetEnvironmentVariableA(name.c_str(), old, sizeof old);
-    savedEnv_.push_back({name, n > 0 && n < sizeof old ? std::optional<std::string>(old) : std::nullopt});
+    const bool existed = n > 0 && n < sizeof old;
+    undo_.push_back([name, existed, saved = std::string(existed ? old : "")] {
+        SetEnvironmentVariableA(name.c_str(), existed ? saved.c_str() : nullptr);
+    });
     SetEnvironmentVariableA(name.c_str(), value.c_str());
 }
 

@@ -14,7 +14,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,7 +31,6 @@ std::string JoinPath(const std::string& dir, const std::string& name);
 std::wstring Wide(const std::string& text);
 // The Windows path of the tplayer.exe built with the tests.
 std::string TplayerExe();
-bool FileExists(const std::string& path);
 
 // ---- time ----
 
@@ -47,24 +45,25 @@ struct Process {
     HANDLE handle = nullptr;
     DWORD pid = 0;
 };
-using Environment = std::vector<std::pair<std::string, std::string>>;
 
-// Starts exe with the arguments (quoted where needed) and these variables
-// added to the test's environment, and waits until it is ready for input
-// unless told not to (it then starts minimised, as the program starts its
-// players). The process is remembered for StopAll.
-bool Start(const std::string& exe, const std::vector<std::string>& args, const Environment& env, Process* process,
-           bool waitForInput = true);
+// Starts exe with the arguments (quoted where needed) in the test's
+// environment, and waits until it is ready for input unless told not to (it
+// then starts minimised, as the program starts its players). The process is
+// remembered for StopAll.
+bool Start(const std::string& exe, const std::vector<std::string>& args, Process* process, bool waitForInput = true);
 // Stops every process Start started.
 void StopAll();
 // Stops the processes owning top-level windows of the class (players
-// started through WinExec); returns how many there were.
-int StopWindowsOfClass(const char* className, int timeoutMs = 3000);
+// started through WinExec).
+void StopWindowsOfClass(const char* className);
 bool ProcessEnded(DWORD pid);
-// Runs a shell script in the folder on the Linux host, calling poll every
-// 5 ms until it ends. Wine starts ELF programs as they are but cannot wait
-// for them: the script leaves a file "done" behind.
-bool RunUnix(const std::string& folder, const std::string& script, const std::function<void()>& poll = [] {});
+// Starts a shell script in the folder on the Linux host. Wine starts ELF
+// programs as they are but cannot wait for them: the script leaves a file
+// "done" behind when it ends.
+bool StartUnix(const std::string& folder, const std::string& script);
+bool UnixDone(const std::string& folder);
+// Runs the script until it ends.
+bool RunUnix(const std::string& folder, const std::string& script);
 
 // ---- windows ----
 
@@ -78,8 +77,7 @@ DWORD WindowProcess(HWND hwnd);
 
 // ---- player journals ----
 
-// The journal pattern for TPLAYER_JOURNAL in dir, and a player's file in it.
-std::string JournalPattern(const std::string& dir);
+// A player's file in dir, the folder of journals.
 std::string JournalFile(const std::string& dir, DWORD pid);
 // Every journal line of the file; empty when it cannot be read. Lines that
 // do not parse are skipped.
@@ -100,19 +98,17 @@ protected:
     // registry values and environment variables set through this fixture.
     void TearDown() override;
 
+    // Players that the program starts through their file class's open
+    // command are tplayer.exe, keeping journals in the scratch folder.
+    void UseTestPlayers();
     void SetRegistry(HKEY root, const std::string& path, const std::string& name, const std::string& value);
     void SetEnv(const std::string& name, const std::string& value);
 
     std::string scratch;
 
 private:
-    struct SavedValue {
-        HKEY root;
-        std::string path, name, value;
-        bool existed;
-    };
-    std::vector<SavedValue> savedRegistry_;
-    std::vector<std::pair<std::string, std::optional<std::string>>> savedEnv_;
+    // What restores each value set, in the order set.
+    std::vector<std::function<void()>> undo_;
 };
 
 }  // namespace e2e

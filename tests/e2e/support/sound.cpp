@@ -9,19 +9,6 @@
 
 namespace e2e {
 
-namespace {
-
-bool StartUnix(const std::string& folder, const std::string& script)
-{
-    DeleteFileA(JoinPath(folder, "done").c_str());
-    const std::string line = "/bin/sh -c \"cd " + ToLinuxPath(folder) + " && " + script + "; touch done\"";
-    return WinExec(line.c_str(), SW_HIDE) > 31;
-}
-
-bool Done(const std::string& folder) { return FileExists(JoinPath(folder, "done")); }
-
-}  // namespace
-
 std::string ToneScript(const std::string& name, double hz, int ms)
 {
     const std::string pitch = hz > 0 ? std::to_string(hz)
@@ -52,7 +39,7 @@ void Recording::Listen(int ms)
 
 bool Recording::Finish()
 {
-    if (!WaitUntil([this] { return Listen(0), Done(folder_); }, (seconds_ + 30) * 1000, 5))
+    if (!WaitUntil([this] { return Listen(0), UnixDone(folder_); }, (seconds_ + 30) * 1000, 5))
         return false;
     std::ifstream in(file_, std::ios::binary | std::ios::ate);
     samples_.resize(in ? static_cast<std::size_t>(in.tellg()) / 2 : 0);

@@ -6,14 +6,13 @@
 #include "fnsong.h"
 #include "fntl.h"
 #include "mp3gen.h"
+#include "resource.h"
 #include "winamp.h"
 
 #include <fstream>
 #include <iterator>
 
 namespace e2e {
-
-constexpr char kOpenKey[] = "Winamp.File\\shell\\open\\command";
 
 void WriteTrack(const std::string& path, const Tag& tag)
 {
@@ -42,20 +41,18 @@ void TandemTest::SetUp()
 {
     Test::SetUp();
     StopWindowsOfClass(WAMP_WINDOWCLASS);
-    SetRegistry(HKEY_CLASSES_ROOT, kOpenKey, "", std::string(1, '"').append(TplayerExe()).append("\" \"%1\""));
-    SetEnv("TPLAYER_JOURNAL", JournalPattern(scratch));
+    // Every story starts from a first start's settings: the program stores
+    // its own at exit (levelling, volumes), which would reach the next story.
+    RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
+    UseTestPlayers();
     database = JoinPath(scratch, "library.tdb");
     SetRegistry(HKEY_CURRENT_USER, kSettingsKey, "Recent", database);
     // The library of one empty playlist a former session left: a "Recent" file that is missing is asked about.
-    DB db{};
-    DBInit(&db);
-    DBSetPath(&db, database.c_str());
-    ASSERT_TRUE(DBStore(&db));
-    DBFree(&db);
+    ASSERT_NO_FATAL_FAILURE(StoreLibrary({}));
     music = MakeDir(JoinPath(scratch, "music"));
 }
 
-void TandemTest::StoreLibrary(const std::vector<std::string>& files)
+void TandemTest::StoreLibrary(const std::vector<std::string>& files, const std::string& path)
 {
     DB db{};
     DBInit(&db);
@@ -65,7 +62,7 @@ void TandemTest::StoreLibrary(const std::vector<std::string>& files)
         TLAddSong(DBGetTL(&db), song);
         PLAddSong(DBGetCurrentPL(&db), song);
     }
-    DBSetPath(&db, database.c_str());
+    DBSetPath(&db, (path.empty() ? database : path).c_str());
     ASSERT_EQ(DBStore(&db), 1);
     DBFree(&db);
 }
@@ -74,7 +71,6 @@ void TandemTest::TearDown()
 {
     if (running)
         Quit();
-    StopWindowsOfClass(WAMP_WINDOWCLASS);
     Test::TearDown();
 }
 
@@ -84,71 +80,140 @@ void TandemTest::TearDown()
 void TandemTest::StartTandem(const std::vector<std::string>& args, const std::function<void()>& atStart)
 {
     for (std::size_t i = TopLevelWindows(WAMP_WINDOWCLASS).size(); i < 5; ++i)
-        ASSERT_TRUE(Start(TplayerExe(), {}, {}, nullptr, false));
+        ASSERT_TRUE(Start(TplayerExe(), {}, nullptr, false));
     ASSERT_GE(WaitForWindows(WAMP_WINDOWCLASS, 5, kStartTimeoutMs).size(), 5u);
-    ASSERT_TRUE(Start(ToWindowsPath(TANDEM_EXE), args, {}, &tandem));
+    ASSERT_TRUE(Start(ToWindowsPath(TANDEM_EXE), args, &tandem));
     running = true;
     if (atStart)
         atStart();
-    panel = WaitForWindow(kDialogClass, kPanelCaption, kStartTimeoutMs);
-    ASSERT_NE(panel, nullptr);
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(panel) != FALSE; }, kStartTimeoutMs));
+    ASSERT_TRUE(WaitUntil([&] { return (panel = WaitForWindow(kDialogClass, kPanelCaption, 0)) && IsWindowVisible(panel); },
+                          kStartTimeoutMs));
 }
 
 void TandemTest::Quit()
 {
     PostMessageA(panel, WM_CLOSE, 0, 0);
+    WaitForEnd();
+}
+
+void TandemTest::WaitForEnd()
+{
     EXPECT_TRUE(WaitUntil([&] { return ProcessEnded(tandem.pid); }, kStartTimeoutMs));
     running = false;
 }
 
 HWND TandemTest::WaitForDialog(const std::function<bool(HWND)>& test, int timeoutMs)
 {
-    HWND found = nullptr;
-    WaitUntil(
-        [&] {
-            for (const HWND window : TopLevelWindows(kDialogClass))
-                if (WindowProcess(window) == tandem.pid && IsWindowVisible(window) && IsWindowEnabled(window) &&
-                    test(window))
-                    found = window;
-            return found != nullptr;
-        },
-        timeoutMs, 20);
-    return found;
+    return e2e::WaitForDialog(nullptr, timeoutMs, [&](HWND window) { return WindowProcess(window) == tandem.pid && test(window); });
 }
 
 HWND TandemTest::WaitForShown(const char* caption, int timeoutMs)
 {
-    const std::string wanted = caption;
-    return WaitForDialog([&](HWND window) { return WindowText(window) == wanted; }, timeoutMs);
+    return WaitForDialog([&](HWND window) { return WindowText(window) == caption; }, timeoutMs);
 }
 
-HWND TandemTest::ExpectMessageBox(const char* caption, const std::string& text, int answer)
+void TandemTest::ExpectMessageBox(const char* caption, const std::string& text, int answer)
 {
     const HWND box = FindMessageBox(caption, kWindowTimeoutMs);
-    EXPECT_NE(box, nullptr) << text;
-    if (box == nullptr)
-        return nullptr;
+    ASSERT_NE(box, nullptr) << text;
     EXPECT_EQ(MessageBoxText(box), text);
-    EXPECT_TRUE(AnswerMessageBox(box, answer));
-    return box;
+    EXPECT_TRUE(Answer(box, answer));
+}
+
+void TandemTest::OpenTrackList()
+{
+    ASSERT_TRUE(Click(panel, BTTL));
+    tl = WaitForShown("List of tracks");
+    list = Control(tl, LVTRACKLIST);
+    ASSERT_NE(list, nullptr);
+}
+
+void TandemTest::OpenPlaylistEditor()
+{
+    ASSERT_TRUE(Click(panel, BTPLAYLIST));
+    pl = WaitForDialog([](HWND window) { return Control(window, LVPLAYLIST) != nullptr; });
+    items = Control(pl, LVPLAYLIST);
+    ASSERT_NE(items, nullptr);
+}
+
+HWND TandemTest::OpenTrackInfo(int row)
+{
+    return ListViewSelect(list, row) && ClickPosted(tl, BTMODIFY) ? WaitForShown("Track information") : nullptr;
+}
+
+void TandemTest::NewPlaylist(const std::string& name)
+{
+    PostCommand(pl, CMNEWLIST);
+    const HWND naming = WaitForShown("Create new playlist");
+    ASSERT_TRUE(naming != nullptr && SetControlText(naming, EDNAME, name) && ClickPosted(naming, IDOK));
+    const std::string caption = "Playlist editor - " + name;
+    ASSERT_TRUE(WaitUntil([&] { return WindowText(pl).rfind(caption, 0) == 0; }, kWindowTimeoutMs));
+}
+
+static void AnswerPlace(HWND dialog, const std::string& place, bool recursive)
+{
+    ASSERT_TRUE(dialog != nullptr && (place.empty() || SetControlText(dialog, EDPLACE, place)) &&
+                (!recursive || Click(dialog, CBREADSUBDIRS)) && ClickPosted(dialog, IDOK));
+}
+
+// The names are chosen in the folder the dialog opens once it is typed in.
+void TandemTest::AddFiles(const std::vector<std::string>& names, const std::string& place)
+{
+    PostCommand(tl, CMADDFILE);
+    const HWND dialog = FindFileDialog("Add files", kWindowTimeoutMs);
+    ASSERT_TRUE(dialog != nullptr && SetFileDialogName(dialog, music) && ClickPosted(dialog, IDOK));
+    Sleep(500);
+    std::string chosen;
+    for (const auto& name : names)
+        chosen += "\"" + name + "\" ";
+    ASSERT_TRUE(SubmitFileDialog(dialog, chosen));
+    AnswerPlace(WaitForShown("Place of songs"), place, false);
+}
+
+void TandemTest::AddFolder(const std::wstring& folder, const std::string& place, bool recursive)
+{
+    PostCommand(tl, CMADDDIR);
+    const HWND browser = WaitForDialog([](HWND window) { return FindDescendant(window, "SysTreeView32") != nullptr; });
+    ASSERT_TRUE(browser != nullptr && BrowseTo(browser, folder) && ClickPosted(browser, IDOK));
+    AnswerPlace(WaitForShown("Place of songs"), place, recursive);
+}
+
+bool TandemTest::WaitRows(HWND listView, int count)
+{
+    return WaitUntil([&] { return ListViewCount(listView) == count; }, kWindowTimeoutMs);
+}
+
+bool TandemTest::WaitMeasured(int rows, const std::string& text, int timeoutMs)
+{
+    return WaitUntil([&] {
+        for (int row = 0; row < rows; ++row)
+            if (ListViewText(list, row, 10).find(text) == std::string::npos)
+                return false;
+        return true;
+    }, timeoutMs);
+}
+
+HWND TandemTest::PlayerWith(const std::string& file)
+{
+    for (const HWND window : TopLevelWindows(WAMP_WINDOWCLASS))
+        for (const auto& entry : ReadJournal(JournalFile(scratch, WindowProcess(window))))
+            if (entry.code == IPC_PLAYFILE && entry.hasText && entry.text == file)
+                return window;
+    return nullptr;
 }
 
 std::vector<PlayerJournalEntry> TandemTest::JournalOfPlayerWith(const std::string& file)
 {
-    for (const HWND window : TopLevelWindows(WAMP_WINDOWCLASS)) {
-        auto journal = ReadJournal(JournalFile(scratch, WindowProcess(window)));
-        for (const auto& entry : journal)
-            if (entry.code == IPC_PLAYFILE && entry.hasText && entry.text == file)
-                return journal;
-    }
-    return {};
+    const HWND player = PlayerWith(file);
+    return player != nullptr ? ReadJournal(JournalFile(scratch, WindowProcess(player))) : std::vector<PlayerJournalEntry>{};
 }
 
-void TandemTest::WriteMusic(const std::vector<std::pair<std::string, Tag>>& files)
+std::vector<std::string> TandemTest::WriteMusic(const std::vector<std::pair<std::string, Tag>>& files)
 {
+    std::vector<std::string> paths;
     for (const auto& [name, tag] : files)
-        WriteTrack(MusicFile(name), tag);
+        WriteTrack(paths.emplace_back(MusicFile(name)), tag);
+    return paths;
 }
 
 }  // namespace e2e

@@ -17,6 +17,8 @@ inline constexpr char kPanelCaption[] = "Tandem v1.0 - Control Panel";
 inline constexpr char kSettingsKey[] = "Software\\Brightwater\\Tandem";
 inline constexpr int kStartTimeoutMs = 60000;
 inline constexpr int kWindowTimeoutMs = 20000;
+// What a command that releases items says while a dialog may use them.
+inline constexpr char kBusy[] = "Close the open dialogs and messages of Tandem first: they may use what this command releases.";
 
 struct Tag {
     std::string artist, title;
@@ -39,6 +41,7 @@ protected:
     void StartTandem(const std::vector<std::string>& args = {}, const std::function<void()>& atStart = {});
     // Closes the control panel, which ends the program after saving.
     void Quit();
+    void WaitForEnd();
 
     // A visible, enabled dialog of the program that passes test; null after timeoutMs.
     HWND WaitForDialog(const std::function<bool(HWND)>& test, int timeoutMs = kWindowTimeoutMs);
@@ -46,22 +49,40 @@ protected:
     // that its initialisation is over; null after timeoutMs.
     HWND WaitForShown(const char* caption, int timeoutMs = kWindowTimeoutMs);
     // The box with the caption must say text; it is answered with answer.
-    HWND ExpectMessageBox(const char* caption, const std::string& text, int answer);
+    void ExpectMessageBox(const char* caption, const std::string& text, int answer);
 
-    // The journal of the player that was last handed the file.
+    // The track list window (tl, its table list) and the playlist editor
+    // (pl, its table items), opened from the panel.
+    void OpenTrackList();
+    void OpenPlaylistEditor();
+    // The track list's "Track information" of the row; null when it did not open.
+    HWND OpenTrackInfo(int row);
+    // The playlist editor's "New playlist" under the name, which it then shows.
+    void NewPlaylist(const std::string& name);
+    // The track list's "Add files" with names of the music folder, and "Add
+    // directory" with the folder (and its subfolders when recursive); then
+    // "Place of songs" gets place, or keeps what it offers when place is empty.
+    void AddFiles(const std::vector<std::string>& names, const std::string& place = {});
+    void AddFolder(const std::wstring& folder, const std::string& place = {}, bool recursive = false);
+    bool WaitRows(HWND listView, int count);
+    // Until the measurement column of the track list's first rows holds text.
+    bool WaitMeasured(int rows, const std::string& text, int timeoutMs = kWindowTimeoutMs);
+
+    // The player that was handed the file, and its journal.
+    HWND PlayerWith(const std::string& file);
     std::vector<PlayerJournalEntry> JournalOfPlayerWith(const std::string& file);
 
     std::string MusicFile(const std::string& name) { return JoinPath(music, name); }
-    void WriteMusic(const std::vector<std::pair<std::string, Tag>>& files);
-    // The database: each file (a full path) a track read from its tag and,
-    // in this order, an item of the playlist "default".
-    void StoreLibrary(const std::vector<std::string>& files);
+    // The files written into the music folder; their full paths.
+    std::vector<std::string> WriteMusic(const std::vector<std::pair<std::string, Tag>>& files);
+    // The database (at path, or "Recent"): each file (a full path) a track
+    // read from its tag and, in this order, an item of the playlist "default".
+    void StoreLibrary(const std::vector<std::string>& files, const std::string& path = {});
 
     Process tandem;
     bool running = false;
-    HWND panel = nullptr;
-    std::string database;
-    std::string music;
+    HWND panel = nullptr, tl = nullptr, list = nullptr, pl = nullptr, items = nullptr;
+    std::string database, music;
 };
 
 }  // namespace e2e
