@@ -14,6 +14,7 @@
 // and a database replaced during a mix.
 //
 //   mixsoak [changes] [seed] [report file] [clock speed]
+// SIGINT or SIGTERM ends the run early, with the report.
 #include "defs.h"
 #include "fndb.h"
 #include "fncomm.h"
@@ -29,6 +30,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <deque>
 #include <cstdio>
 #include <fstream>
@@ -52,6 +54,9 @@ constexpr double kTickMs = 0.5;
 constexpr double kStallMs = 2;
 // Faults this close before a silence count as its causes.
 constexpr std::uint64_t kFaultWindowMs = 3000;
+
+volatile std::sig_atomic_t Interrupted = 0;
+extern "C" void Interrupt(int) { Interrupted = 1; }
 
 enum Action {
     NEXT, SKIP, LOAD, PAUSE, STOP, STOP_NEXT_DUO, WINDOW_STOP, DEL_CUR, DEL_NEXT, DEL_OTHER, FADES, TOGGLES,
@@ -387,6 +392,8 @@ int main(int argc, char** argv)
     const int target = argc > 1 ? std::atoi(argv[1]) : 10000;
     const unsigned seed = argc > 2 ? static_cast<unsigned>(std::atoi(argv[2])) : 1;
     const double speed = argc > 4 ? std::atof(argv[4]) : 10;
+    std::signal(SIGINT, Interrupt);
+    std::signal(SIGTERM, Interrupt);
     Soak soak(seed);
     soak.rig.Clock().RunFaster(speed);
     InitThreads();
@@ -400,7 +407,7 @@ int main(int argc, char** argv)
     std::uint64_t lastReport = 0;
     bool deviceSilence = false, noted = false;
     const auto began = std::chrono::steady_clock::now();
-    while (soak.changes < target) {
+    while (soak.changes < target && Interrupted == 0) {
         const std::uint64_t now = soak.Now();
         const auto tick = std::chrono::steady_clock::now();
         const double late = std::chrono::duration<double, std::milli>(tick - lastTick).count() - kTickMs;

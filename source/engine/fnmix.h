@@ -121,7 +121,8 @@ int MixGetSkippedCount();
 int MixIsPlayingItem();
 // Worker side: runs the step through the destination window, or here when
 // there is none; Count is the change count its reads were made under.
-void MixChangeFromWorker(int Change, unsigned Count);
+// Returns the change count right after the step, or 0 when it changed nothing.
+unsigned MixChangeFromWorker(int Change, unsigned Count);
 // Receiver side of MIXMSG_CHANGE.
 void MixOnChangeMsg(WPARAM Change, LPARAM Count);
 void MixFadeStart();

@@ -216,6 +216,19 @@ TEST_F(Mixer, WhenNoTrackCanPlayTheWatchdogWaitsAndSaysSo)
 {
     Start({20000, 20000, 20000, 20000});
     StateSetRepeat(1);
+    // The user's NEXT with nothing queued, made while the watchdog asks for
+    // its start as a track ends, is the user's change, not its start.
+    MixSetNextPLI(rig.Panel(), nullptr);
+    WAmpCmJump(1, 19300);
+    rig.Run(600, 100);
+    WAmpBtStop(1);
+    bool nested = false;
+    rig.Player(1).SetJournal([&](const PlayerJournalEntry& e) {
+        if (e.code == IPC_GETOUTPUTTIME && e.arg == 1 && !std::exchange(nested, true))
+            MixNext(rig.Panel());
+    });
+    rig.Run(100, 100);
+    rig.Player(1).SetJournal(nullptr);
     rig.panel->ClearMessages();
     for (int t = 0; t < 4000; t += 100) {
         WAmpBtStop(StateGetActPlayer());
