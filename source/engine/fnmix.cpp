@@ -405,7 +405,11 @@ void MixNext(HWND Sender)
 {
     if (StateGetFading())
         return;
-    UserStopped = 0;
+    // Ending a STOP is a change: a player stopped from its window is then no
+    // longer taken for held, and the watchdog cuts to the item when this
+    // NEXT cannot (the passive player gone or hung).
+    if (UserStopped.exchange(0))
+        ++ChangeCount;
     if (StateGetNextPLI() == nullptr) {
         MixFadeDone(Sender);
         return;
