@@ -14,6 +14,7 @@
 // and a database replaced during a mix.
 //
 //   mixsoak [changes] [seed] [report file] [clock speed]
+// SIGINT or SIGTERM ends the run early, with the report.
 #include "defs.h"
 #include "fndb.h"
 #include "fncomm.h"
@@ -29,8 +30,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <deque>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -52,6 +55,9 @@ constexpr double kTickMs = 0.5;
 constexpr double kStallMs = 2;
 // Faults this close before a silence count as its causes.
 constexpr std::uint64_t kFaultWindowMs = 3000;
+
+volatile std::sig_atomic_t Interrupted = 0;
+extern "C" void Interrupt(int) { Interrupted = 1; }
 
 enum Action {
     NEXT, SKIP, LOAD, PAUSE, STOP, STOP_NEXT_DUO, WINDOW_STOP, DEL_CUR, DEL_NEXT, DEL_OTHER, FADES, TOGGLES,
@@ -367,6 +373,31 @@ struct Longest {
     }
 };
 
+// How long each thread of this program has waited for a processor (ns), by
+// thread id: while one waits, the fast clock runs on without it.
+std::map<std::string, std::uint64_t> ProcessorWaits()
+{
+    std::map<std::string, std::uint64_t> waits;
+    std::error_code ignored;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", ignored)) {
+        std::uint64_t ran = 0, waited = 0;
+        if (std::ifstream(task.path() / "schedstat") >> ran >> waited)
+            waits[task.path().filename().string()] = waited;
+    }
+    return waits;
+}
+
+// The longest wait of any one thread between two readings, in track time.
+std::uint64_t LongestWait(const std::map<std::string, std::uint64_t>& before, double speed)
+{
+    std::uint64_t longest = 0;
+    for (const auto& [thread, waited] : ProcessorWaits()) {
+        const auto found = before.find(thread);
+        longest = std::max(longest, waited - (found != before.end() ? std::min(found->second, waited) : 0));
+    }
+    return static_cast<std::uint64_t>(static_cast<double>(longest) / 1e6 * speed);
+}
+
 // The user's hands, on a thread of their own: one step every 50 to 450 ms of track time.
 void UserLoop(Soak& soak, const std::atomic<bool>& done)
 {
@@ -387,6 +418,8 @@ int main(int argc, char** argv)
     const int target = argc > 1 ? std::atoi(argv[1]) : 10000;
     const unsigned seed = argc > 2 ? static_cast<unsigned>(std::atoi(argv[2])) : 1;
     const double speed = argc > 4 ? std::atof(argv[4]) : 10;
+    std::signal(SIGINT, Interrupt);
+    std::signal(SIGTERM, Interrupt);
     Soak soak(seed);
     soak.rig.Clock().RunFaster(speed);
     InitThreads();
@@ -395,12 +428,13 @@ int main(int argc, char** argv)
 
     // This thread only watches, so how late it wakes tells the host's stalls.
     Longest unexcused, afterDevice, mix;
-    std::uint64_t longestSingle = 0, longestMultiple = 0;
+    std::uint64_t longestSingle = 0, longestMultiple = 0, longestUnwaited = 0;
+    std::map<std::string, std::uint64_t> waitsAtSilence;
     auto lastTick = std::chrono::steady_clock::now();
     std::uint64_t lastReport = 0;
     bool deviceSilence = false, noted = false;
     const auto began = std::chrono::steady_clock::now();
-    while (soak.changes < target) {
+    while (soak.changes < target && Interrupted == 0) {
         const std::uint64_t now = soak.Now();
         const auto tick = std::chrono::steady_clock::now();
         const double late = std::chrono::duration<double, std::milli>(tick - lastTick).count() - kTickMs;
@@ -415,12 +449,21 @@ int main(int argc, char** argv)
             soak.Event("silent: " + soak.Players(), false);
         }
         noted = noted && !audible && !excused;
-        if (const std::uint64_t silence = unexcused.See(!audible && !excused && !deviceSilence, now, stall)) {
+        // A silence also loses the longest time any one thread waited for a
+        // processor meanwhile, when that is more than this thread's stalls.
+        const bool silent = !audible && !excused && !deviceSilence;
+        if (silent && !unexcused.on)
+            waitsAtSilence = ProcessorWaits();
+        const std::uint64_t length = now - unexcused.since, stalled = unexcused.stalled + stall;
+        if (std::uint64_t silence = unexcused.See(silent, now, stall)) {
+            const std::uint64_t waited = std::max(stalled, LongestWait(waitsAtSilence, speed));
+            silence = length > waited ? length - waited : 0;
+            longestUnwaited = std::max(longestUnwaited, silence);
             // Two faults close together may take longer than one; they are told apart.
             const bool single = soak.FaultsSince(now - silence - kFaultWindowMs) <= 1;
             (single ? longestSingle : longestMultiple) = std::max(single ? longestSingle : longestMultiple, silence);
             if (silence > kReportSilenceMs)
-                soak.Dump("silence of " + std::to_string(silence) + " ms (host stalls taken off)");
+                soak.Dump("silence of " + std::to_string(silence) + " ms (waits for a processor taken off)");
         }
         afterDevice.See(deviceSilence && !soak.DeviceDown() && !excused, now, stall);
         mix.See(StateGetFading() != 0, now, stall);
@@ -442,8 +485,9 @@ int main(int argc, char** argv)
            << soak.Now() / 1000 << " s of track time\n"
            << "changes made: " << soak.changes << "\n"
            << "longest silence not caused by the user or a failed sound device: " << unexcused.longest << " ms ("
-           << unexcused.longestRunning << " ms without host stalls)\n"
-           << "  without host stalls, after at most one fault in the " << kFaultWindowMs << " ms before it: "
+           << unexcused.longestRunning << " ms without this thread's stalls, " << longestUnwaited
+           << " ms without the longest wait of any thread for a processor)\n"
+           << "  without waits for a processor, after at most one fault in the " << kFaultWindowMs << " ms before it: "
            << longestSingle << " ms; after two or more: " << longestMultiple << " ms\n"
            << "longest silence after a failed sound device came back: " << afterDevice.longest << " ms ("
            << afterDevice.longestRunning << " ms without host stalls)\n"

@@ -41,6 +41,9 @@ std::atomic<unsigned> ChangeCount{0};
 // sent to it meanwhile (Windows runs sent messages while it waits for a
 // player) would start or swap a half-loaded player.
 std::atomic<int> Loading{0};
+// The change count right after the worker's step last served, when that step
+// made a change; 0 when it made none. Only the mixer thread asks for steps.
+std::atomic<unsigned> WorkerMade{0};
 
 // Items whose track was missing when the mixer came to them, newest last.
 constexpr int MAXI_SKIPPED = 64;
@@ -402,7 +405,11 @@ void MixNext(HWND Sender)
 {
     if (StateGetFading())
         return;
-    UserStopped = 0;
+    // Ending a STOP is a change: a player stopped from its window is then no
+    // longer taken for held, and the watchdog cuts to the item when this
+    // NEXT cannot (the passive player gone or hung).
+    if (UserStopped.exchange(0))
+        ++ChangeCount;
     if (StateGetNextPLI() == nullptr) {
         MixFadeDone(Sender);
         return;
@@ -477,12 +484,14 @@ int MixGetSkippedCount() { return SkippedCount; }
 
 int MixIsPlayingItem() { return StateGetCurPLI() != nullptr || DroppedCurEnd != 0; }
 
-void MixChangeFromWorker(int Change, unsigned Count)
+unsigned MixChangeFromWorker(int Change, unsigned Count)
 {
+    WorkerMade = 0;
     if (MixGetDestWindow() != nullptr)
         MixSendMsg(MIXMSG_CHANGE, static_cast<WPARAM>(Change), static_cast<LPARAM>(Count));
     else
         MixOnChangeMsg(static_cast<WPARAM>(Change), static_cast<LPARAM>(Count));
+    return WorkerMade.exchange(0);
 }
 
 void MixOnChangeMsg(WPARAM Change, LPARAM Count)
@@ -499,6 +508,8 @@ void MixOnChangeMsg(WPARAM Change, LPARAM Count)
     case MIXCHANGE_HELD: UserStopped = 1; break;
     default: break;
     }
+    if (ChangeCount != static_cast<unsigned>(Count))
+        WorkerMade = ChangeCount.load();
 }
 
 void MixFadeStart() { StateSetFading(1); }

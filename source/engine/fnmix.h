@@ -92,8 +92,9 @@ void MixSkip(HWND Sender);
 void MixChangeNextPLI(HWND Sender);
 void MixChangeCurrentPLI();
 void MixChangePlayers();
-// Does nothing while a mix runs (that change completes as planned) or
-// while the passive player is gone or hangs.
+// Does nothing while a mix runs (that change completes as planned); while
+// the passive player is gone or hangs it only ends the user's STOP, and the
+// watchdog then cuts to the next item.
 void MixNext(HWND Sender);
 // The change to the next item at once, whatever the fade settings: the
 // active player ended, vanished or hangs, or nothing plays while an item
@@ -110,8 +111,8 @@ void MixReload();
 // Mixing starts so too, until the first NEXT.
 void MixStopByUser();
 int MixGetUserStopped();
-// Counts the changes of players and items and the user's STOP: a worker
-// tells by it whether what it read still holds.
+// Counts the changes of players and items, the user's STOP and its end: a
+// worker tells by it whether what it read still holds.
 unsigned MixGetChangeCount();
 // Whether the mixer went past pli because its track is missing; how many such items it holds.
 bool MixIsSkipped(const PLI* pli);
@@ -121,7 +122,8 @@ int MixGetSkippedCount();
 int MixIsPlayingItem();
 // Worker side: runs the step through the destination window, or here when
 // there is none; Count is the change count its reads were made under.
-void MixChangeFromWorker(int Change, unsigned Count);
+// Returns the change count right after the step, or 0 when it changed nothing.
+unsigned MixChangeFromWorker(int Change, unsigned Count);
 // Receiver side of MIXMSG_CHANGE.
 void MixOnChangeMsg(WPARAM Change, LPARAM Count);
 void MixFadeStart();

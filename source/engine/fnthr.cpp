@@ -47,7 +47,8 @@ struct {
     DWORD PlayingSince;       // since when it plays without a break; 0: it does not
     DWORD PlayedFor;          // how long it had played at that read
     int Failures;             // starts of the watchdog in a row whose track did not get to play
-    unsigned StartChange;     // the change count when it last asked for a start
+    unsigned AskChange;       // the change count when it last asked for a start
+    unsigned OwnChange;       // the change count right after its last start
     DWORD NextLook;           // when the idle players are next asked how they are
 } Watch;
 // While the watchdog waits before its next start, the tick of that start;
@@ -260,12 +261,14 @@ bool EndedByItself()
 
 // Counts a start of the watchdog; false while it waits after too many failed
 // ones. Only its own starts in a row count: one it asked for that has not
-// come yet is asked again, and any other change since ends the row.
+// come yet is asked again, and any other change since its last start ends
+// the row, also a single one that took the place of a start it asked for
+// (the user's NEXT with nothing queued).
 bool WatchMayStart(DWORD Now)
 {
-    if (Watch.Failures > 0 && Pass.Change == Watch.StartChange)
+    if (Watch.Failures > 0 && Pass.Change == Watch.AskChange)
         return true;
-    if (Pass.Change != Watch.StartChange + 1) {
+    if (Pass.Change != Watch.OwnChange) {
         Watch.Failures = 0;
         WatchWaiting = false;
     }
@@ -280,8 +283,14 @@ bool WatchMayStart(DWORD Now)
         WatchWaiting = false;
     }
     ++Watch.Failures;
-    Watch.StartChange = Pass.Change;
+    Watch.AskChange = Pass.Change;
     return true;
+}
+
+void WatchStart()
+{
+    if (const unsigned made = MixChangeFromWorker(MIXCHANGE_CUT, Pass.Change))
+        Watch.OwnChange = made;
 }
 
 // The active player while no mix runs. One that ended, vanished or hangs
@@ -318,7 +327,7 @@ void WatchActive(bool ActGone, bool PasHere)
         return;
     }
     if (WatchMayStart(now))
-        Ask(MIXCHANGE_CUT);
+        WatchStart();
 }
 
 }  // namespace
