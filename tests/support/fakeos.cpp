@@ -257,17 +257,6 @@ LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD, const BYTE* lp
     return SetValue(hKey, Utf8(lpValueName), Utf8(text.c_str(), text.size()));
 }
 
-// Like Win32, the length is taken from the text, not from cbData.
-LONG RegSetValueA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPCSTR lpData, DWORD)
-{
-    HKEY sub = nullptr;
-    const LONG opened = OpenKey(hKey, lpSubKey, &sub, true);
-    std::lock_guard lock(mutex);
-    if (opened == ERROR_SUCCESS)
-        M().registry[KeyPath(sub)][""] = lpData != nullptr ? lpData : "";
-    return opened;
-}
-
 LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD, const BYTE* lpData, DWORD cbData)
 {
     const auto* text = reinterpret_cast<const char*>(lpData);
