@@ -1,6 +1,7 @@
 // The database file: its exact bytes, round trips of fields and song
 // references, hostile and damaged files, and saving without losing a file.
 // Portable: also cross-built for Windows and run under Wine.
+#include "fileio.h"
 #include "fnana.h"
 #include "fndb.h"
 #include "fnpl.h"
@@ -244,6 +245,7 @@ TEST_F(DbFile, SavingReplacesTheFileWholeOrLeavesItAsItWas)
     ASSERT_EQ(Restore(&db.db, path), 1);
     EXPECT_EQ(TLGetTotal(db.tl()), 3);
     EXPECT_EQ(Folder(path.substr(0, path.rfind('/') + 1)).size(), 1u);
+    EXPECT_FALSE(FileSave("").Out().IsOpen()) << "no path, no temporary file";
 }
 
 #ifndef _WIN32

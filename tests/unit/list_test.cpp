@@ -128,6 +128,8 @@ TEST_F(List, LookupsWriteThePositionIntoTagAndSearchContinuesAfterTheCursor)
     for (LISTITEM* key = nullptr; found.size() < 5;)
         found += std::to_string(Key(ListFindItemByAlg(&lst, IsOdd, nullptr, 0, &key)));
     EXPECT_EQ(found, "13-11");  // a null cursor starts again from the first item
+    LISTITEM* cursor = lst.First;
+    EXPECT_TRUE(ListFindItemByAlg(&lst, nullptr, nullptr, 0, &cursor) == nullptr && cursor == nullptr);
     EXPECT_EQ(ListSetCurrentItem(&lst, nullptr), 0);
     EXPECT_EQ(Key(ListGetCurrentItem(&lst)), 3);
 }
@@ -196,6 +198,8 @@ TEST_F(List, RoundTripKeepsIdsFlagsCurrentAndNextIdAndDamageKeepsOnlyWholeRecord
         EXPECT_EQ(ListAddItem(&back, NewRec(0)), length < 37 ? 0 : length == 85 ? 31 : 5);
     }
     ListFree(&back, nullptr);
+    File failing = File::OpenWrite(path.string().c_str());  // a record that cannot be written fails the store
+    EXPECT_EQ(ListStore(&lst, failing, [](void*, File&, void*) { return 0; }, nullptr), 0);
     std::filesystem::remove(path);
 }
 

@@ -217,6 +217,8 @@ TEST_F(Mp3ID3v2, TextFramesInEveryVersionAndEncodingAndTheSongTakesThem)
          "Tt|a\xFF" "b||||255"},
         {Id3v2(3, Cat({Be(6, 4), Bytes(6, 0), Frame(3, "TIT2", latin("Ext"))}), 0x40), "Ext|||||255"},
         {one(3, "TIT2", latin("Zip"), 0x80), "|||||255"}, {Frame(3, "TIT2", latin("No tag")), "|||||255"},
+        {one(3, "TIT2", Cat({{7}, latin("Grp")}), 0x20), "Grp|||||255"},  // a group byte, and in 2.4 a data length too
+        {one(4, "TIT2", Cat({{7}, Be(4, 4), latin("G4")}), 0x41), "G4|||||255"},
         {Id3v2(3, latin("TIT2"), 0, 1000), "|||||255"},
     };
     for (const auto& [tag, summary] : cases) {
