@@ -238,6 +238,11 @@ TEST_F(Mixer, CutsPlayEachItemAndCountItPlayed)
         EXPECT_EQ(PLGetNotPlayed(MainGetCurrentPL()), left);
         MixNext(rig.Panel());
     }
+    PLI* stray = PLICreate(nullptr);  // of no list: marked nowhere
+    const int notPlayed = PLGetNotPlayed(MainGetCurrentPL());
+    PLMarkPlayed(MainGetCurrentPL(), stray);
+    EXPECT_TRUE(stray->bPlayed == 0 && PLGetNotPlayed(MainGetCurrentPL()) == notPlayed);
+    std::free(stray);
     StateSetShuffle(1);  // shuffle draws every item, the last included
     std::set<PLI*> drawn;
     for (int i = 0; i < 300; ++i)
