@@ -198,8 +198,10 @@ TEST_F(List, RoundTripKeepsIdsFlagsCurrentAndNextIdAndDamageKeepsOnlyWholeRecord
         EXPECT_EQ(ListAddItem(&back, NewRec(0)), length < 37 ? 0 : length == 85 ? 31 : 5);
     }
     ListFree(&back, nullptr);
-    File failing = File::OpenWrite(path.string().c_str());  // a record that cannot be written fails the store
-    EXPECT_EQ(ListStore(&lst, failing, [](void*, File&, void*) { return 0; }, nullptr), 0);
+    {
+        File failing = File::OpenWrite(path.string().c_str());  // a record that cannot be written fails the store
+        EXPECT_EQ(ListStore(&lst, failing, [](void*, File&, void*) { return 0; }, nullptr), 0);
+    }
     std::filesystem::remove(path);
 }
 
