@@ -175,8 +175,9 @@ void Finish(int Act, int Pas)
     Pass.Finished = true;
 }
 
-// Asks the user-interface thread for a step, on this pass's reads.
-void Ask(int Change) { MixChangeFromWorker(Change, Pass.Change); }
+// Asks the user-interface thread for a step, on this pass's reads; the
+// change count right after it, or 0 when it changed nothing.
+unsigned Ask(int Change) { return MixChangeFromWorker(Change, Pass.Change); }
 
 // Whether the active player plays within MIX_NEAR_START_MS of the mix start.
 bool NearStart()
@@ -289,7 +290,7 @@ bool WatchMayStart(DWORD Now)
 
 void WatchStart()
 {
-    if (const unsigned made = MixChangeFromWorker(MIXCHANGE_CUT, Pass.Change))
+    if (const unsigned made = Ask(MIXCHANGE_CUT))
         Watch.OwnChange = made;
 }
 
