@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -43,7 +44,8 @@ TEST(Config, RecentKeepsAPathOfTheFieldWidthAndAMissingOrLongerOneGivesTheEmptyP
 TEST(Config, TheUserGetsTheFileTypeWhereNoExistingProgramOpensDatabasesAndTheMixerItsDefaults)
 {
     // The running program, under a name outside the code page; another that is gone.
-    const std::string self = (std::filesystem::temp_directory_path() / "tandem-cfg-\xD0\x9F\xD1\x91\xD1\x82\xD1\x80.exe").string();
+    const std::string self = (std::filesystem::temp_directory_path() / "tandem-cfg-\xD0\x9F\xD1\x91\xD1\x82\xD1\x80")
+                                 .concat(std::to_string(::getpid()) + ".exe").string();
     std::ofstream(self) << "x";
     // Appended: GCC 12 sees a false overlap in a + b + c.
     const std::string quoted = std::string(1, '"').append(self).append("\"");
@@ -121,11 +123,12 @@ TEST(Config, OnlyOneDatabaseArgumentIsTakenFromTheCommandLine)
 // Natively a share path "\\tmp\..." names a file in /tmp.
 TEST(Config, AnotherProcessMayHandOverOnlyTheFullPathOfAnExistingFile)
 {
-    std::ofstream("/tmp/tandem_handover.tdb") << "TNDMDB1.0";
-    for (const auto& [path, taken] : {std::pair{"\\\\tmp\\tandem_handover.tdb", 1}, {"/tmp/tandem_handover.tdb", 0},
-                                     {"\\\\tmp", 0}, {"\\\\tmp\\missing.tdb", 0}, {"C:tandem.tdb", 0}, {"", 0}})
-        EXPECT_EQ(CfgIsDatabaseFile(path), taken) << path;
-    std::remove("/tmp/tandem_handover.tdb");
+    const std::string name = "tandem_handover" + std::to_string(::getpid()) + ".tdb";
+    std::ofstream("/tmp/" + name) << "TNDMDB1.0";
+    for (const auto& [path, taken] : {std::pair{"\\\\tmp\\" + name, 1}, {"/tmp/" + name, 0}, {"\\\\tmp", 0},
+                                     {"\\\\tmp\\missing.tdb", 0}, {"C:tandem.tdb", 0}, {"", 0}})
+        EXPECT_EQ(CfgIsDatabaseFile(path.c_str()), taken) << path;
+    std::remove(("/tmp/" + name).c_str());
 }
 
 }  // namespace
