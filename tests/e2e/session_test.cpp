@@ -134,8 +134,7 @@ TEST_F(PanelTest, OneSessionOfEditingMixingAndTransport)
         ExpectMessageBox("Error", kBusy, IDOK);
     }
     PostCommand(tl, CMOPEN);
-    const HWND open = FindFileDialog("Open database", kWindowTimeoutMs);
-    ASSERT_TRUE(open != nullptr && SubmitFileDialog(open, database));
+    ASSERT_TRUE(SubmitFileDialog("Open database", database));
     ExpectMessageBox("Error", kBusy, IDOK);
     ASSERT_TRUE(Answer(editor, IDOK));
     EXPECT_EQ(ListViewCount(list), 5);
@@ -341,16 +340,14 @@ TEST_F(TrackListTest, OneSessionFromALibraryOnAMissingDriveToASavedOne)
     // Once measured in the background (silent files), the four tracks' records follow the 1.0 layout.
     ASSERT_TRUE(WaitMeasured(4, "silent"));
     PostCommand(tl, CMSAVEAS);
-    const HWND saveAs = FindFileDialog("Save database as", kWindowTimeoutMs);
-    ASSERT_TRUE(saveAs != nullptr && SubmitFileDialog(saveAs, saved));
+    ASSERT_TRUE(SubmitFileDialog("Save database as", saved));
     const std::size_t savedSize = 14 + 37 + 4 * 569 + 37 + 8 + 39 + 37 + 4 * 130 + 8 + 4 + 8 + 4 * 28;
     ASSERT_TRUE(WaitUntil([&] { return ReadBytes(saved).size() == savedSize; }, kWindowTimeoutMs));
     const std::string cut = ReadBytes(saved).substr(0, 14 + 37 + 569 + 100);
     const std::string other = JoinPath(scratch, "other.tdb");
     std::ofstream(ToLinuxPath(other), std::ios::binary) << cut;
     PostCommand(tl, CMOPEN);
-    const HWND open = FindFileDialog("Open database", kWindowTimeoutMs);
-    ASSERT_TRUE(open != nullptr && SubmitFileDialog(open, other));
+    ASSERT_TRUE(SubmitFileDialog("Open database", other));
     ExpectMessageBox("Error", other + " is damaged or not a Tandem database; 1 tracks and 0 playlists could be read; "
                                       "the file is left as it is.", IDOK);
     ASSERT_TRUE(WaitRows(list, 1));
@@ -418,8 +415,7 @@ TEST_F(InstanceTest, DatabaseArgumentOpensInTheOneRunningProgramWhichKeepsItsLib
     ExpectMessageBox("Warning", "The library has not been saved to a file yet.\n\nSave the library under another name?\n"
                                 "(No: leave it unsaved)", IDYES);
     const std::string mine = JoinPath(scratch, "mine.tdb");
-    const HWND saveAs = FindFileDialog("Save database as", kWindowTimeoutMs);
-    ASSERT_TRUE(saveAs != nullptr && SubmitFileDialog(saveAs, mine));
+    ASSERT_TRUE(SubmitFileDialog("Save database as", mine));
     WaitForEnd();
     const std::string bytes = ReadBytes(mine);
     EXPECT_TRUE(bytes.size() == 172u && bytes.find("Mine") != std::string::npos);

@@ -302,10 +302,11 @@ HWND FindFileDialog(const char* caption, int timeoutMs)
 
 bool SetFileDialogName(HWND dialog, const std::string& name) { return SetText(FileNameEdit(dialog), name); }
 
-bool SubmitFileDialog(HWND dialog, const std::string& name, int timeoutMs)
+bool SubmitFileDialog(const char* caption, const std::string& name, int findMs)
 {
-    return SetFileDialogName(dialog, name) && ClickPosted(dialog, IDOK) &&
-           WaitUntil([dialog] { return !IsWindow(dialog); }, timeoutMs);
+    const HWND dialog = FindFileDialog(caption, findMs);
+    return dialog != nullptr && SetFileDialogName(dialog, name) && ClickPosted(dialog, IDOK) &&
+           WaitUntil([dialog] { return !IsWindow(dialog); }, 5000);
 }
 
 }  // namespace e2e

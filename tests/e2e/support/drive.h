@@ -107,8 +107,9 @@ bool Answer(HWND dialog, int buttonId, int timeoutMs = 5000);
 HWND FindFileDialog(const char* caption, int timeoutMs);
 // Types the name into the dialog's file name field (a path, a folder, or a pattern).
 bool SetFileDialogName(HWND dialog, const std::string& name);
-// Types the name and presses Open/Save; true once the dialog closed (a
-// folder opens in the dialog instead, and a refused name brings a message box).
-bool SubmitFileDialog(HWND dialog, const std::string& name, int timeoutMs = 5000);
+// Types the name into the open or save dialog with the caption, once it is
+// there (within findMs), and presses Open/Save; true once the dialog closed
+// (a folder opens in the dialog instead, and a refused name brings a message box).
+bool SubmitFileDialog(const char* caption, const std::string& name, int findMs = 20000);
 
 }  // namespace e2e

@@ -161,7 +161,7 @@ void TandemTest::AddFiles(const std::vector<std::string>& names, int rows, const
     std::string chosen;
     for (const auto& name : names)
         chosen += "\"" + name + "\" ";
-    ASSERT_TRUE(SubmitFileDialog(dialog, chosen));
+    ASSERT_TRUE(SubmitFileDialog("Add files", chosen));
     AnswerPlace(WaitForShown("Place of songs"), place, false);
     ASSERT_TRUE(WaitRows(list, rows));
 }
