@@ -61,7 +61,10 @@ bool ProcessEnded(DWORD pid);
 // programs as they are but cannot wait for them: the script leaves a file
 // "done" behind when it ends.
 bool StartUnix(const std::string& folder, const std::string& script);
-inline bool UnixDone(const std::string& folder) { return GetFileAttributesA(JoinPath(folder, "done").c_str()) != INVALID_FILE_ATTRIBUTES; }
+inline bool UnixDone(const std::string& folder)
+{
+    return GetFileAttributesA(JoinPath(folder, "done").c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 // Runs the script until it ends.
 inline bool RunUnix(const std::string& folder, const std::string& script)
 {

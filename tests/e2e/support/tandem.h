@@ -65,7 +65,10 @@ protected:
     // empty; then the track list shows rows rows.
     void AddFiles(const std::vector<std::string>& names, int rows, const std::string& place = {});
     void AddFolder(const std::wstring& folder, int rows, const std::string& place = {}, bool recursive = false);
-    bool WaitRows(HWND listView, int count) { return WaitUntil([&] { return ListViewCount(listView) == count; }, kWindowTimeoutMs); }
+    bool WaitRows(HWND listView, int count)
+    {
+        return WaitUntil([&] { return ListViewCount(listView) == count; }, kWindowTimeoutMs);
+    }
     // Until the measurement column of the track list's first rows holds text.
     bool WaitMeasured(int rows, const std::string& text, int timeoutMs = kWindowTimeoutMs);
 
