@@ -1,13 +1,23 @@
 // What a listener hears of Tandem, recorded from the monitor of the test
-// run's PulseAudio null sink (scripts/lib/env.sh start_sound): two pure
-// tones faded over with duo, each tone's level (Goertzel) following the
-// prescribed fade-in, duo and fade-out, timed from the incoming track's
-// start; then a hard cut into a pitch sweep, whose pitch tells which point
-// of the track sounds, against the positions the player answers after its
-// start and after a jump; and a 1 s file on another player, heard whole.
+// run's PulseAudio null sink (scripts/lib/env.sh start_sound), in three
+// stories. Two pure tones faded over with duo, each tone's level (Goertzel)
+// following the prescribed fade-in, duo and fade-out, timed from the
+// incoming track's start; then a hard cut into a pitch sweep, whose pitch
+// tells which point of the track sounds, against the positions the player
+// answers after its start and after a jump; and a 1 s file on another
+// player, heard whole. An unattended mix of tracks as they come from real
+// masters: silence at an end or a start, one track 12 dB quieter, a long
+// fade-out; each track is a tone of its own pitch, so the recording tells
+// who sounds when, and how loud. Files as they come from outside: names
+// outside the ANSI code page, as on a Western system (code page 1252), a
+// folder and a track named in Cyrillic added through "Add directory", read
+// and played in the substitute player under their short names, and heard
+// when a sound server runs; then a tagged VBR file shows its title and
+// length and mixes at its real end.
 #include "sound.h"
 #include "tandem.h"
 
+#include "mp3gen.h"
 #include "resource.h"
 #include "winamp.h"
 
@@ -15,6 +25,8 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <numeric>
 
 namespace {
 
@@ -29,11 +41,13 @@ constexpr int kFadeMs = 1500, kDuoMs = 1000;
 constexpr double kMixMs = 2 * kFadeMs + kDuoMs;
 constexpr std::uint32_t kJumpTo = 6000;
 
-using Levels = std::vector<std::array<double, 2>>;
+// Each tone's amplitude per 10 ms block.
+template <std::size_t N>
+using Levels = std::vector<std::array<double, N>>;
 
 // The median of the eleven blocks around b (5 <= b < size - 5): a dropout
 // of up to 50 ms is the gap test's business.
-double Median(const Levels& level, std::size_t b, int tone)
+double Median(const Levels<2>& level, std::size_t b, int tone)
 {
     std::array<double, 11> v{};
     for (std::size_t i = 0; i < v.size(); ++i)
@@ -78,7 +92,7 @@ double SweepOffset(const Recording& rec, const std::vector<PlayerJournalEntry>& 
     return offsets[15];
 }
 
-class SoundTest : public TandemTest {};
+using SoundTest = TandemTest;
 
 TEST_F(SoundTest, AFadeRisesAndFallsInPlaceAHardCutLeavesNoGapAndPositionsFollowTheSound)
 {
@@ -109,11 +123,9 @@ TEST_F(SoundTest, AFadeRisesAndFallsInPlaceAHardCutLeavesNoGapAndPositionsFollow
     rec.Listen(800);
     const HWND sweepPlayer = PlayerWith(JoinPath(scratch, "sweep.mp3"));
     HWND sparePlayer = nullptr;  // one never loaded
-    for (const HWND window : TopLevelWindows(WAMP_WINDOWCLASS)) {
-        const auto loads = ReadJournal(JournalFile(scratch, WindowProcess(window)));
-        const bool loaded = std::any_of(loads.begin(), loads.end(), [](const auto& e) { return e.code == IPC_PLAYFILE; });
-        sparePlayer = loaded ? sparePlayer : window;
-    }
+    for (const HWND window : TopLevelWindows(WAMP_WINDOWCLASS))
+        if (std::ranges::none_of(JournalOf(window), [](const auto& e) { return e.code == IPC_PLAYFILE; }))
+            sparePlayer = window;
     ASSERT_TRUE(sweepPlayer != nullptr && sparePlayer != nullptr);
     const int sweep = WAmpInstAdd(sweepPlayer) - 1, spare = WAmpInstAdd(sparePlayer) - 1;
     const double jump = static_cast<double>(NowMs());
@@ -136,7 +148,7 @@ TEST_F(SoundTest, AFadeRisesAndFallsInPlaceAHardCutLeavesNoGapAndPositionsFollow
         return e.message == PlayerMessage::Command && e.code == WINAMP_BUTTON3 && e.state == 1;
     });
     ASSERT_NE(start, journal.end()) << "the incoming track never started";
-    Levels level(rec.Size() / kBlock);
+    Levels<2> level(rec.Size() / kBlock);
     for (std::size_t b = 0; b < level.size(); ++b)
         for (int tone = 0; tone < 2; ++tone)
             level[b][tone] = rec.Level(kToneHz[tone], rec.Time(static_cast<double>(b * kBlock)), 10) / kFull;
@@ -170,7 +182,7 @@ TEST_F(SoundTest, AFadeRisesAndFallsInPlaceAHardCutLeavesNoGapAndPositionsFollow
         worst = std::max(worst, fit);
     }
     const int cutGap = LongestSilence(rec, cut, 600);
-    const auto swept = ReadJournal(JournalFile(scratch, WindowProcess(sweepPlayer)));
+    const auto swept = JournalOf(sweepPlayer);
     double dipHeard = dip;
     while (dipHeard < dip + 1000 && rec.Loudness(dipHeard, 10) > 0.05)
         dipHeard += 1;
@@ -189,6 +201,184 @@ TEST_F(SoundTest, AFadeRisesAndFallsInPlaceAHardCutLeavesNoGapAndPositionsFollow
     EXPECT_LE(std::fabs(afterStart), 30);
     EXPECT_LE(std::fabs(afterJump), 30);
     EXPECT_GE(shortHeard, 970);
+}
+
+constexpr double kSilence = 0.001;   // -60 dBFS: an MP3's noise lies far below
+
+struct Track {
+    const char* name;
+    int hz;
+    const char* sox;  // after "synth"
+};
+// In playing order; D's near-silent tail is no place for a change either.
+constexpr std::array<Track, 4> kTracks = {{
+    {"A", 600, "8 sine 600 vol 0.5 pad 0 3"},           // 3 s of silence at its end
+    {"B", 700, "8 sine 700 vol 0.5 pad 2 0"},           // 2 s of silence at its start
+    {"D", 900, "12 sine 900 vol 0.5 fade q 0 12 8"},    // a slow fade-out
+    {"C", 800, "8 sine 800 vol 0.125"},                 // 12 dB quieter than A
+}};
+
+// A track's loudness as the meter gates it: the mean power of its 100 ms
+// stretches within 10 dB of the loudest level it held, in dB.
+double GatedLevel(const Levels<4>& level, std::size_t t)
+{
+    std::vector<double> power(level.size() / 10);
+    for (std::size_t i = 0; i < power.size() * 10; ++i)
+        power[i / 10] += level[i][t] * level[i][t] / 2 / 10;
+    const double gate = *std::max_element(power.begin(), power.end()) / 10;
+    double sum = 0;
+    int n = 0;
+    for (const double p : power)
+        if (p >= gate)
+            sum += p, ++n;
+    return 10 * std::log10(sum / n);
+}
+
+using LevellingTest = TandemTest;
+
+TEST_F(LevellingTest, MeasuredTracksMixWithoutSilenceAtOneLoudness)
+{
+    std::string script;
+    std::vector<std::string> files;
+    for (const Track& t : kTracks) {
+        script += std::string("sox -n -r 44100 -c 2 -b 16 ") + t.name + ".wav synth " + t.sox + " && lame --quiet -t -b 128 " +
+                  "--id3v1-only --ta Tone --tt " + t.name + " " + t.name + ".wav " + t.name + ".mp3 && ";
+        files.push_back(JoinPath(scratch, std::string(t.name) + ".mp3"));
+    }
+    ASSERT_TRUE(RunUnix(scratch, script + "true"));
+    StoreLibrary(files);
+
+    // Measured in the background once the library is open; levelling is on by default.
+    ASSERT_NO_FATAL_FAILURE(StartTandem());
+    EXPECT_EQ(CheckState(panel, CBLEVEL), BST_CHECKED);
+    ASSERT_NO_FATAL_FAILURE(OpenTrackList());
+    ASSERT_TRUE(WaitMeasured(static_cast<int>(kTracks.size()), "LUFS", 60000)) << "not measured: " << ListViewText(list, 0, 10);
+
+    ASSERT_TRUE(Click(panel, CBFADE) && SetComboText(panel, CBOFADELEN, "1000"));
+    ASSERT_NO_FATAL_FAILURE(OpenPlaylistEditor());
+    ASSERT_TRUE(ListViewSelect(items, 0) && Click(pl, BTACTIVATE));
+    ASSERT_EQ(WaitForText(Control(panel, EDNEXT), "Tone - A", kWindowTimeoutMs), "Tone - A");
+    ASSERT_TRUE(Click(panel, BTPLAYNEXT));
+    Recording rec;
+    ASSERT_TRUE(rec.Start(scratch, "mix.raw", 40) && rec.Finish());
+    // Each track's tone amplitude per 10 ms block, of full scale.
+    Levels<4> level(rec.Size() / kBlock);
+    for (std::size_t b = 0; b < level.size(); ++b)
+        for (std::size_t t = 0; t < level[b].size(); ++t)
+            level[b][t] = rec.Level(kTracks[t].hz, rec.Time(static_cast<double>(b * kBlock)), 10);
+
+    // From the first sound to the last track at full level, no silence over
+    // 100 ms where one track hands over to another. A silence with the same
+    // track on both sides is the loaded sound server's dropout, not the mix's.
+    const auto sounds = [&](std::size_t b) { return std::accumulate(level[b].begin(), level[b].end(), 0.0) > kSilence; };
+    const auto dominant = [&](std::size_t b) { return std::max_element(level[b].begin(), level[b].end()) - level[b].begin(); };
+    std::size_t from = 0, to = 0;
+    while (from < level.size() && !sounds(from))
+        ++from;
+    double lastPeak = 0;
+    for (const auto& l : level)
+        lastPeak = std::max(lastPeak, l.back());
+    while (to < level.size() && level[to].back() < lastPeak / 2)
+        ++to;
+    ASSERT_LT(from + 3, to) << "silent? the players need the sound server of scripts/lib/env.sh start_sound";
+    std::size_t longest = 0;  // blocks
+    for (std::size_t b = from + 3, end = b; b < to; b = end + 1) {
+        for (end = b; end < to && !sounds(end);)
+            ++end;
+        if (end > b && dominant(b - 3) != dominant(end + 3))
+            longest = std::max(longest, end - b);
+    }
+    EXPECT_LE(longest * 10, 100u) << "ms of silence at a change";
+
+    std::array<double, 4> loud{};
+    for (std::size_t t = 0; t < kTracks.size(); ++t)
+        loud[t] = GatedLevel(level, t);
+    const auto [quietest, loudest] = std::minmax_element(loud.begin(), loud.end());
+    EXPECT_LE(*loudest - *quietest, 1.0) << "A " << loud[0] << ", B " << loud[1] << ", D " << loud[2] << ", C " << loud[3] << " dB";
+}
+
+// The short name the file system keeps for a file or folder.
+std::string ShortName(const std::wstring& path)
+{
+    WIN32_FIND_DATAW found{};
+    FindClose(FindFirstFileW(path.c_str(), &found));
+    char name[14] = "";
+    WideCharToMultiByte(CP_ACP, 0, found.cAlternateFileName, -1, name, sizeof name, nullptr, nullptr);
+    return name;
+}
+
+using RealFilesTest = TandemTest;
+
+// The VBR file: 230 frames of 1152 samples at 44100 Hz, 128 and 320 kbit/s
+// by turns: 6008 ms, where the first frame's bit rate would make it 10.5 s.
+TEST_F(RealFilesTest, NamesOutsideTheCodePageAndAVbrFile)
+{
+    ASSERT_EQ(GetACP(), 1252u) << "Wine takes the code page from the locale: LC_ALL=C.UTF-8 (scripts/lib/env.sh)";
+    const std::wstring folder = Wide(music) + L"\\\u041c\u0443\u0437\u044b\u043a\u0430";
+    const std::wstring track = folder + L"\\\u041f\u0435\u0441\u043d\u044f.mp3";
+    ASSERT_TRUE(RunUnix(scratch, "sox -n -r 44100 -c 2 -b 16 t.wav synth 10 sine 600 vol 0.5"
+                                 " && lame --quiet -t -b 128 --id3v1-only --ta Band --tt 'White Nights' t.wav t.mp3"));
+    CreateDirectoryW(folder.c_str(), nullptr);  // left by an earlier run, which the track replaces
+    ASSERT_TRUE(MoveFileExW(Wide(JoinPath(scratch, "t.mp3")).c_str(), track.c_str(), MOVEFILE_REPLACE_EXISTING));
+    const std::string shortPath = MusicFile(ShortName(folder) + "\\" + ShortName(track));
+
+    MP3GENOPTIONS vbr;
+    vbr.lDurationMs = 6000, vbr.lVbrBitRate = 320, vbr.bXing = vbr.bId3v2 = true;
+    vbr.cTitle = "Real Title", vbr.cArtist = "Encoder", vbr.iStyle = 8;
+    ASSERT_TRUE(Mp3GenWrite(MusicFile("vbr.mp3").c_str(), vbr));
+    WriteMusic({{"next.mp3", {"B", "Next"}}});
+    ASSERT_NO_FATAL_FAILURE(StartTandem());
+    ASSERT_NO_FATAL_FAILURE(OpenTrackList());
+    ASSERT_NO_FATAL_FAILURE(AddFolder(folder, 1));
+    const auto row = ListViewRow(list, 0, 10);
+    EXPECT_EQ(row[1] + " in " + row[9], "White Nights in " + shortPath) << "the tag was read; the name kept is short";
+
+    // Remind Me! plays it in the test player, which takes the short name.
+    ASSERT_TRUE(ListViewSelect(list, 0) && Click(tl, BTPLAY));
+    HWND player = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (player = PlayerWith(shortPath)) != nullptr; }, kWindowTimeoutMs));
+    const auto position = [&] { return static_cast<int>(SendMessageA(player, WM_USER, 0, IPC_GETOUTPUTTIME)); };
+    ASSERT_TRUE(WaitUntil([&] { return position() > 0; }, kWindowTimeoutMs)) << "the position holds until the file sounds";
+    const int before = position();
+    Sleep(1000);
+    EXPECT_GT(position(), before + 500) << "the position advances";
+    if (std::getenv("PULSE_SERVER") != nullptr) {
+        Recording rec;
+        ASSERT_TRUE(rec.Start(scratch, "playing.raw", 2) && rec.Finish());
+        EXPECT_GT(rec.Level(600, rec.Time(0), 1000), 0.01) << "the tone is heard (levelled once measured)";
+    }
+
+    // A file as today's encoders write it: an ID3v2 tag before the audio, a
+    // VBR stream timed by its Xing header and no ID3v1 tag.
+    ASSERT_NO_FATAL_FAILURE(AddFiles({"vbr.mp3"}, 2));
+    EXPECT_EQ(ListViewRow(list, 1, 6), (std::vector<std::string>{"Encoder", "Real Title", "", "", "", "Jazz"}));
+    const HWND info = OpenTrackInfo(1);
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(ControlText(info, STLENGTH), "Length: 0:06");
+    EXPECT_EQ(ControlText(info, STFRAMES).rfind("Frames: 230  Size: ", 0), 0u) << ControlText(info, STFRAMES);
+    ASSERT_TRUE(Click(info, IDCANCEL));
+    ASSERT_NO_FATAL_FAILURE(AddFiles({"next.mp3"}, 3));
+
+    // Into the empty playlist, all of them; a change without fade or duo starts at the item's end.
+    ASSERT_NO_FATAL_FAILURE(OpenPlaylistEditor());
+    SendCommand(pl, CMGETALL);
+    ASSERT_TRUE(WaitRows(items, 3));
+    ASSERT_TRUE(SetCheck(panel, CBFADE, false) && SetCheck(panel, CB2CHAN, false));
+    ASSERT_EQ(ListViewText(items, 1, 0), "Encoder - Real Title");
+    ASSERT_TRUE(ListViewSelect(items, 1) && Click(pl, BTACTIVATE) && Click(panel, BTPLAYNEXT));
+
+    // Where the outgoing player stood when the incoming one left its pause.
+    std::uint64_t startT = 0;
+    ASSERT_TRUE(WaitUntil([&] {
+        const auto incoming = JournalOfPlayerWith(MusicFile("next.mp3"));
+        for (std::size_t i = 1; i < incoming.size() && startT == 0; ++i)
+            startT = incoming[i].state == 1 && incoming[i - 1].state == 3 ? incoming[i].t : 0;
+        return startT != 0;
+    }, 30000, 100));
+    std::int32_t posThen = -1;
+    for (const auto& entry : JournalOfPlayerWith(MusicFile("vbr.mp3")))
+        posThen = entry.t <= startT && entry.pos >= 0 ? entry.pos : posThen;
+    EXPECT_TRUE(posThen >= 5800 && posThen <= 6400) << posThen;
 }
 
 }  // namespace

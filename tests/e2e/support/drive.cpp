@@ -2,7 +2,6 @@
 
 #include "e2e.h"
 
-#include <gtest/gtest.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -117,8 +116,6 @@ HWND WaitForDialog(const char* caption, int timeoutMs, const std::function<bool(
 
 // ---- controls ----
 
-HWND Control(HWND dialog, int id) { return GetDlgItem(dialog, id); }
-
 HWND FindDescendant(HWND parent, const std::function<bool(HWND)>& test)
 {
     std::pair<const std::function<bool(HWND)>*, HWND> search{&test, nullptr};
@@ -148,11 +145,7 @@ bool ClickPosted(HWND dialog, int id)
     return button != nullptr && PostMessageA(button, BM_CLICK, 0, 0);
 }
 
-bool SetCheck(HWND dialog, int id, bool on) { return (CheckState(dialog, id) == BST_CHECKED) == on || Click(dialog, id); }
-
 void SendCommand(HWND window, int id) { Send(window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
-
-void PostCommand(HWND window, int id) { PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
 
 SIZE Resize(HWND window, int width, int height)
 {
@@ -179,8 +172,6 @@ std::string WindowText(HWND window)
     text.resize(static_cast<std::size_t>(got > 0 && got < static_cast<LRESULT>(text.size()) ? got : 0));
     return text;
 }
-
-std::string ControlText(HWND dialog, int id) { return WindowText(Control(dialog, id)); }
 
 bool SetControlText(HWND dialog, int id, const std::string& text) { return SetText(Control(dialog, id), text); }
 
@@ -230,24 +221,21 @@ int CheckState(HWND dialog, int id)
 
 int ListViewCount(HWND listView) { return static_cast<int>(Send(listView, LVM_GETITEMCOUNT, 0, 0)); }
 
-std::vector<std::vector<std::string>> ListViewRows(HWND listView, int columns)
+std::vector<std::string> ListViewRow(HWND listView, int row, int columns)
 {
-    const auto header = reinterpret_cast<HWND>(Send(listView, LVM_GETHEADER, 0, 0));
-    if (columns < 0)
-        columns = std::max(header != nullptr ? static_cast<int>(Send(header, HDM_GETITEMCOUNT, 0, 0)) : 0, 1);
-    std::vector<std::vector<std::string>> rows;
+    std::vector<std::string> cells;
     Remote remote(listView, sizeof(LVITEMA) + kCellChars);
-    for (int row = 0, count = ListViewCount(listView); remote.Data() != nullptr && row < count; ++row)
-        for (int column = 0; column < columns; ++column)
-            (column == 0 ? rows.emplace_back() : rows.back()).push_back(Cell(listView, remote, row, column));
-    return rows;
+    for (int column = 0; column < columns; ++column)
+        cells.push_back(Cell(listView, remote, row, column));
+    return cells;
 }
 
 std::vector<std::string> ListViewColumn(HWND listView, int column)
 {
     std::vector<std::string> cells;
-    for (const auto& row : ListViewRows(listView, column + 1))
-        cells.push_back(row.back());
+    Remote remote(listView, sizeof(LVITEMA) + kCellChars);
+    for (int row = 0, count = ListViewCount(listView); row < count; ++row)
+        cells.push_back(Cell(listView, remote, row, column));
     return cells;
 }
 
@@ -260,7 +248,6 @@ bool BrowseTo(HWND browser, const std::wstring& folder)
         SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, remote.Param());
     return ok;
 }
-
 
 std::string ListViewText(HWND listView, int row, int column)
 {
@@ -297,8 +284,6 @@ bool ListViewSelect(HWND listView, int row)
 
 // ---- message boxes and file dialogs ----
 
-HWND FindMessageBox(const char* caption, int timeoutMs) { return WaitForDialog(caption, timeoutMs, [](HWND) { return true; }); }
-
 std::string MessageBoxText(HWND box)
 {
     return WindowText(
@@ -317,10 +302,11 @@ HWND FindFileDialog(const char* caption, int timeoutMs)
 
 bool SetFileDialogName(HWND dialog, const std::string& name) { return SetText(FileNameEdit(dialog), name); }
 
-bool SubmitFileDialog(HWND dialog, const std::string& name, int timeoutMs)
+bool SubmitFileDialog(const char* caption, const std::string& name, int findMs)
 {
-    return SetFileDialogName(dialog, name) && ClickPosted(dialog, IDOK) &&
-           WaitUntil([dialog] { return !IsWindow(dialog); }, timeoutMs);
+    const HWND dialog = FindFileDialog(caption, findMs);
+    return dialog != nullptr && SetFileDialogName(dialog, name) && ClickPosted(dialog, IDOK) &&
+           WaitUntil([dialog] { return !IsWindow(dialog); }, 5000);
 }
 
 }  // namespace e2e

@@ -25,7 +25,7 @@ inline constexpr char kDialogClass[] = "#32770";
 // that passes test, the first in Z order; null after timeoutMs.
 HWND WaitForDialog(const char* caption, int timeoutMs, const std::function<bool(HWND)>& test);
 // The dialog's child with the id; null when there is none.
-HWND Control(HWND dialog, int id);
+inline HWND Control(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 // The first descendant that passes test, or of the class (and the id,
 // unless -1), in depth-first order; null when none.
 HWND FindDescendant(HWND parent, const std::function<bool(HWND)>& test);
@@ -36,11 +36,9 @@ HWND FindDescendant(HWND parent, const char* className, int id = -1);
 bool Click(HWND dialog, int id);
 // The same, returning at once (for buttons that open a modal window).
 bool ClickPosted(HWND dialog, int id);
-// Clicks the check box unless it already is as on says.
-bool SetCheck(HWND dialog, int id, bool on);
 // A menu or accelerator command: WM_COMMAND with the id, as the menu sends it.
 void SendCommand(HWND window, int id);
-void PostCommand(HWND window, int id);
+inline void PostCommand(HWND window, int id) { PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
 
 // Resizes the window; its client area's width and height then.
 SIZE Resize(HWND window, int width, int height);
@@ -51,7 +49,7 @@ std::vector<int> Placement(HWND dialog, int id);
 
 // WM_GETTEXT of any window, in any process.
 std::string WindowText(HWND window);
-std::string ControlText(HWND dialog, int id);
+inline std::string ControlText(HWND dialog, int id) { return WindowText(Control(dialog, id)); }
 // WM_SETTEXT; an edit control tells its parent EN_CHANGE as after typing.
 bool SetControlText(HWND dialog, int id, const std::string& text);
 // The edit field of a drop-down combo box, set as typing would set it
@@ -68,6 +66,8 @@ std::string WaitForText(HWND window, const std::string& expected, int timeoutMs)
 int TrackbarThumbOffCentre(HWND trackbar);
 // BST_UNCHECKED, BST_CHECKED or BST_INDETERMINATE; -1 for no such control.
 int CheckState(HWND dialog, int id);
+// Clicks the check box unless it already is as on says.
+inline bool SetCheck(HWND dialog, int id, bool on) { return (CheckState(dialog, id) == BST_CHECKED) == on || Click(dialog, id); }
 
 // Selects folder in the shell's folder browser. The browser reads the path
 // only from its own memory, and one still filling its tree may drop the first
@@ -77,12 +77,11 @@ bool BrowseTo(HWND browser, const std::wstring& folder);
 // ---- list views ----
 
 int ListViewCount(HWND listView);
-// Every row with columns cells each (all header columns when columns < 0;
-// column 0 is the item's own text); empty cells when they cannot be read.
-std::vector<std::vector<std::string>> ListViewRows(HWND listView, int columns = -1);
-// The cells of one column, row by row.
+// The first columns cells of the row (column 0 is the item's own text), the
+// cells of one column row by row, and the text of one cell; empty cells when
+// they cannot be read.
+std::vector<std::string> ListViewRow(HWND listView, int row, int columns);
 std::vector<std::string> ListViewColumn(HWND listView, int column);
-// The text of one cell; empty when it cannot be read.
 std::string ListViewText(HWND listView, int row, int column);
 // The selected rows in order.
 std::vector<int> ListViewSelection(HWND listView);
@@ -97,7 +96,7 @@ bool ListViewSetState(HWND listView, int row, UINT state, UINT mask);
 
 // The message box with the caption (any, when null), or null after
 // timeoutMs. The dialog a box stands over is disabled and never matches.
-HWND FindMessageBox(const char* caption, int timeoutMs);
+inline HWND FindMessageBox(const char* caption, int timeoutMs) { return WaitForDialog(caption, timeoutMs, [](HWND) { return true; }); }
 // The box's message (its first static control with text).
 std::string MessageBoxText(HWND box);
 // Presses the dialog's or box's button IDOK, IDCANCEL, IDRETRY, IDYES, IDNO,
@@ -108,8 +107,9 @@ bool Answer(HWND dialog, int buttonId, int timeoutMs = 5000);
 HWND FindFileDialog(const char* caption, int timeoutMs);
 // Types the name into the dialog's file name field (a path, a folder, or a pattern).
 bool SetFileDialogName(HWND dialog, const std::string& name);
-// Types the name and presses Open/Save; true once the dialog closed (a
-// folder opens in the dialog instead, and a refused name brings a message box).
-bool SubmitFileDialog(HWND dialog, const std::string& name, int timeoutMs = 5000);
+// Types the name into the open or save dialog with the caption, once it is
+// there (within findMs), and presses Open/Save; true once the dialog closed
+// (a folder opens in the dialog instead, and a refused name brings a message box).
+bool SubmitFileDialog(const char* caption, const std::string& name, int findMs = 20000);
 
 }  // namespace e2e

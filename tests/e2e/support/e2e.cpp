@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 namespace e2e {
@@ -80,9 +81,6 @@ std::string JoinPath(const std::string& dir, const std::string& name)
     return dir.empty() || dir.back() == '\\' || dir.back() == '/' ? dir + name : dir + '\\' + name;
 }
 
-std::string TplayerExe() { return ToWindowsPath(TPLAYER_EXE); }
-
-
 // ---- time ----
 
 std::uint64_t NowMs()
@@ -152,16 +150,6 @@ bool StartUnix(const std::string& folder, const std::string& script)
     return WinExec(line.c_str(), SW_HIDE) > 31;
 }
 
-bool UnixDone(const std::string& folder)
-{
-    return GetFileAttributesA(JoinPath(folder, "done").c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool RunUnix(const std::string& folder, const std::string& script)
-{
-    return StartUnix(folder, script) && WaitUntil([&] { return UnixDone(folder); }, 60000, 5);
-}
-
 // ---- windows ----
 
 std::vector<HWND> TopLevelWindows(const char* className, const char* caption)
@@ -196,8 +184,6 @@ DWORD WindowProcess(HWND hwnd)
 // ---- player journals ----
 
 
-std::string JournalFile(const std::string& dir, DWORD pid) { return JoinPath(dir, "journal-" + std::to_string(pid) + ".txt"); }
-
 std::vector<PlayerJournalEntry> ReadJournal(const std::string& file)
 {
     std::vector<PlayerJournalEntry> entries;
@@ -230,22 +216,18 @@ bool RegistryGetString(HKEY root, const std::string& path, const std::string& na
 
 // ---- the fixture ----
 
-// A new, empty folder <temp>\tandem-e2e\<suite>.<test> (emptied when it exists).
+// A new, empty folder <temp>\tandem-e2e\<suite>.<test> (emptied of files when it exists).
 void Test::SetUp()
 {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     char temp[MAX_PATH] = "C:\\";
     GetTempPathA(sizeof temp, temp);
-    const std::string base = JoinPath(temp, "tandem-e2e");
-    scratch = JoinPath(base, std::string(info->test_suite_name()).append(".").append(info->name()));
-    CreateDirectoryA(base.c_str(), nullptr);
-    CreateDirectoryA(scratch.c_str(), nullptr);
-    WIN32_FIND_DATAA data;
-    const HANDLE find = FindFirstFileA(JoinPath(scratch, "*").c_str(), &data);
-    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &data))
-        DeleteFileA(JoinPath(scratch, data.cFileName).c_str());  // folders stay: DeleteFileA refuses them
-    if (find != INVALID_HANDLE_VALUE)
-        FindClose(find);
+    scratch = JoinPath(temp, std::string("tandem-e2e\\").append(info->test_suite_name()).append(".").append(info->name()));
+    std::error_code error;  // what cannot be made or removed shows in the test
+    std::filesystem::create_directories(scratch, error);
+    for (const auto& entry : std::filesystem::directory_iterator(scratch, error))
+        if (!entry.is_directory(error))  // folders stay: stories reuse what is in them
+            std::filesystem::remove(entry, error);
 }
 
 void Test::TearDown()

@@ -30,7 +30,7 @@ std::string JoinPath(const std::string& dir, const std::string& name);
 // ANSI text (the test's code page) as wide text.
 std::wstring Wide(const std::string& text);
 // The Windows path of the tplayer.exe built with the tests.
-std::string TplayerExe();
+inline std::string TplayerExe() { return ToWindowsPath(TPLAYER_EXE); }
 
 // ---- time ----
 
@@ -61,9 +61,15 @@ bool ProcessEnded(DWORD pid);
 // programs as they are but cannot wait for them: the script leaves a file
 // "done" behind when it ends.
 bool StartUnix(const std::string& folder, const std::string& script);
-bool UnixDone(const std::string& folder);
+inline bool UnixDone(const std::string& folder)
+{
+    return GetFileAttributesA(JoinPath(folder, "done").c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 // Runs the script until it ends.
-bool RunUnix(const std::string& folder, const std::string& script);
+inline bool RunUnix(const std::string& folder, const std::string& script)
+{
+    return StartUnix(folder, script) && WaitUntil([&] { return UnixDone(folder); }, 60000, 5);
+}
 
 // ---- windows ----
 
@@ -78,7 +84,7 @@ DWORD WindowProcess(HWND hwnd);
 // ---- player journals ----
 
 // A player's file in dir, the folder of journals.
-std::string JournalFile(const std::string& dir, DWORD pid);
+inline std::string JournalFile(const std::string& dir, DWORD pid) { return JoinPath(dir, "journal-" + std::to_string(pid) + ".txt"); }
 // Every journal line of the file; empty when it cannot be read. Lines that
 // do not parse are skipped.
 std::vector<PlayerJournalEntry> ReadJournal(const std::string& file);

@@ -107,17 +107,12 @@ HWND TandemTest::WaitForDialog(const std::function<bool(HWND)>& test, int timeou
     return e2e::WaitForDialog(nullptr, timeoutMs, [&](HWND window) { return WindowProcess(window) == tandem.pid && test(window); });
 }
 
-HWND TandemTest::WaitForShown(const char* caption, int timeoutMs)
-{
-    return WaitForDialog([&](HWND window) { return WindowText(window) == caption; }, timeoutMs);
-}
-
-void TandemTest::ExpectMessageBox(const char* caption, const std::string& text, int answer)
+std::string TandemTest::AnswerBox(const char* caption, int answer)
 {
     const HWND box = FindMessageBox(caption, kWindowTimeoutMs);
-    ASSERT_NE(box, nullptr) << text;
-    EXPECT_EQ(MessageBoxText(box), text);
-    EXPECT_TRUE(Answer(box, answer));
+    const std::string text = box != nullptr ? MessageBoxText(box) : "";
+    EXPECT_TRUE(box != nullptr && Answer(box, answer)) << caption << " box: " << text;
+    return text;
 }
 
 void TandemTest::OpenTrackList()
@@ -157,7 +152,7 @@ static void AnswerPlace(HWND dialog, const std::string& place, bool recursive)
 }
 
 // The names are chosen in the folder the dialog opens once it is typed in.
-void TandemTest::AddFiles(const std::vector<std::string>& names, const std::string& place)
+void TandemTest::AddFiles(const std::vector<std::string>& names, int rows, const std::string& place)
 {
     PostCommand(tl, CMADDFILE);
     const HWND dialog = FindFileDialog("Add files", kWindowTimeoutMs);
@@ -166,21 +161,18 @@ void TandemTest::AddFiles(const std::vector<std::string>& names, const std::stri
     std::string chosen;
     for (const auto& name : names)
         chosen += "\"" + name + "\" ";
-    ASSERT_TRUE(SubmitFileDialog(dialog, chosen));
+    ASSERT_TRUE(SubmitFileDialog("Add files", chosen));
     AnswerPlace(WaitForShown("Place of songs"), place, false);
+    ASSERT_TRUE(WaitRows(list, rows));
 }
 
-void TandemTest::AddFolder(const std::wstring& folder, const std::string& place, bool recursive)
+void TandemTest::AddFolder(const std::wstring& folder, int rows, const std::string& place, bool recursive)
 {
     PostCommand(tl, CMADDDIR);
     const HWND browser = WaitForDialog([](HWND window) { return FindDescendant(window, "SysTreeView32") != nullptr; });
     ASSERT_TRUE(browser != nullptr && BrowseTo(browser, folder) && ClickPosted(browser, IDOK));
     AnswerPlace(WaitForShown("Place of songs"), place, recursive);
-}
-
-bool TandemTest::WaitRows(HWND listView, int count)
-{
-    return WaitUntil([&] { return ListViewCount(listView) == count; }, kWindowTimeoutMs);
+    ASSERT_TRUE(WaitRows(list, rows));
 }
 
 bool TandemTest::WaitMeasured(int rows, const std::string& text, int timeoutMs)
@@ -196,16 +188,10 @@ bool TandemTest::WaitMeasured(int rows, const std::string& text, int timeoutMs)
 HWND TandemTest::PlayerWith(const std::string& file)
 {
     for (const HWND window : TopLevelWindows(WAMP_WINDOWCLASS))
-        for (const auto& entry : ReadJournal(JournalFile(scratch, WindowProcess(window))))
+        for (const auto& entry : JournalOf(window))
             if (entry.code == IPC_PLAYFILE && entry.hasText && entry.text == file)
                 return window;
     return nullptr;
-}
-
-std::vector<PlayerJournalEntry> TandemTest::JournalOfPlayerWith(const std::string& file)
-{
-    const HWND player = PlayerWith(file);
-    return player != nullptr ? ReadJournal(JournalFile(scratch, WindowProcess(player))) : std::vector<PlayerJournalEntry>{};
 }
 
 std::vector<std::string> TandemTest::WriteMusic(const std::vector<std::pair<std::string, Tag>>& files)

@@ -6,11 +6,6 @@
 #include "drive.h"
 #include "e2e.h"
 
-#include <functional>
-#include <string>
-#include <utility>
-#include <vector>
-
 namespace e2e {
 
 inline constexpr char kPanelCaption[] = "Tandem v1.0 - Control Panel";
@@ -47,9 +42,14 @@ protected:
     HWND WaitForDialog(const std::function<bool(HWND)>& test, int timeoutMs = kWindowTimeoutMs);
     // The program's dialog with the caption once it is shown and enabled, so
     // that its initialisation is over; null after timeoutMs.
-    HWND WaitForShown(const char* caption, int timeoutMs = kWindowTimeoutMs);
-    // The box with the caption must say text; it is answered with answer.
-    void ExpectMessageBox(const char* caption, const std::string& text, int answer);
+    HWND WaitForShown(const char* caption, int timeoutMs = kWindowTimeoutMs)
+    {
+        return WaitForDialog([&](HWND window) { return WindowText(window) == caption; }, timeoutMs);
+    }
+    // The text of the box with the caption, which is then answered with
+    // answer; the test fails when no box came or the answer did not close it.
+    std::string AnswerBox(const char* caption, int answer);
+    void ExpectMessageBox(const char* caption, const std::string& text, int answer) { EXPECT_EQ(AnswerBox(caption, answer), text); }
 
     // The track list window (tl, its table list) and the playlist editor
     // (pl, its table items), opened from the panel.
@@ -61,16 +61,21 @@ protected:
     void NewPlaylist(const std::string& name);
     // The track list's "Add files" with names of the music folder, and "Add
     // directory" with the folder (and its subfolders when recursive); then
-    // "Place of songs" gets place, or keeps what it offers when place is empty.
-    void AddFiles(const std::vector<std::string>& names, const std::string& place = {});
-    void AddFolder(const std::wstring& folder, const std::string& place = {}, bool recursive = false);
-    bool WaitRows(HWND listView, int count);
+    // "Place of songs" gets place, or keeps what it offers when place is
+    // empty; then the track list shows rows rows.
+    void AddFiles(const std::vector<std::string>& names, int rows, const std::string& place = {});
+    void AddFolder(const std::wstring& folder, int rows, const std::string& place = {}, bool recursive = false);
+    bool WaitRows(HWND listView, int count)
+    {
+        return WaitUntil([&] { return ListViewCount(listView) == count; }, kWindowTimeoutMs);
+    }
     // Until the measurement column of the track list's first rows holds text.
     bool WaitMeasured(int rows, const std::string& text, int timeoutMs = kWindowTimeoutMs);
 
-    // The player that was handed the file, and its journal.
+    // The player that was handed the file; a player's journal (empty for none).
     HWND PlayerWith(const std::string& file);
-    std::vector<PlayerJournalEntry> JournalOfPlayerWith(const std::string& file);
+    std::vector<PlayerJournalEntry> JournalOf(HWND player) { return ReadJournal(JournalFile(scratch, WindowProcess(player))); }
+    std::vector<PlayerJournalEntry> JournalOfPlayerWith(const std::string& file) { return JournalOf(PlayerWith(file)); }
 
     std::string MusicFile(const std::string& name) { return JoinPath(music, name); }
     // The files written into the music folder; their full paths.
