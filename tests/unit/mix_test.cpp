@@ -1,7 +1,6 @@
 #include "defs.h"
 #include "dlghooks.h"
 #include "fnana.h"
-#include "fndb.h"
 #include "fnmix.h"
 #include "fnpli.h"
 #include "fnsong.h"
