@@ -4,7 +4,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <filesystem>
@@ -68,6 +67,7 @@ auto Locked(F&& f)
 }
 
 constexpr std::uintptr_t kFirstKey = 0x1000;
+thread_local DWORD LastError = 0;
 
 std::shared_ptr<Window> Find(HWND hwnd)
 {
@@ -95,11 +95,10 @@ std::u16string Utf16(const std::string& text) { return std::filesystem::path(tex
 // Copies text and its terminator into out (size characters); false when it does not fit.
 bool CopyWide(const std::u16string& text, WCHAR* out, std::size_t size)
 {
-    if (text.size() >= size)
-        return false;
-    std::copy(text.begin(), text.end(), out);
-    out[text.size()] = 0;
-    return true;
+    const bool fits = text.size() < size;
+    if (fits)
+        std::copy(text.c_str(), text.c_str() + text.size() + 1, out);
+    return fits;
 }
 
 // The lower-case path a handle and a subkey stand for; empty for an unknown
@@ -135,6 +134,116 @@ const std::string* Value(const std::string& path, const char* name)
     return key != M().registry.end() && value != key->second.end() ? &value->second : nullptr;
 }
 
+// Hands out a value, converted, with its terminator as RegQueryValueEx does.
+template <typename Text>
+LONG GiveValue(HKEY hKey, const std::string& name, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData, Text (*convert)(const std::string&))
+{
+    std::lock_guard lock(mutex);
+    const std::string* value = Value(KeyPath(hKey), name.c_str());
+    if (value == nullptr)
+        return ERROR_FILE_NOT_FOUND;
+    if (lpType != nullptr)
+        *lpType = REG_SZ;
+    const Text text = convert(*value);
+    const auto needed = static_cast<DWORD>((text.size() + 1) * sizeof text[0]);
+    const bool fits = lpData == nullptr || (lpcbData != nullptr && *lpcbData >= needed);
+    if (lpData != nullptr && fits)
+        std::memcpy(lpData, text.c_str(), needed);
+    if (lpcbData != nullptr)
+        *lpcbData = needed;
+    return fits ? ERROR_SUCCESS : ERROR_MORE_DATA;
+}
+
+LONG SetValue(HKEY hKey, const std::string& name, const std::string& text)
+{
+    std::lock_guard lock(mutex);
+    const std::string path = KeyPath(hKey);
+    if (!path.empty())
+        M().registry[path][Lower(name.c_str())] = text;
+    return path.empty() ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
+}
+
+// Files and folders: the real file system, with backslashes.
+
+// The program's ANSI names are taken as UTF-8 here.
+std::string UnixPath(std::string p)
+{
+    std::replace(p.begin(), p.end(), '\\', '/');
+    return p;
+}
+
+std::string UnixPath(const WCHAR* path) { return UnixPath(Utf8(path)); }
+
+struct Search {
+    DIR* dir;
+    std::string folder;  // ends in '/'
+};
+
+// Wine's way: a name beginning with "." is hidden. Short names are those the test gave.
+bool NextEntry(Search* s, WIN32_FIND_DATAW* fd)
+{
+    while (const dirent* e = readdir(s->dir)) {
+        struct stat link {}, target {};
+        const std::string path = s->folder + e->d_name;
+        if (lstat(path.c_str(), &link) != 0)
+            continue;
+        const bool isLink = S_ISLNK(link.st_mode);
+        const bool isDir = S_ISDIR(link.st_mode) || (isLink && stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode));
+        const bool dots = std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0;
+        fd->dwFileAttributes = (isDir ? FILE_ATTRIBUTE_DIRECTORY : 0) | (isLink ? FILE_ATTRIBUTE_REPARSE_POINT : 0) |
+                               (e->d_name[0] == '.' && !dots ? FILE_ATTRIBUTE_HIDDEN : 0);
+        const std::string shortName = Locked([&](Machine& m) { return m.shortNames.count(path) ? m.shortNames[path] : ""; });
+        if (CopyWide(Utf16(e->d_name), fd->cFileName, MAX_PATH) && CopyWide(Utf16(shortName), fd->cAlternateFileName, 14))
+            return true;
+    }
+    return false;
+}
+
+// A folder's identity, a file open for writing as well, or a process.
+struct FileHandle {
+    int fd;
+    dev_t dev;
+    ino_t ino;
+    DWORD pid;
+};
+
+template <typename T = HANDLE>
+T Failed(DWORD Error, T Result = INVALID_HANDLE_VALUE)
+{
+    LastError = Error;
+    return Result;
+}
+
+DWORD ErrorOf(int Errno)
+{
+    return Errno == EEXIST ? ERROR_FILE_EXISTS : Errno == ENOENT ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED;
+}
+
+// A call of the file system: its errno becomes the last error.
+BOOL Succeeded(bool Ok) { return Ok ? TRUE : Failed(ErrorOf(errno), FALSE); }
+
+// A file has the attributes last set on it; a folder is only a folder.
+DWORD AttributesOf(const std::string& Path)
+{
+    struct stat st {};
+    if (stat(Path.c_str(), &st) != 0)
+        return Failed(ErrorOf(errno), INVALID_FILE_ATTRIBUTES);
+    if (S_ISDIR(st.st_mode))
+        return FILE_ATTRIBUTE_DIRECTORY;
+    return Locked([&](Machine& m) { return m.attributes.count(Path) ? m.attributes[Path] : FILE_ATTRIBUTE_NORMAL; });
+}
+
+HANDLE OpenFile(const std::string& Path, DWORD Access, DWORD Disposition)
+{
+    const int create = Disposition == CREATE_NEW ? O_CREAT | O_EXCL : O_CREAT | O_TRUNC;
+    const int fd = (Access & GENERIC_WRITE) != 0 ? open(Path.c_str(), O_WRONLY | O_CLOEXEC | create, 0644) : -1;
+    struct stat st {};
+    if ((Access & GENERIC_WRITE) != 0 && fd < 0)
+        return Failed(ErrorOf(errno));
+    if ((fd >= 0 ? fstat(fd, &st) : stat(Path.c_str(), &st)) != 0)
+        return Failed(ERROR_FILE_NOT_FOUND);
+    return new FileHandle{fd, st.st_dev, st.st_ino, 0};
+}
 
 }  // namespace
 
@@ -180,10 +289,6 @@ DWORD GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId)
     return window != nullptr ? 1 : 0;
 }
 
-namespace {
-thread_local DWORD LastError = 0;
-}  // namespace
-
 // Like Windows, the size given when the name does not fit.
 DWORD GetModuleFileNameW(HMODULE, LPWSTR lpFilename, DWORD nSize)
 {
@@ -197,45 +302,9 @@ DWORD GetTickCount() { return static_cast<DWORD>(Locked([](Machine& m) { return 
 
 LONG RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, HKEY* phkResult) { return OpenKey(hKey, lpSubKey, phkResult, false); }
 
-LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM, HKEY* phkResult)
-{
-    return OpenKey(hKey, lpSubKey, phkResult, false);
-}
+LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM, HKEY* phkResult) { return OpenKey(hKey, lpSubKey, phkResult, false); }
 
 LONG RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, HKEY* phkResult) { return OpenKey(hKey, lpSubKey, phkResult, true); }
-
-namespace {
-
-// Hands out a value, converted, with its terminator as RegQueryValueEx does.
-template <typename Text>
-LONG GiveValue(HKEY hKey, const std::string& name, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData, Text (*convert)(const std::string&))
-{
-    std::lock_guard lock(mutex);
-    const std::string* value = Value(KeyPath(hKey), name.c_str());
-    if (value == nullptr)
-        return ERROR_FILE_NOT_FOUND;
-    if (lpType != nullptr)
-        *lpType = REG_SZ;
-    const Text text = convert(*value);
-    const auto needed = static_cast<DWORD>((text.size() + 1) * sizeof text[0]);
-    const bool fits = lpData == nullptr || (lpcbData != nullptr && *lpcbData >= needed);
-    if (lpData != nullptr && fits)
-        std::memcpy(lpData, text.c_str(), needed);
-    if (lpcbData != nullptr)
-        *lpcbData = needed;
-    return fits ? ERROR_SUCCESS : ERROR_MORE_DATA;
-}
-
-LONG SetValue(HKEY hKey, const std::string& name, const std::string& text)
-{
-    std::lock_guard lock(mutex);
-    const std::string path = KeyPath(hKey);
-    if (!path.empty())
-        M().registry[path][Lower(name.c_str())] = text;
-    return path.empty() ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
-}
-
-}  // namespace
 
 LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
 {
@@ -309,84 +378,13 @@ UINT GetDriveTypeA(LPCSTR lpRootPathName)
     return DRIVE_NO_ROOT_DIR;
 }
 
-// ---- files and folders: the real file system, with backslashes ----
-
-namespace {
-
-// The program's ANSI names are taken as UTF-8 here.
-std::string UnixPath(std::string p)
-{
-    std::replace(p.begin(), p.end(), '\\', '/');
-    return p;
-}
-
-std::string UnixPath(const WCHAR* path) { return UnixPath(Utf8(path)); }
-
-struct Search {
-    DIR* dir;
-    std::string folder;  // ends in '/'
-};
-
-// Wine's way: a name beginning with "." is hidden. Short names are those the test gave.
-bool NextEntry(Search* s, WIN32_FIND_DATAW* fd)
-{
-    while (const dirent* e = readdir(s->dir)) {
-        struct stat link {}, target {};
-        const std::string path = s->folder + e->d_name;
-        if (lstat(path.c_str(), &link) != 0)
-            continue;
-        const bool isLink = S_ISLNK(link.st_mode);
-        const bool isDir = S_ISDIR(link.st_mode) || (isLink && stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode));
-        const bool dots = std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0;
-        fd->dwFileAttributes = (isDir ? FILE_ATTRIBUTE_DIRECTORY : 0) | (isLink ? FILE_ATTRIBUTE_REPARSE_POINT : 0) |
-                               (e->d_name[0] == '.' && !dots ? FILE_ATTRIBUTE_HIDDEN : 0);
-        const std::string shortName = Locked([&](Machine& m) { return m.shortNames.count(path) ? m.shortNames[path] : ""; });
-        if (!CopyWide(Utf16(e->d_name), fd->cFileName, MAX_PATH) || !CopyWide(Utf16(shortName), fd->cAlternateFileName, 14))
-            continue;
-        return true;
-    }
-    return false;
-}
-
-// A folder's identity, a file open for writing as well, or a process.
-struct FileHandle {
-    int fd;
-    dev_t dev;
-    ino_t ino;
-    DWORD pid;
-};
-
-template <typename T = HANDLE>
-T Failed(DWORD Error, T Result = INVALID_HANDLE_VALUE)
-{
-    LastError = Error;
-    return Result;
-}
-
-DWORD ErrorOf(int Errno)
-{
-    return Errno == EEXIST ? ERROR_FILE_EXISTS : Errno == ENOENT ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED;
-}
-
-// A call of the file system: its errno becomes the last error.
-BOOL Succeeded(bool Ok) { return Ok ? TRUE : Failed(ErrorOf(errno), FALSE); }
-
-}  // namespace
-
 // A folder's entries ("<folder>\\*.*"), or the one entry a full path names.
 HANDLE FindFirstFileW(LPCWSTR lpFileName, WIN32_FIND_DATAW* lpFindFileData)
 {
-    std::string folder = UnixPath(lpFileName), only;
-    if (folder.size() < 3 || folder.compare(folder.size() - 3, 3, "*.*") != 0) {
-        const std::size_t slash = folder.rfind('/');
-        only = folder.substr(slash + 1);
-        folder.resize(slash + 1);
-    } else {
-        folder.resize(folder.size() - 3);
-    }
-    const bool denied = Locked([&](Machine& m) {
-        return std::find(m.deniedFolders.begin(), m.deniedFolders.end(), folder) != m.deniedFolders.end();
-    });
+    std::string folder = UnixPath(lpFileName);
+    const std::string only = folder.ends_with("*.*") ? "" : folder.substr(folder.rfind('/') + 1);
+    folder.resize(folder.rfind('/') + 1);
+    const bool denied = Locked([&](Machine& m) { return std::ranges::count(m.deniedFolders, folder) > 0; });
     DIR* dir = denied ? nullptr : opendir(folder.c_str());
     if (dir == nullptr)
         return Failed(denied || errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND);
@@ -401,10 +399,7 @@ HANDLE FindFirstFileW(LPCWSTR lpFileName, WIN32_FIND_DATAW* lpFindFileData)
     return search;
 }
 
-BOOL FindNextFileW(HANDLE hFindFile, WIN32_FIND_DATAW* lpFindFileData)
-{
-    return NextEntry(static_cast<Search*>(hFindFile), lpFindFileData) ? TRUE : FALSE;
-}
+BOOL FindNextFileW(HANDLE hFindFile, WIN32_FIND_DATAW* lpFindFileData) { return NextEntry(static_cast<Search*>(hFindFile), lpFindFileData); }
 
 BOOL FindClose(HANDLE hFindFile)
 {
@@ -413,33 +408,6 @@ BOOL FindClose(HANDLE hFindFile)
     delete search;
     return TRUE;
 }
-
-namespace {
-
-// A file has the attributes last set on it; a folder is only a folder.
-DWORD AttributesOf(const std::string& Path)
-{
-    struct stat st {};
-    if (stat(Path.c_str(), &st) != 0)
-        return Failed(ErrorOf(errno), INVALID_FILE_ATTRIBUTES);
-    if (S_ISDIR(st.st_mode))
-        return FILE_ATTRIBUTE_DIRECTORY;
-    return Locked([&](Machine& m) { return m.attributes.count(Path) ? m.attributes[Path] : FILE_ATTRIBUTE_NORMAL; });
-}
-
-HANDLE OpenFile(const std::string& Path, DWORD Access, DWORD Disposition)
-{
-    const int create = Disposition == CREATE_NEW ? O_CREAT | O_EXCL : O_CREAT | O_TRUNC;
-    const int fd = (Access & GENERIC_WRITE) != 0 ? open(Path.c_str(), O_WRONLY | O_CLOEXEC | create, 0644) : -1;
-    struct stat st {};
-    if ((Access & GENERIC_WRITE) != 0 && fd < 0)
-        return Failed(ErrorOf(errno));
-    if ((fd >= 0 ? fstat(fd, &st) : stat(Path.c_str(), &st)) != 0)
-        return Failed(ERROR_FILE_NOT_FOUND);
-    return new FileHandle{fd, st.st_dev, st.st_ino, 0};
-}
-
-}  // namespace
 
 DWORD GetFileAttributesA(LPCSTR lpFileName) { return AttributesOf(UnixPath(lpFileName)); }
 DWORD GetFileAttributesW(LPCWSTR lpFileName) { return AttributesOf(UnixPath(lpFileName)); }
@@ -572,10 +540,7 @@ void Reset()
 
 HWND CreateWindow(const std::string& className, WindowProc proc, DWORD processId)
 {
-    auto window = std::make_shared<Window>();
-    window->className = className;
-    window->proc = std::move(proc);
-    window->processId = processId;
+    auto window = std::make_shared<Window>(className, std::move(proc), processId);
     std::lock_guard lock(mutex);
     M().windows.push_back(std::move(window));
     return reinterpret_cast<HWND>(M().windows.size());
@@ -592,10 +557,8 @@ void DestroyWindow(HWND hwnd)
 void RegistrySet(HKEY root, const std::string& path, const std::string& name, const std::string& value)
 {
     HKEY key = nullptr;
-    if (OpenKey(root, path.c_str(), &key, true) != ERROR_SUCCESS)
-        return;
-    std::lock_guard lock(mutex);
-    M().registry[KeyPath(key)][Lower(name.c_str())] = value;
+    if (OpenKey(root, path.c_str(), &key, true) == ERROR_SUCCESS)
+        SetValue(key, name, value);
 }
 
 bool RegistryGet(HKEY root, const std::string& path, const std::string& name, std::string* value)

@@ -92,18 +92,12 @@ public:
     Control& operator=(const Control&) = delete;
 
     HWND hwnd() const { return hwnd_; }
-    std::string Text() const { return Locked(text_); }
-    int Check() const { return Locked(check_); }
-    int Pos() const { return Locked(pos_); }
+    std::string Text() const { std::lock_guard lock(mutex_); return text_; }
+    int Check() const { std::lock_guard lock(mutex_); return check_; }
+    int Pos() const { std::lock_guard lock(mutex_); return pos_; }
 
 private:
     LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam);
-    template <typename T>
-    T Locked(const T& field) const
-    {
-        std::lock_guard lock(mutex_);
-        return field;
-    }
 
     mutable std::mutex mutex_;
     std::string text_;

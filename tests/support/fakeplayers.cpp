@@ -11,6 +11,7 @@ namespace fake {
 namespace {
 
 constexpr char kOpenCommandKey[] = "Winamp.File\\shell\\open\\command";
+constexpr char kPlayerOpenCommand[] = "\"C:\\Program Files\\tplayer\\tplayer.exe\" \"%1\"";
 constexpr DWORD kFirstProcessId = 1000;
 
 std::int64_t RealNs() { return std::chrono::steady_clock::now().time_since_epoch() / std::chrono::nanoseconds(1); }
@@ -84,12 +85,9 @@ PlayerRig::~PlayerRig()
 
 PlayerTrackInfo PlayerRig::Probe(const std::string& file) const
 {
-    {
-        std::lock_guard lock(lengthsMutex_);
-        if (const auto found = lengths_.find(file); found != lengths_.end())
-            return {found->second, 44100, 128, 2};
-    }
-    return PlayerProbeMP3(file);
+    std::lock_guard lock(lengthsMutex_);
+    const auto found = lengths_.find(file);
+    return found != lengths_.end() ? PlayerTrackInfo{found->second, 44100, 128, 2} : PlayerProbeMP3(file);
 }
 
 SimPlayer& PlayerRig::Start()

@@ -19,10 +19,6 @@
 
 namespace fake {
 
-// The open command the rig registers, and the command WAmpRun makes of it.
-inline constexpr char kPlayerOpenCommand[] = "\"C:\\Program Files\\tplayer\\tplayer.exe\" \"%1\"";
-inline constexpr char kPlayerCommand[] = "\"C:\\Program Files\\tplayer\\tplayer.exe\"";
-
 // Milliseconds that only move when the test says so, or, after
 // RunFaster(n), n times as fast as real time on top of that. Thread-safe.
 class VirtualClock {

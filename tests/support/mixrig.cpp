@@ -126,4 +126,14 @@ void MixRig::StartWith(PLI* First)
     MixNext(Panel());
 }
 
+void MixRig::SetFades(int Fade, int Type, std::uint32_t FadeLen, int Duo, std::uint32_t DuoLen)
+{
+    StateSetFade(Fade);
+    StateSetFadeType(Type);
+    StateSetFadeLen(FadeLen);
+    StateSetDuo(Duo);
+    StateSetDuoLen(DuoLen);
+    MixRecalcBeat(StateGetNextPLI());
+}
+
 }  // namespace fake

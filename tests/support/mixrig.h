@@ -43,8 +43,8 @@ public:
 
     Control songPos{"msctls_trackbar32"}, elapsed{"Edit"}, remainingLabel{"Static"}, remaining{"Edit"}, status{"Edit"};
     Control beat1{"Button"}, beat2{"Button"};
-    // Stand-ins for the open track times dialog and playlist item editor.
-    Control trackTimes{"#32770"}, itemEditor{"#32770"};
+    // Stand-in for the open track times dialog.
+    Control trackTimes{"#32770"};
 
 private:
     mutable std::mutex mutex_;
@@ -92,6 +92,8 @@ public:
     // Queues First and cuts to it at once, with fade and duo off: First plays
     // in slot 1, the next item of the playlist waits in slot 0.
     void StartWith(PLI* First);
+    // The change's settings, and the mix start they give the queued item.
+    void SetFades(int Fade, int Type, std::uint32_t FadeLen, int Duo, std::uint32_t DuoLen);
 
 private:
     std::string dir_;

@@ -1,7 +1,6 @@
 #include "defs.h"
 #include "dlghooks.h"
 #include "fnana.h"
-#include "fndb.h"
 #include "fnmix.h"
 #include "fnpli.h"
 #include "fnsong.h"
@@ -32,15 +31,6 @@ protected:
             items.push_back(rig.AddItem(std::string("t").append(std::to_string(items.size())).append(".mp3"), length));
         rig.StartWith(items[0]);
     }
-    void SetFades(int fade, int type, std::uint32_t fadeLen, int duo, std::uint32_t duoLen)
-    {
-        StateSetFade(fade);
-        StateSetFadeType(type);
-        StateSetFadeLen(fadeLen);
-        StateSetDuo(duo);
-        StateSetDuoLen(duoLen);
-        MixRecalcBeat(StateGetNextPLI());
-    }
     // Runs until the active player has passed the mix-start position.
     void RunIntoMix() { rig.RunUntilPos(StateGetActPlayer(), static_cast<std::int32_t>(StateGetBeatLast()) + 1, 10); }
     WPARAM LastNotified(UINT msg) { return rig.panel->MessagesOf(msg).back().wParam; }
@@ -68,7 +58,7 @@ TEST_P(FadeTypes, EachTypeShapesTheLevelsAndLength)
     PLI* a = rig.AddItem("a.mp3", 50000, 0, 40000);
     rig.AddItem("b.mp3", 60000, 10000);
     rig.StartWith(a);
-    SetFades(0, FADE_OVER, 2000, 1, 3000);
+    rig.SetFades(0, FADE_OVER, 2000, 1, 3000);
     StateSetFadeType(c.type);  // each setter alone updates the total
     StateSetDuo(c.duo);
     StateSetFade(1);
@@ -106,10 +96,10 @@ INSTANTIATE_TEST_SUITE_P(All, FadeTypes,
 TEST_F(Mixer, ZeroLengthPhasesEndTogetherAndAStillIncomingPlayerHoldsTheMix)
 {
     Start({30000, 60000, 60000});
-    SetFades(1, FADE_OVER, 0, 1, 0);  // every phase ends in the first step
+    rig.SetFades(1, FADE_OVER, 0, 1, 0);  // every phase ends in the first step
     RunIntoMix();
     rig.Run(100, 100);
-    SetFades(0, FADE_OVER, 3000, 1, 2000);  // no volume changes at all
+    rig.SetFades(0, FADE_OVER, 3000, 1, 2000);  // no volume changes at all
     rig.panel->ClearMessages();
     RunIntoMix();
     WAmpBtPause(1);  // the incoming player does not move
@@ -128,7 +118,7 @@ TEST_F(Mixer, ZeroLengthPhasesEndTogetherAndAStillIncomingPlayerHoldsTheMix)
 TEST_F(Mixer, SkipAndLoadDuringAMixWaitForItsEnd)
 {
     Start({30000, 60000, 60000, 60000, 60000});
-    SetFades(1, FADE_OVER, 1000, 0, 0);
+    rig.SetFades(1, FADE_OVER, 1000, 0, 0);
     const std::string file = PLIGetSong(items[2])->Desc.cFileName, away = file + ".away";
     std::rename(file.c_str(), away.c_str());  // SKIP to a missing track as the mix is due
     rig.RunUntilPos(1, static_cast<std::int32_t>(StateGetBeatLast()) - 100, 10);
@@ -165,7 +155,7 @@ TEST_F(Mixer, APassActsOnlyOnWhatStillHolds)
     MixNext(rig.Panel());  // the user's NEXT meanwhile
     SongMixer();
     EXPECT_EQ(StateGetCurPLI(), items[1]) << "the fresh item is not skipped";
-    SetFades(1, FADE_OVER, 1000, 0, 0);
+    rig.SetFades(1, FADE_OVER, 1000, 0, 0);
     RunIntoMix();
     rig.Run(500, 100);
     rig.players.Slot(0)->Close();  // the outgoing player vanishes during the mix
@@ -265,7 +255,7 @@ TEST_F(Mixer, DeletingTheQueuedItemQueuesItsFollower)
 
     // During the mix the item fading in plays on and mixes at its own end.
     MixSetNextPLI(rig.Panel(), items[2]);
-    SetFades(1, FADE_OVER, 1000, 0, 0);
+    rig.SetFades(1, FADE_OVER, 1000, 0, 0);
     RunIntoMix();
     rig.Run(500, 100);
     PLFreePLIByIdx(MainGetCurrentPL(), 1);
@@ -328,7 +318,7 @@ TEST_F(Mixer, EndOfPlaylistAndOverrides)
 {
     Start({20000, 20000});
     MixNext(rig.Panel());
-    SetFades(1, FADE_OVER, 1000, 0, 0);
+    rig.SetFades(1, FADE_OVER, 1000, 0, 0);
     rig.RunUntilPos(0, 18100);
     rig.Run(200, 100);
     EXPECT_EQ(StateGetCurPLI(), nullptr);
@@ -354,7 +344,7 @@ TEST_F(Mixer, StatusFieldsBeatLightsAndTestPlayer)
     song->Bounds.iNoBeats = 4;
     items.push_back(PLAddSong(MainGetCurrentPL(), song));
     Start({60000});
-    SetFades(1, FADE_OVER, 3000, 1, 5000);
+    rig.SetFades(1, FADE_OVER, 3000, 1, 5000);
     fake::PanelSink& panel = *rig.panel;
     // Position, with or without the user dragging the bar, and what the fields and beat lights show.
     struct Step { std::int32_t pos; int seeking; const char* shown; };

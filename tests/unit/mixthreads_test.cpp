@@ -16,11 +16,7 @@ TEST(MixerThreads, PlayUnattendedThroughTenChanges)
     for (int i = 0; i < 12; ++i)
         rig.AddItem(std::string("t").append(std::to_string(i)).append(".mp3"), 4000);
     rig.StartWith(PLGetPLI(MainGetCurrentPL(), 0));
-    StateSetFade(1);
-    StateSetFadeLen(500);
-    StateSetDuo(1);
-    StateSetDuoLen(500);
-    MixRecalcBeat(StateGetNextPLI());
+    rig.SetFades(1, FADE_OVER, 500, 1, 500);
     // Between mixes the loops sleep a real MIX_IDLE_INTERVAL_MS; at this
     // speed that stays well inside the near-start window of track time.
     rig.Clock().RunFaster(2);
