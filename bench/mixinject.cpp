@@ -22,7 +22,7 @@
 // no player played that the user did not cause, the longest "Fading", and
 // at the end the track list's information line (how far measuring got).
 #include "drive.h"
-#include "e2e.h"
+#include "host.h"
 #include "fncomm.h"
 #include "fndb.h"
 #include "fnpl.h"

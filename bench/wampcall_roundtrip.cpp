@@ -1,6 +1,6 @@
 // Measures the round trip of one player command (WAmpCall of IPC_ISPLAYING)
 // against a tplayer.exe of its own. Usage: wampcall_roundtrip [COUNT]
-#include "e2e.h"
+#include "host.h"
 
 #include "winamp.h"
 

@@ -54,15 +54,42 @@ add_executable(loudmeasure ${PROJECT_SOURCE_DIR}/bench/loudmeasure.cpp)
 target_link_libraries(loudmeasure PRIVATE tandem_core)
 tandem_warnings(loudmeasure)
 
+# Driving the real programs as a user would (tools/drive): the end-to-end
+# tests, the demo, the manual's pictures and the benchmarks all use it.
+file(GLOB DRIVE_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tools/drive/*.cpp)
+add_library(tandem_drive STATIC ${DRIVE_SOURCES})
+target_include_directories(tandem_drive PUBLIC ${PROJECT_SOURCE_DIR}/tools/drive ${PROJECT_SOURCE_DIR}/resources)
+target_link_libraries(tandem_drive PUBLIC tandem_core tplayer_model tandem_tools ${WIN32_LIBS})
+target_compile_definitions(tandem_drive PUBLIC TPLAYER_EXE="$<TARGET_FILE:tplayer>")
+tandem_warnings(tandem_drive)
+
+# Programs that drive a running Tandem: the demo's hands on the control panel
+# (scripts/demo), the manual's pictures (scripts/make-manual) and a user's
+# actions during the unattended mixing benchmark (bench/mixwine.sh).
+if(TARGET tandem)
+  foreach(driver tools/demo/demodrive tools/manual/manualdrive bench/mixinject)
+    get_filename_component(name ${driver} NAME)
+    add_executable(${name} ${PROJECT_SOURCE_DIR}/${driver}.cpp)
+    target_link_libraries(${name} PRIVATE tandem_drive)
+    add_dependencies(${name} tandem tplayer)
+    tandem_warnings(${name})
+  endforeach()
+endif()
+
+# Round trip of one player command against a running tplayer.exe; run by hand.
+add_executable(wampcall_roundtrip ${PROJECT_SOURCE_DIR}/bench/wampcall_roundtrip.cpp)
+target_link_libraries(wampcall_roundtrip PRIVATE tandem_drive)
+add_dependencies(wampcall_roundtrip tplayer)
+tandem_warnings(wampcall_roundtrip)
+
 # Windows-side tests: the player registry against real tplayer.exe windows and
 # the end-to-end suites that drive tandem.exe.
 file(GLOB E2E_SUPPORT CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/e2e/support/*.cpp)
 file(GLOB E2E_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/e2e/*_test.cpp)
 if(E2E_TESTS)
   add_library(tandem_e2e STATIC ${E2E_SUPPORT})
-  target_include_directories(tandem_e2e PUBLIC ${PROJECT_SOURCE_DIR}/tests/e2e/support ${PROJECT_SOURCE_DIR}/resources)
-  target_link_libraries(tandem_e2e PUBLIC tandem_core tplayer_model tandem_tools gtest ${WIN32_LIBS})
-  target_compile_definitions(tandem_e2e PUBLIC TPLAYER_EXE="$<TARGET_FILE:tplayer>")
+  target_include_directories(tandem_e2e PUBLIC ${PROJECT_SOURCE_DIR}/tests/e2e/support)
+  target_link_libraries(tandem_e2e PUBLIC tandem_drive gtest)
   set(E2E_PROGRAMS tplayer)
   if(TARGET tandem)
     target_compile_definitions(tandem_e2e PUBLIC TANDEM_EXE="$<TARGET_FILE:tandem>")
@@ -80,28 +107,17 @@ if(E2E_TESTS)
                          PROPERTIES LABELS e2e TIMEOUT 600 RUN_SERIAL TRUE)
   endforeach()
 
-  # Round trip of one player command against a running tplayer.exe, and the
-  # player's timing as heard (bench/playertiming.sh); run by hand.
-  foreach(name wampcall_roundtrip playertiming)
-    add_executable(${name} ${PROJECT_SOURCE_DIR}/bench/${name}.cpp)
-    target_link_libraries(${name} PRIVATE tandem_e2e)
-    add_dependencies(${name} tplayer)
-    tandem_warnings(${name})
-  endforeach()
-
-  # Programs that drive a running Tandem: the library windows benchmark
-  # (bench/libwin.sh, bench/addtree.sh), the demo's hands on the control panel
-  # (scripts/demo), a user's actions during the unattended mixing benchmark
-  # (bench/mixwine.sh) and the manual's pictures (scripts/make-manual).
+  # The player's timing as heard (bench/playertiming.sh) and the library
+  # windows benchmark (bench/libwin.sh, bench/addtree.sh); run by hand.
+  add_executable(playertiming ${PROJECT_SOURCE_DIR}/bench/playertiming.cpp)
+  target_link_libraries(playertiming PRIVATE tandem_e2e)
+  add_dependencies(playertiming tplayer)
+  tandem_warnings(playertiming)
   if(TARGET tandem)
-    foreach(driver bench/libwin_bench tools/demo/demodrive bench/mixinject tools/manual/manualdrive)
-      get_filename_component(name ${driver} NAME)
-      add_executable(${name} ${PROJECT_SOURCE_DIR}/${driver}.cpp)
-      target_link_libraries(${name} PRIVATE tandem_e2e)
-      add_dependencies(${name} tandem tplayer)
-      tandem_warnings(${name})
-    endforeach()
-    target_link_libraries(libwin_bench PRIVATE gtest_main)
+    add_executable(libwin_bench ${PROJECT_SOURCE_DIR}/bench/libwin_bench.cpp)
+    target_link_libraries(libwin_bench PRIVATE tandem_e2e gtest_main)
+    add_dependencies(libwin_bench tandem tplayer)
+    tandem_warnings(libwin_bench)
   endif()
 endif()
 

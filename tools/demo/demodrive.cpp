@@ -5,7 +5,7 @@
 // "demodrive --close" closes the control panel, so Tandem saves and ends.
 // The journals are read as they grow, each line once.
 #include "drive.h"
-#include "e2e.h"
+#include "host.h"
 #include "resource.h"
 #include "winamp.h"
 

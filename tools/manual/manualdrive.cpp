@@ -4,7 +4,7 @@
 // scripts/make-manual cuts into the manual's pictures.
 // Usage: manualdrive OUT-FOLDER
 #include "drive.h"
-#include "e2e.h"
+#include "host.h"
 #include "resource.h"
 
 #include <cstdio>

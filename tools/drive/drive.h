@@ -19,6 +19,11 @@ namespace e2e {
 // The class of dialogs, message boxes and the common dialogs.
 inline constexpr char kDialogClass[] = "#32770";
 
+// Told of a window that takes too long to answer one message (hung); by
+// default it is written to the error output, the tests make it a failure.
+using HANGREPORT = void (*)(const std::string& What);
+void SetHangReport(HANGREPORT Report);
+
 // ---- controls ----
 
 // A visible, enabled top-level dialog with the caption (any, for null)

@@ -1,26 +1,32 @@
 #include "drive.h"
 
-#include "e2e.h"
+#include "host.h"
 
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace e2e {
 
 namespace {
 
-// A window that takes longer than this to answer one message is hung; the
-// test fails on it instead of waiting for the test's own time-out.
+// A window that takes longer than this to answer one message is hung: it is
+// reported at once instead of after the caller's own time-out.
 constexpr UINT kAnswerTimeoutMs = 10000;
 // Room for one list-view cell: more than any path or title the program shows.
 constexpr int kCellChars = 1024;
 
+HANGREPORT HangReport = [](const std::string& What) { std::fprintf(stderr, "%s\n", What.c_str()); };
+
 LRESULT Send(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutA(window, msg, wParam, lParam, SMTO_NORMAL, kAnswerTimeoutMs, &result) && IsWindow(window))
-        ADD_FAILURE() << "window " << window << " did not answer message 0x" << std::hex << msg;
+    if (!SendMessageTimeoutA(window, msg, wParam, lParam, SMTO_NORMAL, kAnswerTimeoutMs, &result) && IsWindow(window)) {
+        char what[96];
+        std::snprintf(what, sizeof what, "window %p did not answer message 0x%X", static_cast<void*>(window), msg);
+        HangReport(what);
+    }
     return static_cast<LRESULT>(result);
 }
 
@@ -101,6 +107,8 @@ HWND Pressable(HWND dialog, int id)
 }
 
 }  // namespace
+
+void SetHangReport(HANGREPORT Report) { HangReport = Report; }
 
 HWND WaitForDialog(const char* caption, int timeoutMs, const std::function<bool(HWND)>& test)
 {
