@@ -80,6 +80,10 @@ TEST(Config, TheUserGetsTheFileTypeWhereNoExistingProgramOpensDatabasesAndTheMix
             EXPECT_TRUE((key.root == HKEY_CURRENT_USER && row.registers) || Value(key.root, key.path) == key.value) << key.path;
     }
     std::filesystem::remove(self);
+    fake::Reset();  // a program path too long for the field, cut, would name another file
+    fake::SetModuleFileName("C:\\" + std::string(2000, 'p') + ".exe");
+    InitConfig();
+    EXPECT_EQ(fake::ShellNotifications(), 0);
 
     const long long got[] = {StateGetActPlayer(), StateGetPasPlayer(), StateGetActEff(), StateGetPasEff(),
         StateGetTest(), StateGetFade(), StateGetFadeLen(), StateGetDuoLen(), StateGetFadeType(), StateGetSubFade(),

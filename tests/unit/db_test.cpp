@@ -273,6 +273,7 @@ TEST_F(DbFile, AFailingWriteFlushOrReplaceKeepsTheOldFileAndTellsWhy)
     ASSERT_EQ(Restore(&db.db, Write("lib.tdb", SmallFile())), 1);
     TLAddSong(db.tl(), SongCreate());
     ASSERT_EQ(Store(&db.db, Path("new.tdb")), 1);
+    EXPECT_EQ(GetFileAttributesA(Path("new.tdb").c_str()), kNormal) << "a new file takes no marks";
     for (const auto& row : rows) {
         const std::string lib = Write("lib.tdb", SmallFile());
         SetFileAttributesA(lib.c_str(), row.attributes);

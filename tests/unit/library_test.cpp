@@ -55,6 +55,8 @@ TEST(Song, PlaceholdersFullTitlesAndGenres)
     for (auto [artist, title, full] : {std::tuple{"Artist", "", "Artist - !!! NO TITLE !!!"},
                                        {"Artist", "Song", "Artist - Song"}, {"", "", "a b.mp3 (!)"}})
         EXPECT_STREQ(SongGetFullTitle(NewSong("C:\\music\\a b.mp3", artist, title).get(), text), full);
+    const std::string longest(MAXL_FILETITLE, 'n');  // a file title of the full width keeps every character
+    EXPECT_EQ(SongGetFullTitle(NewSong(("C:\\" + longest).c_str(), "", "").get(), text), longest + " (!)");
     for (auto [style, name] : {std::pair{115, "Folklore"}, {116, "Unknown"}, {255, "Unknown"}, {-1, "Unknown"}})
         EXPECT_STREQ(SongGetStyleS(NewSong("a", "b", "c", 0, style).get()), name);
     EXPECT_STREQ(StrPrior(nullptr, "none"), "none");
@@ -137,11 +139,14 @@ TEST(TrackList, SortKeysAndTies)
     // Loudness by number, quietest first, tracks not measured last.
     a->Analysis = {ANA_DONE, ANA_VERSION, -900, -100, {}};
     EXPECT_STREQ(TLGetColumnText(a.get(), TL_COLUMN_LOUDNESS, text), "-9.0 LUFS");
+    EXPECT_STREQ(AnaFormatLevels(a.get(), text, sizeof text), "Loudness -9.0 LUFS, peak -1.0 dBFS");
+    EXPECT_STREQ(AnaFormatLevels(b.get(), text, sizeof text), "Not measured yet");
     EXPECT_EQ(TLCompareAlphabetic(a.get(), b.get(), TL_COLUMN_LOUDNESS), -1);
     b->Analysis = {ANA_DONE, ANA_VERSION, -1450, -100, {}};
     EXPECT_EQ(TLCompareAlphabetic(a.get(), b.get(), TL_COLUMN_LOUDNESS), 1) << "-9.0 after -14.5";
     b->Analysis.iState = ANA_UNDECODABLE;
     EXPECT_STREQ(TLGetColumnText(b.get(), TL_COLUMN_LOUDNESS, text), "cannot be decoded");
+    EXPECT_STREQ(AnaFormatLevels(b.get(), text, sizeof text), "The file cannot be decoded");
 }
 
 TEST_F(Mp3Files, M3uIsOneCrLfLinePerItemAndNothingElse)
