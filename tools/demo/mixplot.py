@@ -19,7 +19,7 @@ import tempfile
 
 RATE = 8000
 BLOCK = RATE // 20  # 50 ms: the 20 Hz steps of the pitches are whole cycles
-PLAYED = 0.4        # a track counts as heard when it reaches this share: the demo plays at 80 %
+PLAYED = 0.4        # a track counts as heard when it reaches this share of the loudest (levelling sets the volumes)
 FULL = 0.5          # the tones' amplitude at full volume, of full scale
 COLOURS = ["#1f77b4", "#d62728", "#2ca02c", "#9467bd", "#ff7f0e", "#8c564b", "#e377c2", "#17becf"]
 PHASES = [("fade-in", "#dde8f7"), ("duo", "#e6f2dc"), ("fade-out", "#f7e3dd")]
@@ -65,10 +65,11 @@ def main():
     for block in blocks(wav):
         for (hz, _), curve in zip(tracks, curves):
             curve.append(level(block, int(hz)))
+    smoothed = [(name, median3(curve)) for (_, name), curve in zip(tracks, curves)]
+    loudest = max((max(smooth, default=0.0) for _, smooth in smoothed), default=0.0)
     heard = []
-    for (hz, name), curve in zip(tracks, curves):
-        smooth = median3(curve)
-        if max(smooth) > PLAYED:
+    for name, smooth in smoothed:
+        if loudest > 0 and max(smooth) > PLAYED * loudest:
             half = next(i for i, v in enumerate(smooth) if v >= max(smooth) / 2)
             heard.append((max(0.0, half * BLOCK / RATE - fade / 2000.0), name, smooth))
     heard.sort()
