@@ -20,7 +20,6 @@
 #include <benchmark/benchmark.h>
 
 #include <pthread.h>
-#include <unistd.h>
 #include <time.h>
 
 #include <algorithm>
@@ -90,7 +89,7 @@ public:
         if (!on)
             return;
         constexpr int kRate = 44100, kSeconds = 60, kFiles = 2, kTracks = 20000;
-        dir_ = std::filesystem::temp_directory_path() / std::string("tandem-mixrt-").append(std::to_string(::getpid()));
+        dir_ = fake::ScratchPath("tandem-mixrt-");
         std::filesystem::create_directories(dir_);
         std::mt19937 rng(1);
         std::uniform_real_distribution<float> noise(-0.1f, 0.1f);

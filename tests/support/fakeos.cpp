@@ -585,6 +585,11 @@ void HangWindow(HWND hwnd, bool hung)
 }
 void SetLauncher(Launcher launcher) { Locked([&](Machine& m) { m.launcher = std::move(launcher); }); }
 std::vector<std::pair<std::string, UINT>> ExecCalls() { return Locked([](Machine& m) { return m.execs; }); }
+std::filesystem::path ScratchPath(const std::string& name)
+{
+    return std::filesystem::temp_directory_path() / (name + std::to_string(::getpid()));
+}
+
 void SetModuleFileName(const std::string& path) { Locked([&](Machine& m) { m.moduleFileName = path; }); }
 void DenyFolder(const std::string& folder) { Locked([&](Machine& m) { m.deniedFolders.push_back(folder + "/"); }); }
 void SetFileFaults(const FileFaults& faults) { Locked([&](Machine& m) { m.faults = faults; }); }

@@ -11,6 +11,7 @@
 
 #include "platform.h"
 
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -56,6 +57,10 @@ void SetDrives(std::vector<std::pair<std::string, UINT>> drives);
 using Launcher = std::function<DWORD(const std::string& cmdLine, UINT show)>;
 void SetLauncher(Launcher launcher);
 std::vector<std::pair<std::string, UINT>> ExecCalls();
+
+// A path in the temporary folder that carries this process's ID, so that
+// test runs at the same time on one machine never share a scratch file.
+std::filesystem::path ScratchPath(const std::string& name);
 
 // What GetModuleFileNameW answers (UTF-8).
 void SetModuleFileName(const std::string& path);

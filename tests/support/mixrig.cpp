@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include <unistd.h>
 
 // The window globals and hooks that the window modules define in tandem.exe.
 STATUSWINDOWS StatusWindows;
@@ -72,7 +71,7 @@ PanelSink::~PanelSink()
 MixRig::MixRig()
 {
     static std::atomic<int> counter{0};
-    dir_ = std::filesystem::temp_directory_path() / ("tandem-mix-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    dir_ = ScratchPath("tandem-mix-" + std::to_string(counter++) + "-");
     std::filesystem::create_directories(dir_);
     StateReset();
     FadeMixerReset();

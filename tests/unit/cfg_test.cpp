@@ -44,8 +44,7 @@ TEST(Config, RecentKeepsAPathOfTheFieldWidthAndAMissingOrLongerOneGivesTheEmptyP
 TEST(Config, TheUserGetsTheFileTypeWhereNoExistingProgramOpensDatabasesAndTheMixerItsDefaults)
 {
     // The running program, under a name outside the code page; another that is gone.
-    const std::string self = (std::filesystem::temp_directory_path() / "tandem-cfg-\xD0\x9F\xD1\x91\xD1\x82\xD1\x80")
-                                 .concat(std::to_string(::getpid()) + ".exe").string();
+    const std::string self = fake::ScratchPath("tandem-cfg-\xD0\x9F\xD1\x91\xD1\x82\xD1\x80").concat(".exe").string();
     std::ofstream(self) << "x";
     // Appended: GCC 12 sees a false overlap in a + b + c.
     const std::string quoted = std::string(1, '"').append(self).append("\"");

@@ -57,7 +57,7 @@ protected:
         return w;
     }
 
-    const fs::path root = fs::temp_directory_path() / ("tandem-walk-" + std::to_string(::getpid()));
+    const fs::path root = fake::ScratchPath("tandem-walk-");
     const std::string dir = root.string() + "\\";
 };
 

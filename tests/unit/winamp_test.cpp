@@ -13,7 +13,6 @@
 #include <fstream>
 #include <string>
 #include <tuple>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -138,7 +137,7 @@ TEST_F(WAmpTest, RunStartsTheOpenCommandWithoutItsDocumentMinimisedWhenItFitsWho
     }
     // No command registered: the player beside the program, whatever its folder's name.
     TearDown();
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("tandem-\xD0\x9F" + std::to_string(::getpid()));
+    const std::filesystem::path folder = fake::ScratchPath("tandem-\xD0\x9F");
     std::filesystem::create_directories(folder);
     std::ofstream(folder / "tplayer.exe") << "x";
     fake::SetModuleFileName(folder.string() + "\\tandem.exe");
