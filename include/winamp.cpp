@@ -202,31 +202,39 @@ void EndOurs(HANDLE Process)
     CloseHandle(Process);
 }
 
-// The background half of WAmpInstRevive.
-void Restart(WAMPINST* Inst)
+// Starts a new player for the slot whose window is Old and registers its window.
+void StartAgain(WAMPINST* Inst, HWND Old)
 {
     std::lock_guard restart(RestartMutex);
-    const HWND old = Inst->Window;
-    if (Inst->Hung && Answers(old)) {
-        Inst->Hung = 0;  // only slow
-    } else if (ReadPlayerCommand()) {
-        if (IsWindow(old))
-            EndOurs(std::exchange(Inst->Process, nullptr));
-        const DWORD started = StartPlayer();
-        HWND wnd = nullptr;
-        for (unsigned waited = 0; started != 0 && (wnd = WindowOfProcess(started)) == nullptr && waited < WAMP_REVIVE_WAIT_MS;
-             waited += kPollMs)
-            Sleep(kPollMs);
-        if (wnd != nullptr) {
-            WAmpInstSetWindow(Inst, wnd);
-            if (ReviveHook != nullptr)
-                ReviveHook(Inst->NO);
-        } else if (started != 0) {
-            EndOurs(TakeStarted(started));  // it never showed a window
-        }
-        const DWORD now = GetTickCount();
-        Inst->LastStart = now != 0 ? now : 1;
+    if (!ReadPlayerCommand())
+        return;
+    if (IsWindow(Old))
+        EndOurs(std::exchange(Inst->Process, nullptr));
+    const DWORD started = StartPlayer();
+    HWND wnd = nullptr;
+    for (unsigned waited = 0; started != 0 && (wnd = WindowOfProcess(started)) == nullptr && waited < WAMP_REVIVE_WAIT_MS;
+         waited += kPollMs)
+        Sleep(kPollMs);
+    if (wnd != nullptr) {
+        WAmpInstSetWindow(Inst, wnd);
+        if (ReviveHook != nullptr)
+            ReviveHook(Inst->NO);
+    } else if (started != 0) {
+        EndOurs(TakeStarted(started));  // it never showed a window
     }
+    const DWORD now = GetTickCount();
+    Inst->LastStart = now != 0 ? now : 1;
+}
+
+// The background half of WAmpInstRevive. The probe takes no lock: a hung
+// player must not hold up the start of another slot's player.
+void Restart(WAMPINST* Inst)
+{
+    const HWND old = Inst->Window;
+    if (Inst->Hung && Answers(old))
+        Inst->Hung = 0;  // only slow
+    else
+        StartAgain(Inst, old);
     Inst->Restarting = false;
 }
 

@@ -9,9 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -215,6 +217,19 @@ TEST_F(WAmpTest, AHungOrVanishedPlayerIsStartedAgainAndOnlyOursIsEnded)
         EXPECT_EQ(WAmpInstGone(1), dies) << "a second later, then two";
         rig.Clock().Advance(1000);
     }
+    // While a hung player is probed, another slot's player is started at once.
+    rig.Slot(2)->Hang(true);
+    EXPECT_EQ(WAmpCmIsPlaying(2), -1);
+    rig.Slot(3)->Close();
+    rig.Clock().RunFaster(0.25);  // the probe lasts two seconds
+    WAmpInstRevive(2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    WAmpInstRevive(3);
+    for (int i = 0; i < 10000 && WAmpInstGone(3) && WAmpInstGet(2)->Restarting; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(!WAmpInstGone(3) && WAmpInstGet(2)->Restarting);
+    WAmpInstWaitRevivals();
+    rig.Clock().RunFaster(0);
 }
 
 }  // namespace
