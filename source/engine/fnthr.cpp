@@ -225,28 +225,26 @@ void WatchMix(int Act, int Pas, bool ActGone)
     }
 }
 
-// Every WATCH_LOOK_MS, the players not read in every pass: any that vanished
-// or hangs is started again, and a passive one that lost the next item gets
-// it again. False while the passive player that holds it is not there.
+// Every WATCH_LOOK_MS, the players not read in every pass: a passive one
+// that lost the next item gets it again, and any that vanished or hangs,
+// also one this look found hung, is started again. False while the passive
+// player that holds the next item is not there.
 bool WatchIdlePlayers(int Pas)
 {
     const DWORD now = GetTickCount();
-    const bool look = static_cast<std::int32_t>(now - Watch.NextLook) >= 0;
-    if (look) {
+    const bool queued = StateGetNextPLI() != nullptr;
+    if (static_cast<std::int32_t>(now - Watch.NextLook) >= 0) {
         Watch.NextLook = now + WATCH_LOOK_MS;
+        if (queued && !WAmpInstGone(Pas) && WAmpCmIsPlaying(Pas) != PLAYSTAT_PAUSED)
+            Ask(MIXCHANGE_RELOAD);
         for (int slot = 0; slot < MAXI_WINAMP; ++slot)
             if (slot != StateGetActPlayer() && WAmpInstGone(slot))
                 WAmpInstRevive(slot);
     }
-    if (StateGetNextPLI() == nullptr)
+    if (!queued || !WAmpInstGone(Pas))
         return true;
-    if (WAmpInstGone(Pas)) {
-        Watch.NextLook = now;  // it gets the item as soon as it is back
-        return false;
-    }
-    if (look && WAmpCmIsPlaying(Pas) != PLAYSTAT_PAUSED)
-        Ask(MIXCHANGE_RELOAD);
-    return true;
+    Watch.NextLook = now;  // it gets the item as soon as it is back
+    return false;
 }
 
 // Whether the stopped active player ended by itself: it could not play

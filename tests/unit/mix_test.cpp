@@ -308,6 +308,10 @@ TEST_F(Mixer, AStoppedVanishedOrHungPlayerHandsOverAtOnce)
     EXPECT_EQ(StateGetCurPLI(), items[4]);
     EXPECT_EQ(rig.Player(1).State(), PlayerState::Stopped);
     MixSetNextPLI(rig.Panel(), items[0]);
+    const HWND idle = WAmpInstGet(0)->Window;
+    rig.players.Slot(0)->Hang(true);
+    rig.Run(1000, 1000);
+    EXPECT_TRUE(!IsWindow(idle) && !WAmpInstGone(0)) << "the look that finds the passive player hung starts it again";
     rig.players.Slot(0)->Hang(true);  // NEXT while the passive player hangs: the stopped one takes the item
     MixNext(rig.Panel());
     rig.Run(200, 100);
