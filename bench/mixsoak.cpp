@@ -271,7 +271,7 @@ struct Soak {
         }
         if (action >= REMOVE_FILE && !(action == NEW_DB && newDbAtMix)) {
             std::lock_guard lock(mutex);
-            faults.push_back(Now());
+            faults.push_back(action == DEVICE ? deviceBackAt.load() : Now());  // a failed device lasts until it is back
             while (faults.front() + 60000 < Now())
                 faults.pop_front();
         }

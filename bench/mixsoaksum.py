@@ -2,7 +2,7 @@
 a line in milliseconds takes the longest of any shard. Also counts the
 sanitizer findings in the shards' error output.
 
-Usage: mixsoaksum.py SANITIZER FAILED_SHARDS FOLDER"""
+Usage: mixsoaksum.py SANITIZER FOLDER"""
 import re
 import sys
 from pathlib import Path
@@ -17,7 +17,7 @@ def text(number):
 
 
 def main():
-    san, failed, folder = sys.argv[1], int(sys.argv[2]), Path(sys.argv[3])
+    san, folder = sys.argv[1], Path(sys.argv[2])
     seeds, real, track, speed = [], 0.0, 0, "?"
     templates = {}  # each line with its numbers taken out: the numbers summed up so far
     for report in sorted(folder.glob("*.txt")):
@@ -40,7 +40,8 @@ def main():
           f"clock {speed} real time, {text(real)} s real, {track} s of track time")
     for key, numbers in templates.items():
         print(key.format(*map(text, numbers)))
-    print(f"shards that ended with an error: {failed}")
+    crashed = [err.stem for err in sorted(folder.glob("*.err")) if not err.with_suffix(".txt").exists()]
+    print(f"shards that ended without a report: {len(crashed)}{' (seeds ' + ', '.join(crashed) + ')' if crashed else ''}")
     print(f"sanitizer findings: {len(findings)}")
     for line in findings[:20]:
         print("  " + line)

@@ -262,8 +262,9 @@ bool EndedByItself()
 // ones. Only its own starts in a row count: one it asked for that has not
 // come yet is asked again, and any other change since its last start ends
 // the row, also a single one that took the place of a start it asked for
-// (the user's NEXT with nothing queued).
-bool WatchMayStart(DWORD Now)
+// (the user's NEXT with nothing queued). A player that vanished or hangs
+// hands over without the wait: it tells nothing of whether tracks can play.
+bool WatchMayStart(DWORD Now, bool ActGone)
 {
     if (Watch.Failures > 0 && Pass.Change == Watch.AskChange)
         return true;
@@ -271,7 +272,7 @@ bool WatchMayStart(DWORD Now)
         Watch.Failures = 0;
         WatchWaiting = false;
     }
-    if (Watch.Failures >= MAXI_WATCH_FAILURES) {
+    if (Watch.Failures >= MAXI_WATCH_FAILURES && !ActGone) {
         if (!WatchWaiting) {
             const int doublings = std::min(Watch.Failures - MAXI_WATCH_FAILURES, 4);
             WatchRetryAt = Now + std::min(WATCH_WAIT_MS << doublings, WATCH_WAIT_MAX_MS);
@@ -279,8 +280,8 @@ bool WatchMayStart(DWORD Now)
         }
         if (static_cast<std::int32_t>(Now - WatchRetryAt) < 0)
             return false;
-        WatchWaiting = false;
     }
+    WatchWaiting = false;
     ++Watch.Failures;
     Watch.AskChange = Pass.Change;
     return true;
@@ -325,7 +326,7 @@ void WatchActive(bool ActGone, bool PasHere)
     } else if (!MixIsPlayingItem() && StateGetNextPLI() == nullptr) {
         return;
     }
-    if (WatchMayStart(now))
+    if (WatchMayStart(now, ActGone))
         WatchStart();
 }
 

@@ -212,6 +212,9 @@ TEST_F(Mixer, WhenNoTrackCanPlayTheWatchdogWaitsAndSaysSo)
     }
     EXPECT_EQ(rig.panel->MessagesOf(MIXMSG_CURRENTPLI).size(), 5u) << "three at once, then after 1 s and 2 s";
     EXPECT_EQ(rig.panel->status.Text(), "Retry in 4 s");
+    rig.players.Slot(StateGetActPlayer())->Hang(true);
+    rig.Run(200, 100);
+    EXPECT_EQ(rig.Player(StateGetActPlayer()).State(), PlayerState::Playing) << "a hung player hands over without the wait";
     rig.Run(5000, 100);
     EXPECT_EQ(rig.Player(StateGetActPlayer()).State(), PlayerState::Playing);
 }
