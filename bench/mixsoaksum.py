@@ -34,13 +34,13 @@ def main():
                 templates[key] = numbers
             else:
                 templates[key] = [max(a, b) if longest else a + b for a, b in zip(templates[key], numbers)]
-    findings = [line for err in sorted(folder.glob("*.err")) for line in err.read_text(errors="replace").splitlines()
-                if FINDING.search(line)]
+    errors = sorted(folder.glob("*.err"))
+    findings = [line for err in errors for line in err.read_text(errors="replace").splitlines() if FINDING.search(line)]
     print(f"mixer soak under {san} sanitizer: {len(seeds)} shards at once (seeds {', '.join(seeds)}), "
           f"clock {speed} real time, {text(real)} s real, {track} s of track time")
     for key, numbers in templates.items():
         print(key.format(*map(text, numbers)))
-    crashed = [err.stem for err in sorted(folder.glob("*.err")) if not err.with_suffix(".txt").exists()]
+    crashed = [err.stem for err in errors if not err.with_suffix(".txt").exists()]
     print(f"shards that ended without a report: {len(crashed)}{' (seeds ' + ', '.join(crashed) + ')' if crashed else ''}")
     print(f"sanitizer findings: {len(findings)}")
     for line in findings[:20]:

@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 
-
 // The window globals and hooks that the window modules define in tandem.exe.
 STATUSWINDOWS StatusWindows;
 std::atomic<HWND> hwndTT{nullptr};
